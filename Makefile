@@ -1,0 +1,45 @@
+# Drives the three build trees:
+#   build/host   native: portable library, host tests, pack tool, benchmarks
+#   build/win32  i686 MinGW-w64: the shipped build/win32/Trevan.exe
+#   build/win64  x86_64 MinGW-w64: the same program and the Windows-side
+#                tests, which CTest runs under wine64
+SHELL := /bin/bash
+JOBS ?= $(shell nproc)
+HOST := build/host
+W32 := build/win32
+W64 := build/win64
+
+.PHONY: all build test demo bench clean deps configure
+
+all: build
+
+deps:
+	@scripts/install-deps --quiet
+
+configure: deps
+	@test -f $(W64)/build.ninja || cmake -S . -B $(W64) -G Ninja \
+	  -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-win64.cmake -DCMAKE_BUILD_TYPE=MinSizeRel
+	@test -f $(W32)/build.ninja || cmake -S . -B $(W32) -G Ninja \
+	  -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-win32.cmake -DCMAKE_BUILD_TYPE=MinSizeRel \
+	  -DTREVAN_TESTS=OFF
+	@test -f $(HOST)/build.ninja || cmake -S . -B $(HOST) -G Ninja \
+	  -DCMAKE_BUILD_TYPE=Release -DTREVAN_WIN64_DIR=$(CURDIR)/$(W64)
+
+build: configure
+	cmake --build $(W64) -j $(JOBS)
+	cmake --build $(W32) -j $(JOBS)
+	cmake --build $(HOST) -j $(JOBS)
+
+# Every suite of every tree runs, even after a failure; the target fails if
+# any of them did.
+test: build
+	@status=0; \
+	ctest --test-dir $(HOST) --output-on-failure -j $(JOBS) || status=1; \
+	ctest --test-dir $(W64) --output-on-failure -j $(JOBS) || status=1; \
+	if [ $$status -ne 0 ]; then echo "make test: FAILED"; else echo "make test: all suites passed"; fi; \
+	exit $$status
+
+clean:
+	-@for p in $(HOST)/wineprefix $(W64)/wineprefix; do \
+	  [ -d $$p ] && scripts/wine-session stop $$p; done; true
+	rm -rf build

@@ -1,0 +1,26 @@
+# Project-wide helpers for targets of our own (third-party code such as
+# GoogleTest is built with its own flags).
+
+# Warnings and platform defines for a target of ours.
+function(trevan_target target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra)
+  if(WIN32)
+    target_compile_options(${target} PRIVATE -ffunction-sections -fdata-sections)
+  endif()
+  target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
+  if(WIN32)
+    # Windows 7 is the oldest system the program supports.
+    target_compile_definitions(${target} PUBLIC
+      _WIN32_WINNT=0x0601 WINVER=0x0601 NOMINMAX WIN32_LEAN_AND_MEAN)
+  endif()
+endfunction()
+
+# GoogleTest, built once per tree from the Debian sources so the cross trees
+# get a MinGW build of it.
+macro(trevan_use_googletest)
+  if(NOT TARGET gtest)
+    set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+    set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
+    add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+  endif()
+endmacro()

@@ -1,0 +1,166 @@
+// Starts one Windows program, answers every message box it shows and records
+// the boxes and the full 32-bit exit code in a result file.
+//
+//   runner.exe REQUEST-FILE
+//
+// The request file has one field per line ("key value"):
+//   program PATH    the program to start (required)
+//   args TEXT       raw argument text put behind the quoted program path
+//   temp PATH       TEMP and TMP for the program
+//   env NAME=VALUE  a further environment variable (repeatable)
+//   cwd PATH        the program's current directory
+//   timeout MS      end the program after this long (default 60000)
+//   result PATH     where the result goes (required)
+// The result file holds "exit XXXXXXXX" (hex), then per box
+// "box CAPTION-BYTES TEXT-BYTES" followed by the UTF-8 caption and text and a
+// line feed, and "timeout" if the program had to be ended.
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct box {
+    std::string caption;
+    std::string text;
+};
+
+DWORD child_pid;
+std::vector<box> boxes;
+
+std::string utf8(const std::wstring& w) {
+    if (w.empty()) return std::string();
+    int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0,
+                                nullptr, nullptr);
+    std::string s(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), &s[0], n, nullptr,
+                        nullptr);
+    return s;
+}
+
+std::wstring window_text(HWND h) {
+    if (!h) return std::wstring();
+    int length = GetWindowTextLengthW(h);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    int got = GetWindowTextW(h, &text[0], length + 1);
+    text.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+    return text;
+}
+
+// Window handles are reused, so a box is marked as answered by a property
+// rather than remembered by handle.
+BOOL CALLBACK answer_box(HWND h, LPARAM) {
+    if (!IsWindowVisible(h)) return TRUE;
+    wchar_t cls[16] = {};
+    GetClassNameW(h, cls, 16);
+    if (lstrcmpW(cls, L"#32770") != 0) return TRUE;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(h, &pid);
+    if (pid != child_pid || GetPropW(h, L"trevan.runner.seen")) return TRUE;
+    SetPropW(h, L"trevan.runner.seen", reinterpret_cast<HANDLE>(1));
+    boxes.push_back({utf8(window_text(h)), utf8(window_text(GetDlgItem(h, 0xFFFF)))});
+    PostMessageW(h, WM_COMMAND, IDOK, 0);
+    return TRUE;
+}
+
+std::vector<std::string> read_lines(const char* path) {
+    std::vector<std::string> lines;
+    FILE* f = std::fopen(path, "rb");
+    if (!f) return lines;
+    std::string line;
+    for (int c; (c = std::fgetc(f)) != EOF;) {
+        if (c == '\n') {
+            lines.push_back(line);
+            line.clear();
+        } else if (c != '\r') {
+            line += static_cast<char>(c);
+        }
+    }
+    if (!line.empty()) lines.push_back(line);
+    std::fclose(f);
+    return lines;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: runner REQUEST-FILE\n");
+        return 2;
+    }
+    std::string program, args, cwd, result;
+    DWORD timeout = 60000;
+    bool have_args = false;
+    for (const std::string& line : read_lines(argv[1])) {
+        std::string::size_type space = line.find(' ');
+        std::string key = line.substr(0, space);
+        std::string value = space == std::string::npos ? std::string() : line.substr(space + 1);
+        if (key == "program") program = value;
+        else if (key == "args") { args = value; have_args = true; }
+        else if (key == "cwd") cwd = value;
+        else if (key == "result") result = value;
+        else if (key == "timeout") timeout = std::strtoul(value.c_str(), nullptr, 10);
+        else if (key == "temp") {
+            SetEnvironmentVariableA("TEMP", value.c_str());
+            SetEnvironmentVariableA("TMP", value.c_str());
+        } else if (key == "env") {
+            std::string::size_type eq = value.find('=');
+            if (eq != std::string::npos)
+                SetEnvironmentVariableA(value.substr(0, eq).c_str(), value.substr(eq + 1).c_str());
+        }
+    }
+    if (program.empty() || result.empty()) {
+        std::fprintf(stderr, "runner: request lacks program or result\n");
+        return 2;
+    }
+
+    std::string command_line = "\"" + program + "\"";
+    if (have_args) command_line += " " + args;
+    std::vector<char> writable(command_line.begin(), command_line.end());
+    writable.push_back('\0');
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessA(program.c_str(), writable.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        cwd.empty() ? nullptr : cwd.c_str(), &si, &pi)) {
+        std::fprintf(stderr, "runner: cannot start %s (error %lu)\n", program.c_str(),
+                     GetLastError());
+        return 3;
+    }
+    CloseHandle(pi.hThread);
+    child_pid = pi.dwProcessId;
+
+    bool timed_out = false;
+    DWORD started = GetTickCount();
+    while (WaitForSingleObject(pi.hProcess, 5) == WAIT_TIMEOUT) {
+        EnumWindows(answer_box, 0);
+        if (GetTickCount() - started > timeout) {
+            TerminateProcess(pi.hProcess, 0xDEAD);
+            WaitForSingleObject(pi.hProcess, INFINITE);
+            timed_out = true;
+            break;
+        }
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hProcess);
+
+    FILE* out = std::fopen(result.c_str(), "wb");
+    if (!out) {
+        std::fprintf(stderr, "runner: cannot write %s\n", result.c_str());
+        return 4;
+    }
+    std::fprintf(out, "exit %08lx\n", code);
+    for (const box& b : boxes) {
+        std::fprintf(out, "box %u %u\n", static_cast<unsigned>(b.caption.size()),
+                     static_cast<unsigned>(b.text.size()));
+        std::fwrite(b.caption.data(), 1, b.caption.size(), out);
+        std::fwrite(b.text.data(), 1, b.text.size(), out);
+        std::fputc('\n', out);
+    }
+    if (timed_out) std::fputs("timeout\n", out);
+    std::fclose(out);
+    return 0;
+}

@@ -1,0 +1,271 @@
+#include "tests/harness/wine_harness.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+namespace fs = std::filesystem;
+
+namespace trevan::testing {
+namespace {
+
+const char* const wine64 = "/usr/lib/wine/wine64";
+
+std::string from_env_or(const char* name, const char* fallback) {
+    const char* value = std::getenv(name);
+    return value && *value ? value : fallback;
+}
+
+// Display of the running session, read from the session file.
+std::string session_display() {
+    std::ifstream in(wine_prefix() + ".session");
+    std::string key, value;
+    while (in >> key >> value)
+        if (key == "display") return value;
+    return "";
+}
+
+bool session_running() { return fs::exists(wine_prefix() + ".session"); }
+
+bool started_session_here = false;
+
+pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+            const std::string& output_file, int stdin_fd = -1) {
+    std::vector<char*> args, envp;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    for (const std::string& e : env) envp.push_back(const_cast<char*>(e.c_str()));
+    envp.push_back(nullptr);
+    pid_t pid = fork();
+    if (pid < 0) throw std::runtime_error("fork failed");
+    if (pid == 0) {
+        int in = stdin_fd >= 0 ? stdin_fd : open("/dev/null", O_RDONLY);
+        int out = open(output_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (in < 0 || out < 0) _exit(127);
+        dup2(in, 0);
+        dup2(out, 1);
+        dup2(out, 2);
+        execve(argv[0].c_str(), args.data(), envp.data());
+        _exit(127);
+    }
+    return pid;
+}
+
+// Waits for a child; kills it after the timeout. Returns its wait status, or
+// -1 after a kill.
+int wait_child(pid_t pid, std::chrono::milliseconds timeout) {
+    auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        int status = 0;
+        pid_t r = waitpid(pid, &status, WNOHANG);
+        if (r == pid) return status;
+        if (r < 0) return -1;
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            return -1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+}
+
+std::atomic<unsigned> run_counter{0};
+
+}  // namespace
+
+std::string win64_dir() { return from_env_or("TREVAN_WIN64_DIR", TREVAN_WIN64_DIR); }
+std::string wine_prefix() { return from_env_or("TREVAN_WINE_PREFIX", TREVAN_WINE_PREFIX); }
+std::string source_dir() { return TREVAN_SOURCE_DIR; }
+
+std::string windows_path(const std::string& linux_path) {
+    std::string path = "Z:" + fs::absolute(linux_path).lexically_normal().string();
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
+}
+
+void ensure_wine_session() {
+    if (session_running()) return;
+    std::string command = source_dir() + "/scripts/wine-session start '" + wine_prefix() +
+                          "' --display";
+    if (std::system(command.c_str()) != 0) throw std::runtime_error("cannot start the Wine session");
+    started_session_here = true;
+}
+
+void end_wine_session() {
+    if (!started_session_here) return;
+    std::string command = source_dir() + "/scripts/wine-session stop '" + wine_prefix() + "'";
+    if (std::system(command.c_str()) != 0) std::fprintf(stderr, "wine-session stop failed\n");
+    started_session_here = false;
+}
+
+std::vector<std::string> wine_environment(const std::map<std::string, std::string>& extra) {
+    std::map<std::string, std::string> vars = {
+        {"PATH", "/usr/bin:/bin"},
+        {"HOME", from_env_or("HOME", "/root")},
+        {"WINEPREFIX", wine_prefix()},
+        {"WINEDEBUG", "-all"},
+        {"WINEDLLOVERRIDES", "mscoree,mshtml="},
+    };
+    std::string display = session_display();
+    if (!display.empty()) vars["DISPLAY"] = display;
+    for (const auto& [k, v] : extra) vars[k] = v;
+    std::vector<std::string> env;
+    for (const auto& [k, v] : vars) env.push_back(k + "=" + v);
+    return env;
+}
+
+program_run::program_run(const std::string& program, const run_options& options)
+    : timeout_(options.timeout) {
+    if (!fs::exists(program)) throw std::runtime_error("no such program: " + program);
+    work_ = fresh_test_folder(".run" + std::to_string(run_counter++));
+    temp_dir_ = options.temp_dir;
+    std::ostringstream request;
+    request << "program " << windows_path(program) << "\n";
+    if (!options.args.empty()) request << "args " << options.args << "\n";
+    if (!options.temp_windows.empty())
+        request << "temp " << options.temp_windows << "\n";
+    else if (!options.temp_dir.empty())
+        request << "temp " << windows_path(options.temp_dir) << "\\\n";
+    for (const auto& [k, v] : options.env) request << "env " << k << "=" << v << "\n";
+    request << "timeout " << options.timeout.count() << "\n";
+    request << "result " << windows_path(work_ + "/result") << "\n";
+    write_file(work_ + "/request", request.str());
+    pid_ = spawn({wine64, win64_dir() + "/tests/harness/runner.exe",
+                  windows_path(work_ + "/request")},
+                 wine_environment(), work_ + "/wine-output");
+}
+
+program_run::program_run(program_run&& other) noexcept
+    : pid_(other.pid_), work_(std::move(other.work_)), temp_dir_(std::move(other.temp_dir_)),
+      timeout_(other.timeout_) {
+    other.pid_ = -1;
+}
+
+program_run::~program_run() {
+    if (pid_ > 0) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+    }
+}
+
+run_result program_run::wait() {
+    int status = wait_child(pid_, timeout_ + std::chrono::seconds(30));
+    pid_ = -1;
+    if (status == -1 || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        throw std::runtime_error("runner failed: " + read_file(work_ + "/wine-output"));
+    std::ifstream in(work_ + "/result", std::ios::binary);
+    if (!in) throw std::runtime_error("runner left no result: " + read_file(work_ + "/wine-output"));
+    run_result result;
+    std::string word;
+    while (in >> word) {
+        if (word == "exit") {
+            in >> std::hex >> result.exit_code >> std::dec;
+        } else if (word == "box") {
+            std::size_t caption_size = 0, text_size = 0;
+            in >> caption_size >> text_size;
+            in.get();  // the line feed behind the sizes
+            message_box box;
+            box.caption.resize(caption_size);
+            box.text.resize(text_size);
+            in.read(box.caption.data(), static_cast<std::streamsize>(caption_size));
+            in.read(box.text.data(), static_cast<std::streamsize>(text_size));
+            result.boxes.push_back(box);
+        } else if (word == "timeout") {
+            result.timed_out = true;
+        }
+    }
+    if (!temp_dir_.empty()) result.temp_entries = list_tree(temp_dir_);
+    return result;
+}
+
+run_result run_program(const std::string& program, const run_options& options) {
+    return program_run(program, options).wait();
+}
+
+mutex_holder::mutex_holder(const std::string& name, bool release_at_stop) {
+    int to_child[2];
+    // Close-on-exec, so that no child keeps the write end and the holder sees
+    // the end of its input when stop() closes it.
+    if (pipe2(to_child, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+    std::string output = fresh_test_folder(".holder" + std::to_string(run_counter++)) + "/output";
+    std::vector<std::string> argv = {wine64, win64_dir() + "/tests/harness/mutex_holder.exe", name};
+    if (release_at_stop) argv.push_back("--release");
+    pid_ = spawn(argv, wine_environment(), output, to_child[0]);
+    close(to_child[0]);
+    to_child_ = to_child[1];
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (read_file(output).find("ready") == std::string::npos) {
+        if (std::chrono::steady_clock::now() > deadline || waitpid(pid_, nullptr, WNOHANG) == pid_) {
+            std::string seen = read_file(output);
+            stop();
+            throw std::runtime_error("mutex holder did not take " + name + ": " + seen);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
+mutex_holder::~mutex_holder() { stop(); }
+
+void mutex_holder::stop() {
+    if (to_child_ >= 0) {
+        close(to_child_);
+        to_child_ = -1;
+    }
+    if (pid_ > 0) {
+        wait_child(pid_, std::chrono::seconds(30));
+        pid_ = -1;
+    }
+}
+
+std::string fresh_test_folder(const std::string& suffix) {
+    const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = info ? std::string(info->test_suite_name()) + "." + info->name() : "global";
+    std::replace(name.begin(), name.end(), '/', '_');
+    fs::path dir = fs::path(TREVAN_TEST_TMP) / (name + suffix);
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    return dir.string();
+}
+
+std::vector<std::string> list_tree(const std::string& dir) {
+    std::vector<std::string> entries;
+    std::error_code ec;
+    for (auto it = fs::recursive_directory_iterator(dir, ec); !ec && it != fs::end(it);
+         it.increment(ec)) {
+        std::string rel = fs::relative(it->path(), dir).string();
+        if (it->is_directory() && !it->is_symlink()) {
+            rel += "/";
+        }
+        entries.push_back(rel);
+        if (it->is_symlink()) it.disable_recursion_pending();
+    }
+    std::sort(entries.begin(), entries.end());
+    return entries;
+}
+
+std::string read_file(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream data;
+    data << in.rdbuf();
+    return data.str();
+}
+
+void write_file(const std::string& path, const std::string& data) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(data.data(), static_cast<std::streamsize>(data.size()));
+    if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+}  // namespace trevan::testing

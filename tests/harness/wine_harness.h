@@ -1,0 +1,111 @@
+#pragma once
+
+// Test harness for Windows programs run under wine64 from Linux GoogleTest
+// tests: one Wine prefix per build tree with its server (and a private Xvfb
+// display) kept warm for the whole test run, runs with a fresh temporary
+// folder, the full 32-bit exit code and every message box the program showed.
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace trevan::testing {
+
+// Where things are: the 64-bit build tree (its programs run under Wine), the
+// Wine prefix of the tests and the source tree.
+std::string win64_dir();
+std::string wine_prefix();
+std::string source_dir();
+
+// "Z:\..." for an absolute Linux path (Wine maps Z: to the Linux root).
+std::string windows_path(const std::string& linux_path);
+
+// Starts the Wine session for this process unless a session of the test run
+// already exists (the CTest fixture starts one); stops only what it started.
+// Installed as a GoogleTest environment by the harness's main.
+void ensure_wine_session();
+void end_wine_session();
+
+// Environment for a Wine process of the session (WINEPREFIX, WINEDEBUG,
+// DISPLAY, and the given additions).
+std::vector<std::string> wine_environment(const std::map<std::string, std::string>& extra = {});
+
+struct message_box {
+    std::string caption;
+    std::string text;
+    bool operator==(const message_box& other) const {
+        return caption == other.caption && text == other.text;
+    }
+};
+
+struct run_result {
+    std::uint32_t exit_code = 0;
+    std::vector<message_box> boxes;
+    bool timed_out = false;
+    // Entries left in the temporary folder after the run, relative to it,
+    // sorted, folders with a trailing "/".
+    std::vector<std::string> temp_entries;
+};
+
+struct run_options {
+    // Raw argument text behind the quoted program path; none when empty.
+    std::string args;
+    // Linux path of the program's temporary folder (TEMP and TMP); Wine's
+    // own when empty.
+    std::string temp_dir;
+    // Windows path given to TEMP and TMP as it is, overriding temp_dir (for
+    // paths that are not folders).
+    std::string temp_windows;
+    std::map<std::string, std::string> env;
+    std::chrono::milliseconds timeout{60000};
+};
+
+// A program started through the runner; wait() collects its result.
+class program_run {
+public:
+    program_run(const std::string& program, const run_options& options);
+    program_run(program_run&& other) noexcept;
+    program_run(const program_run&) = delete;
+    program_run& operator=(const program_run&) = delete;
+    ~program_run();
+
+    // Waits for the end; throws std::runtime_error when the runner failed.
+    run_result wait();
+
+private:
+    pid_t pid_ = -1;
+    std::string work_;
+    std::string temp_dir_;
+    std::chrono::milliseconds timeout_;
+};
+
+// Starts the program (Linux path of a Windows executable) and waits for it.
+run_result run_program(const std::string& program, const run_options& options = {});
+
+// Holds a named mutex in a separate Wine process until stop() or destruction.
+class mutex_holder {
+public:
+    explicit mutex_holder(const std::string& name, bool release_at_stop = false);
+    mutex_holder(const mutex_holder&) = delete;
+    mutex_holder& operator=(const mutex_holder&) = delete;
+    ~mutex_holder();
+    void stop();
+
+private:
+    pid_t pid_ = -1;
+    int to_child_ = -1;
+};
+
+// A fresh, empty folder for the current test under the tree's test-tmp
+// folder; emptied again when the same test runs next time.
+std::string fresh_test_folder(const std::string& suffix = "");
+
+std::vector<std::string> list_tree(const std::string& dir);
+std::string read_file(const std::string& path);
+void write_file(const std::string& path, const std::string& data);
+
+}  // namespace trevan::testing
