@@ -1,0 +1,44 @@
+#pragma once
+
+#include <string>
+
+#include "support/core/exception.h"
+
+namespace vennic {
+namespace unicode {
+
+// Errors of the conversions below. The conversions raise them with an empty
+// message: the category path (unicode.invalid_codepage, ...) tells them apart.
+class generic : public vennic::exception {
+public:
+    explicit generic(const std::string& message);
+};
+class out_of_memory : public generic {
+public:
+    explicit out_of_memory(const std::string& message);
+};
+class invalid_codepage : public generic {
+public:
+    explicit invalid_codepage(const std::string& message);
+};
+class unmappable_character : public generic {
+public:
+    explicit unmappable_character(const std::string& message);
+};
+
+// Whether the system can be asked to report characters that do not convert
+// in this code page. CP_ACP (0) counts as capable as passed.
+bool is_flag_capable(unsigned int codepage);
+
+// Wide (UTF-16) text to the code page. Lengths are explicit: embedded zero
+// characters stay. With strict set, a character the code page lacks raises
+// unmappable_character; without it, it becomes the code page's default
+// character. An empty text converts to an empty one without a system call.
+std::string to_narrow(const std::wstring& text, unsigned int codepage, bool strict);
+
+// Text in the code page to wide text; invalid input raises
+// unmappable_character where the code page is flag-capable.
+std::wstring to_wide(const std::string& text, unsigned int codepage);
+
+}  // namespace unicode
+}  // namespace vennic
