@@ -1,0 +1,32 @@
+#pragma once
+
+#include <string>
+
+#include "app/settings_map.h"
+
+namespace trevan {
+
+// Cuts the property switch ("/V", any letter case, quoted or not) out of the
+// program's command line: stores the rest under "commandline" and returns
+// the switch's value (empty when there is none). A quoted switch without a
+// closing quotation mark is treated as no split at all: the whole command
+// line is stored and the value is empty. Throws std::bad_alloc only.
+std::string split_command_line(const std::string& command_line, SettingsMap& settings);
+
+// Unless "parameters" contains "VIRGIN=1", drops the first
+// "USER_PARTNER_IDENTITY=..." pair from the property text (up to the next
+// space, which stays).
+void filter_partner_identity(SettingsMap& settings, std::string& property_text);
+
+// Merges the property text into the "/V" switch of "parameters" and puts the
+// "commandline" setting and one space in front; replaces "parameters".
+void merge_parameters(SettingsMap& settings, const std::string& property_text);
+
+// When "msilog" is exactly "ON", inserts the verbose MSI log option for
+// "KELMO_msi.log.txt" beside the work folder into "parameters". The log
+// file's attributes are reset to normal first through set_normal_attributes
+// (its result ignored), so a read-only log of an earlier run is writable.
+void add_msi_log_option(SettingsMap& settings, const std::string& work_folder,
+                        void (*set_normal_attributes)(const std::string& path));
+
+}  // namespace trevan
