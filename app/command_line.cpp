@@ -1,6 +1,6 @@
 #include "app/command_line.h"
 
-#include "app/work_folder_path.h"
+#include "app/work_folder.h"
 #include "support/core/text.h"
 
 namespace trevan {

@@ -1,4 +1,7 @@
-#include "app/work_folder_path.h"
+#include "app/work_folder.h"
+
+#include <cstdint>
+#include <cstdio>
 
 namespace trevan {
 
@@ -9,6 +12,14 @@ std::string parent_folder(const std::string& work_folder) {
     std::string::size_type pos = work_folder.rfind('\\', work_folder.size() - 2);
     if (pos == std::string::npos) return work_folder;
     return work_folder.substr(0, pos);
+}
+
+std::string work_folder_name(long long seconds) {
+    // The low half of the 64-bit time, read as a signed 32-bit number.
+    const auto low = static_cast<std::int32_t>(static_cast<std::uint32_t>(seconds));
+    char name[32];
+    std::snprintf(name, sizeof name, "VORBELQ%i\\", static_cast<int>(low));
+    return name;
 }
 
 }  // namespace trevan
