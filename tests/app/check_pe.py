@@ -1,0 +1,90 @@
+#!/usr/bin/python3
+"""Checks a built Trevan.exe by inspecting its file: the architecture, the GUI
+subsystem, no run-time DLLs of the compiler, stripped, unsigned, small, the
+elevation manifest and the two product strings.
+
+    check_pe.py PROGRAM i386|amd64
+"""
+import sys
+
+import pefile
+
+EXPECTED_MACHINE = {"i386": 0x14C, "amd64": 0x8664}
+SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "advapi32.dll", "shell32.dll", "msvcrt.dll",
+               "ole32.dll", "oleaut32.dll"}
+WIN7 = "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}"
+RT_STRING, RT_MANIFEST = 6, 24
+MAX_SIZE = 1024 * 1024
+
+failures = []
+
+
+def check(condition, message):
+    if not condition:
+        failures.append(message)
+
+
+def resource_entries(pe, type_id):
+    if not hasattr(pe, "DIRECTORY_ENTRY_RESOURCE"):
+        return
+    for entry in pe.DIRECTORY_ENTRY_RESOURCE.entries:
+        if entry.id == type_id:
+            for name in entry.directory.entries:
+                for lang in name.directory.entries:
+                    yield name.id, pe.get_data(lang.data.struct.OffsetToData, lang.data.struct.Size)
+
+
+def strings(pe):
+    """All string-table entries: id -> text."""
+    table = {}
+    for block, data in resource_entries(pe, RT_STRING):
+        pos = 0
+        for index in range(16):
+            length = int.from_bytes(data[pos:pos + 2], "little")
+            pos += 2
+            text = data[pos:pos + 2 * length].decode("utf-16-le")
+            pos += 2 * length
+            if length:
+                table[(block - 1) * 16 + index] = text
+    return table
+
+
+def main():
+    path, arch = sys.argv[1], sys.argv[2]
+    with open(path, "rb") as f:
+        size = len(f.read())
+    pe = pefile.PE(path)
+
+    check(pe.FILE_HEADER.Machine == EXPECTED_MACHINE[arch],
+          f"machine {pe.FILE_HEADER.Machine:#x}, expected {arch}")
+    check(pe.OPTIONAL_HEADER.Subsystem == 2, f"subsystem {pe.OPTIONAL_HEADER.Subsystem}, expected GUI (2)")
+    check(pe.FILE_HEADER.PointerToSymbolTable == 0 and pe.FILE_HEADER.NumberOfSymbols == 0,
+          "symbol table present: not stripped")
+    security = pe.OPTIONAL_HEADER.DATA_DIRECTORY[pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_SECURITY"]]
+    check(security.VirtualAddress == 0 and security.Size == 0, "certificate table entry is set")
+    check(size <= MAX_SIZE, f"{size} bytes, more than {MAX_SIZE}")
+
+    dlls = {entry.dll.decode().lower() for entry in getattr(pe, "DIRECTORY_ENTRY_IMPORT", [])}
+    check(dlls and dlls <= SYSTEM_DLLS, f"imports beyond the system's DLLs: {sorted(dlls - SYSTEM_DLLS)}")
+
+    manifests = [data for rid, data in resource_entries(pe, RT_MANIFEST) if rid == 1]
+    check(len(manifests) == 1, f"{len(manifests)} manifests with id 1, expected one")
+    if manifests:
+        text = manifests[0].decode("utf-8")
+        check('level="requireAdministrator"' in text, "manifest does not request administrator rights")
+        check('uiAccess="false"' in text, "manifest lacks uiAccess false")
+        check(f'supportedOS Id="{WIN7}"' in text, "manifest does not declare Windows 7")
+
+    table = strings(pe)
+    check(table.get(2001) == "Marrowgate", f"string 2001 is {table.get(2001)!r}")
+    check(table.get(2002) == "Vorbelquint", f"string 2002 is {table.get(2002)!r}")
+
+    for failure in failures:
+        print(f"{path}: {failure}")
+    if not failures:
+        print(f"{path}: {arch}, GUI, {size} bytes, imports {', '.join(sorted(dlls))}: ok")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,77 @@
+// Stand-in for a product's setup program in end-to-end tests of the run.
+// Appends what it received to a record file and ends with the exit code it
+// is told, both through the environment it inherits from the bootstrapper:
+//   TREVAN_STANDIN_LOG      record file (Windows path); lines "commandline ...",
+//                           "cwd ...", "path ...", then "end"
+//   TREVAN_STANDIN_EXIT     exit code, decimal or 0x-hex (default 0)
+//   TREVAN_STANDIN_ACTIONS  comma-separated, done in order before ending:
+//                           readonly  a read-only file "locked.txt" beside itself
+//                           cache     a folder ".cache" with a file beside itself
+//                           hold:MS   wait MS milliseconds
+//                           wait      wait (up to 60 s) until the file named by
+//                                     TREVAN_STANDIN_GO exists
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+std::string env(const char* name) {
+    char value[4096];
+    DWORD n = GetEnvironmentVariableA(name, value, sizeof value);
+    return n > 0 && n < sizeof value ? std::string(value, n) : std::string();
+}
+
+std::string own_folder() {
+    char path[MAX_PATH];
+    DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string p(path, n);
+    return p.substr(0, p.rfind('\\') + 1);
+}
+
+void act(const std::string& action) {
+    const std::string folder = own_folder();
+    if (action == "readonly") {
+        std::string file = folder + "locked.txt";
+        if (FILE* f = std::fopen(file.c_str(), "wb")) {
+            std::fputs("keep me", f);
+            std::fclose(f);
+        }
+        SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_READONLY);
+    } else if (action == "cache") {
+        CreateDirectoryA((folder + ".cache").c_str(), nullptr);
+        if (FILE* f = std::fopen((folder + ".cache\\data").c_str(), "wb")) std::fclose(f);
+    } else if (action.rfind("hold:", 0) == 0) {
+        Sleep(std::strtoul(action.c_str() + 5, nullptr, 10));
+    } else if (action == "wait") {
+        const std::string go = env("TREVAN_STANDIN_GO");
+        for (int i = 0; i < 6000 && GetFileAttributesA(go.c_str()) == INVALID_FILE_ATTRIBUTES; ++i)
+            Sleep(10);
+    }
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    const std::string log = env("TREVAN_STANDIN_LOG");
+    if (!log.empty()) {
+        char cwd[MAX_PATH] = {};
+        GetCurrentDirectoryA(MAX_PATH, cwd);
+        char path[MAX_PATH] = {};
+        GetModuleFileNameA(nullptr, path, MAX_PATH);
+        if (FILE* f = std::fopen(log.c_str(), "ab")) {
+            std::fprintf(f, "commandline %s\ncwd %s\npath %s\nend\n", GetCommandLineA(), cwd, path);
+            std::fclose(f);
+        }
+    }
+    std::string actions = env("TREVAN_STANDIN_ACTIONS");
+    for (std::string::size_type start = 0; start < actions.size();) {
+        std::string::size_type comma = actions.find(',', start);
+        if (comma == std::string::npos) comma = actions.size();
+        act(actions.substr(start, comma - start));
+        start = comma + 1;
+    }
+    return static_cast<int>(std::strtoul(env("TREVAN_STANDIN_EXIT").c_str(), nullptr, 0));
+}
