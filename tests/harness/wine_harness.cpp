@@ -194,6 +194,16 @@ run_result run_program(const std::string& program, const run_options& options) {
     return program_run(program, options).wait();
 }
 
+int run_wine(const std::vector<std::string>& args, std::string* output) {
+    std::string file = fresh_test_folder(".wine" + std::to_string(run_counter++)) + "/output";
+    std::vector<std::string> argv = {wine64};
+    argv.insert(argv.end(), args.begin(), args.end());
+    int status = wait_child(spawn(argv, wine_environment(), file), std::chrono::seconds(60));
+    if (output) *output = read_file(file);
+    if (status == -1 || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
+}
+
 mutex_holder::mutex_holder(const std::string& name, bool release_at_stop) {
     int to_child[2];
     // Close-on-exec, so that no child keeps the write end and the holder sees

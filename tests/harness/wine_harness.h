@@ -100,6 +100,11 @@ private:
     int to_child_ = -1;
 };
 
+// Runs wine64 with these arguments in the session (for example "reg", "add",
+// ...) and waits; returns the (8-bit) exit status, or -1 when it had to be
+// killed. Its output goes to *output when given.
+int run_wine(const std::vector<std::string>& args, std::string* output = nullptr);
+
 // A fresh, empty folder for the current test under the tree's test-tmp
 // folder; emptied again when the same test runs next time.
 std::string fresh_test_folder(const std::string& suffix = "");
