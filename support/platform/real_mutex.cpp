@@ -1,0 +1,71 @@
+#include "support/platform/real_mutex.h"
+
+#include "support/core/exception.h"
+
+namespace vennic {
+namespace {
+
+// The program needs Windows 7 or later; should the version query fail, the
+// naming rules of a current system are the right guess.
+constexpr unsigned long assumed_major_version = 6;
+
+unsigned long system_major_version() {
+    OSVERSIONINFOA info = {};
+    info.dwOSVersionInfoSize = sizeof(info);  // 148 bytes
+    if (!GetVersionExA(&info)) return assumed_major_version;
+    return info.dwMajorVersion;
+}
+
+}  // namespace
+
+std::string real_mutex::object_name(const std::string& name, unsigned long major_version) {
+    std::string::size_type last = name.rfind('\\');
+    if (major_version <= 4) {
+        // No kernel namespaces before Windows 2000.
+        return last == std::string::npos ? name : name.substr(last + 1);
+    }
+    // Visible to every session, so that runs of other users are seen too.
+    return last == std::string::npos ? "Global\\" + name : name;
+}
+
+real_mutex::real_mutex(const std::string& name) {
+    // A null DACL grants everyone full access, so that a mutex created by
+    // one user can be waited on by every other.
+    SECURITY_DESCRIPTOR descriptor;
+    InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
+    SetSecurityDescriptorDacl(&descriptor, TRUE, nullptr, FALSE);
+    SECURITY_ATTRIBUTES attributes;
+    attributes.nLength = sizeof(attributes);
+    attributes.lpSecurityDescriptor = &descriptor;
+    attributes.bInheritHandle = FALSE;
+
+    const std::string object = object_name(name, system_major_version());
+
+    // An existing mutex of that name is opened by this call as well; the
+    // open below is for one whose security refuses the full access that
+    // CreateMutex asks for. SYNCHRONIZE is needed to wait on the handle.
+    handle_.reset(CreateMutexA(&attributes, FALSE, object.c_str()));
+    if (!handle_) handle_.reset(OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, object.c_str()));
+    if (!handle_) throw exception("OpenMutex returned 0x%08x", static_cast<unsigned>(GetLastError()));
+}
+
+real_mutex::~real_mutex() = default;
+
+bool real_mutex::wait(unsigned long timeout_ms) {
+    DWORD result = WaitForSingleObject(handle_.get(), timeout_ms);
+    if (result == WAIT_TIMEOUT) return false;
+    if (result == WAIT_FAILED)
+        throw exception("WaitForSingleObject returned 0x%08x", static_cast<unsigned>(GetLastError()));
+    // WAIT_OBJECT_0, or WAIT_ABANDONED: the previous owner ended without
+    // releasing, and the mutex now belongs to this thread all the same.
+    return true;
+}
+
+void real_mutex::lock() { wait(INFINITE); }
+
+void real_mutex::unlock() {
+    if (!ReleaseMutex(handle_.get()))
+        throw exception("ReleaseMutex returned 0x%08x", static_cast<unsigned>(GetLastError()));
+}
+
+}  // namespace vennic
