@@ -161,15 +161,6 @@ TEST(RealMutex, FailuresCarryTheErrorCode) {
               "[ReleaseMutex returned 0x00000120]");
 }
 
-TEST(RealMutex, OwnershipIsRecursiveAndReleasedByUnlock) {
-    vennic::real_mutex m(unique_name("recursive"));
-    EXPECT_TRUE(m.wait(0));
-    EXPECT_TRUE(m.wait(0));
-    m.unlock();
-    m.unlock();
-    EXPECT_THROW(m.unlock(), vennic::exception);
-}
-
 std::string helper(const char* command, const std::string& name) {
     return std::string("\"") + SUPPORT_HELPER + "\" " + command + " " + name;
 }
