@@ -1,0 +1,377 @@
+#include "container/walk.h"
+
+#include <cstring>
+#include <vector>
+
+#include "container/format.h"
+#include "container/md5.h"
+
+namespace trevan {
+
+const char* role_text(chunk_role role) {
+    switch (role) {
+    case chunk_role::tail: return "tail";
+    case chunk_role::tag: return "tag";
+    case chunk_role::name: return "name";
+    case chunk_role::value: return "value";
+    case chunk_role::file_name: return "file name";
+    case chunk_role::file_data: return "file data";
+    }
+    return "?";
+}
+
+const char* kind_text(record_kind kind) {
+    switch (kind) {
+    case record_kind::value: return "value";
+    case record_kind::file: return "file";
+    case record_kind::stub: return "stub";
+    case record_kind::other: return "other";
+    }
+    return "?";
+}
+
+std::unique_ptr<output_file> walk_observer::create_output(const std::string&, std::uint32_t) {
+    return nullptr;
+}
+
+namespace {
+
+enum class chunk_status { read, unreadable, mismatch };
+
+// Where a located chunk's data lies and the digest its trailer holds.
+struct chunk_place {
+    std::uint32_t offset = 0;
+    std::uint32_t length = 0;
+    unsigned char digest[format::digest_size] = {};
+};
+
+// Reads chunks for one walk, keeping the one piece buffer it needs.
+class chunk_source {
+public:
+    chunk_source(archive_reader& in, walk_observer* observer) : in_(in), observer_(observer) {}
+
+    // With the position at the end of a chunk, steps back over its trailer
+    // and reads it, leaving the position at the start of the data. The length
+    // is checked against the format's limit and against the bytes before it
+    // before the position moves there. On failure why says what went wrong.
+    bool locate(chunk_place& place, std::string& why) {
+        if (!in_.move(-static_cast<std::int32_t>(format::digest_size))) {
+            why = "no room for its trailer";
+            return false;
+        }
+        if (!in_.read(place.digest, format::digest_size)) {
+            why = "its digest cannot be read";
+            return false;
+        }
+        std::optional<std::uint32_t> length_at = in_.move(-static_cast<std::int32_t>(format::trailer_size));
+        if (!length_at) {
+            why = "no room for its trailer";
+            return false;
+        }
+        unsigned char field[format::length_size] = {};
+        if (!in_.read(field, format::length_size)) {
+            why = "its length cannot be read";
+            return false;
+        }
+        std::uint32_t n = std::uint32_t(field[0]) | std::uint32_t(field[1]) << 8 |
+                          std::uint32_t(field[2]) << 16 | std::uint32_t(field[3]) << 24;
+        if (n > format::max_chunk_length) {
+            why = "its length " + std::to_string(n) + " exceeds the chunk limit of " +
+                  std::to_string(format::max_chunk_length) + " bytes";
+            return false;
+        }
+        if (n > *length_at) {
+            why = "its length " + std::to_string(n) + " exceeds the " + std::to_string(*length_at) +
+                  " bytes before it";
+            return false;
+        }
+        // n + 4 fits: n is at most 2^31 - 4.
+        std::optional<std::uint32_t> start =
+            in_.move(-static_cast<std::int32_t>(n + format::length_size));
+        if (!start) {
+            why = "cannot move to its start";
+            return false;
+        }
+        place.offset = *start;
+        place.length = n;
+        return true;
+    }
+
+    // Reads the located chunk's data in pieces and compares its digest; the
+    // position ends behind the data.
+    chunk_status check_in_pieces(const chunk_place& place, std::string& why) {
+        md5_digest md5;
+        for (std::uint32_t left = place.length; left > 0;) {
+            std::uint32_t size = left < piece_size ? left : piece_size;
+            char* p = piece(size);
+            if (!in_.read(p, size)) {
+                why = "its data cannot be read";
+                return chunk_status::unreadable;
+            }
+            md5.update(p, size);
+            left -= size;
+            progress(false, place, left);
+        }
+        return matches(md5, place) ? chunk_status::read : chunk_status::mismatch;
+    }
+
+    // The rest of read_chunk for a located chunk: its data into data, checked,
+    // and the position back at its start. Data above piece_size is checked in
+    // pieces before it is kept, so a length field alone never makes for a
+    // large allocation.
+    chunk_status read_located(const chunk_place& place, std::string& data, std::string& why) {
+        if (place.length > piece_size) {
+            chunk_status checked = check_in_pieces(place, why);
+            if (checked != chunk_status::read) return checked;
+            if (!back_to_start(place, why)) return chunk_status::unreadable;
+        }
+        data.assign(place.length, '\0');
+        if (!in_.read(&data[0], place.length)) {
+            why = "its data cannot be read";
+            return chunk_status::unreadable;
+        }
+        md5_digest md5;
+        md5.update(data.data(), data.size());
+        if (!matches(md5, place)) return chunk_status::mismatch;
+        return back_to_start(place, why) ? chunk_status::read : chunk_status::unreadable;
+    }
+
+    bool back_to_start(const chunk_place& place, std::string& why) {
+        if (in_.move(-static_cast<std::int32_t>(place.length))) return true;
+        why = "cannot move back to its start";
+        return false;
+    }
+
+    // Copies the located data (position at its start) to out in pieces and
+    // returns to the start.
+    enum class copy_status { done, read_failed, write_failed };
+    copy_status copy(const chunk_place& place, output_file& out, std::string& why) {
+        for (std::uint32_t left = place.length; left > 0;) {
+            std::uint32_t size = left < piece_size ? left : piece_size;
+            char* p = piece(size);
+            if (!in_.read(p, size)) {
+                why = "its data cannot be read again";
+                return copy_status::read_failed;
+            }
+            if (!out.write(p, size)) return copy_status::write_failed;
+            left -= size;
+            progress(true, place, left);
+        }
+        if (!out.finish()) return copy_status::write_failed;
+        return back_to_start(place, why) ? copy_status::done : copy_status::read_failed;
+    }
+
+    archive_reader& reader() { return in_; }
+
+private:
+    static bool matches(md5_digest& md5, const chunk_place& place) {
+        return md5.digest() == std::string(reinterpret_cast<const char*>(place.digest), format::digest_size);
+    }
+
+    void progress(bool copying, const chunk_place& place, std::uint32_t left) {
+        if (observer_) observer_->data_progress(copying, place.length - left, place.length);
+    }
+
+    // The buffer grows to the largest piece asked for, at most piece_size.
+    char* piece(std::uint32_t size) {
+        if (buffer_.size() < size) buffer_.resize(size);
+        return buffer_.data();
+    }
+
+    archive_reader& in_;
+    walk_observer* observer_;
+    std::vector<char> buffer_;
+};
+
+class walker {
+public:
+    walker(archive_reader& in, SettingsMap& settings, walk_observer& observer)
+        : source_(in, &observer), settings_(settings), observer_(observer) {}
+
+    walk_result run() {
+        if (!find_tail()) {
+            observer_.search_failed();
+            result_.end = walk_end::no_marker;
+            return result_;
+        }
+        for (;;) {
+            std::string tag;
+            if (!read(chunk_role::tag, tag)) return result_;
+            if (tag == format::tail_marker) {
+                result_.ok = true;
+                result_.tail_read = true;
+                continue;
+            }
+            record_info record;
+            record.tag = tag;
+            if (!read(chunk_role::name, record.name)) return result_;
+            if (tag == format::value_tag) {
+                record.kind = record_kind::value;
+                if (!read(chunk_role::value, record.text)) return result_;
+                record.setting_added = settings_.emplace(record.name, record.text).second;
+                observer_.record_read(record);
+            } else if (tag == format::file_tag) {
+                record.kind = record_kind::file;
+                if (!read(chunk_role::file_name, record.text)) return result_;
+                chunk_place data;
+                if (!check_file_data(data)) return result_;
+                record.file_size = data.length;
+                if (!record.name.empty())
+                    record.setting_added = settings_.emplace(record.name, record.text).second;
+                observer_.record_read(record);
+                if (observer_.writes_files() && !write_file(record.text, data)) return result_;
+            } else if (tag == format::stub_tag) {
+                record.kind = record_kind::stub;
+                observer_.record_read(record);
+                result_.end = walk_end::stub_reached;
+                result_.reason = result_.ok ? "the walk reached the stub record"
+                                            : "the walk reached the stub record without reading a tail chunk";
+                return result_;
+            } else {
+                // Only the tag and the name belong to a record of another kind.
+                observer_.record_read(record);
+            }
+        }
+    }
+
+private:
+    // Searches backward for the marker, one byte per step, as far down as
+    // format::min_marker_offset, and moves behind the tail chunk's trailer.
+    bool find_tail() {
+        std::optional<std::uint32_t> size = source_.reader().move_to_end();
+        if (!size) {
+            result_.reason = "the file is too large for 32-bit positions";
+            return false;
+        }
+        char window[format::tail_marker.size()];
+        for (;;) {
+            std::optional<std::uint32_t> at = source_.reader().move(-static_cast<std::int32_t>(sizeof window + 1));
+            if (!at || *at < format::min_marker_offset) {
+                result_.reason = "no container: the tail marker \"" + std::string(format::tail_marker) +
+                                 "\" does not occur at offset " + std::to_string(format::min_marker_offset) +
+                                 " or later";
+                return false;
+            }
+            // A failed read leaves a window that cannot match.
+            std::memset(window, 0, sizeof window);
+            source_.reader().read(window, sizeof window);
+            if (std::memcmp(window, format::tail_marker.data(), sizeof window) == 0) break;
+        }
+        std::optional<std::uint32_t> end = source_.reader().move(format::trailer_size);
+        if (!end) {
+            result_.reason = "the tail marker's trailer lies beyond 32-bit positions";
+            return false;
+        }
+        end_ = *end;
+        return true;
+    }
+
+    // Reads the next chunk whole. On failure the walk's result is set.
+    bool read(chunk_role role, std::string& data) {
+        chunk_place place;
+        std::string why;
+        if (!source_.locate(place, why)) return unreadable(role, why);
+        chunk_status status = source_.read_located(place, data, why);
+        if (status == chunk_status::unreadable) return unreadable(role, why);
+        if (role == chunk_role::tag && data == format::tail_marker) role = chunk_role::tail;
+        return chunk_done(role, place, status == chunk_status::read);
+    }
+
+    // Checks a file record's data in pieces and leaves the position at its
+    // start, ready for the copy.
+    bool check_file_data(chunk_place& place) {
+        std::string why;
+        if (!source_.locate(place, why)) return unreadable(chunk_role::file_data, why);
+        chunk_status status = source_.check_in_pieces(place, why);
+        if (status == chunk_status::unreadable) return unreadable(chunk_role::file_data, why);
+        if (status == chunk_status::read && !source_.back_to_start(place, why))
+            return unreadable(chunk_role::file_data, why);
+        return chunk_done(chunk_role::file_data, place, status == chunk_status::read);
+    }
+
+    bool write_file(const std::string& file_name, const chunk_place& place) {
+        std::unique_ptr<output_file> out = observer_.create_output(file_name, place.length);
+        if (!out) return output_failed("cannot create the output file \"" + file_name + "\"");
+        std::string why;
+        switch (source_.copy(place, *out, why)) {
+        case chunk_source::copy_status::done: return true;
+        case chunk_source::copy_status::write_failed:
+            return output_failed("cannot write the output file \"" + file_name + "\"");
+        case chunk_source::copy_status::read_failed: break;
+        }
+        result_.ok = false;
+        result_.end = walk_end::unreadable_chunk;
+        result_.reason = describe(result_.chunks, chunk_role::file_data, end_) + " cannot be copied: " + why;
+        return false;
+    }
+
+    bool chunk_done(chunk_role role, const chunk_place& place, bool digest_ok) {
+        chunk_info info;
+        info.index = ++result_.chunks;
+        info.role = role;
+        info.offset = place.offset;
+        info.length = place.length;
+        info.digest_ok = digest_ok;
+        observer_.chunk_read(info);
+        if (!digest_ok) {
+            result_.ok = false;
+            result_.end = walk_end::digest_mismatch;
+            result_.reason = "chunk " + std::to_string(info.index) + " (" + role_text(role) + "), " +
+                             std::to_string(place.length) + " bytes at offset " +
+                             std::to_string(place.offset) + ", does not match its digest";
+            return false;
+        }
+        end_ = place.offset;
+        return true;
+    }
+
+    bool unreadable(chunk_role role, const std::string& why) {
+        result_.end = walk_end::unreadable_chunk;
+        result_.reason = describe(result_.chunks + 1, role, end_) + " cannot be read: " + why;
+        return false;
+    }
+
+    bool output_failed(const std::string& why) {
+        result_.ok = false;
+        result_.end = walk_end::output_failed;
+        result_.reason = why;
+        return false;
+    }
+
+    static std::string describe(unsigned index, chunk_role role, std::uint32_t end) {
+        return "chunk " + std::to_string(index) + " (" + role_text(role) + ") ending at offset " +
+               std::to_string(end);
+    }
+
+    chunk_source source_;
+    SettingsMap& settings_;
+    walk_observer& observer_;
+    walk_result result_;
+    std::uint32_t end_ = 0;  // end of the next chunk to read
+};
+
+}  // namespace
+
+walk_result walk_container(archive_reader& in, SettingsMap& settings, walk_observer& observer) {
+    return walker(in, settings, observer).run();
+}
+
+walk_result walk_container(archive_reader& in, SettingsMap& settings) {
+    walk_observer none;
+    return walk_container(in, settings, none);
+}
+
+bool read_chunk(archive_reader& in, bool& ok, std::string& data) {
+    chunk_source source(in, nullptr);
+    chunk_place place;
+    std::string why;
+    if (!source.locate(place, why)) return false;
+    switch (source.read_located(place, data, why)) {
+    case chunk_status::read: return true;
+    case chunk_status::mismatch: ok = false; return false;
+    case chunk_status::unreadable: return false;
+    }
+    return false;
+}
+
+}  // namespace trevan

@@ -1,0 +1,119 @@
+#pragma once
+
+// The container walk: finds the tail marker nearest the end of the file, then
+// reads chunks backward (each checked against its MD5 digest) as the tail
+// chunk and records until the stub record's tag and name. Value and file
+// records enter the settings without replacing existing keys; file data goes
+// to outputs that the observer provides. The program and the pack tool share
+// this code, so both accept exactly the same files.
+//
+// Length fields are untrusted: a chunk longer than format::max_chunk_length
+// or than the bytes before it is unreadable, found before any move or
+// allocation. Large chunks are checked in pieces of at most piece_size bytes
+// before their data is kept, and file data is never held whole: it is checked
+// in pieces, then read again and written in pieces.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "app/settings_map.h"
+#include "container/reader.h"
+
+namespace trevan {
+
+// Largest piece of chunk data held at once while checking or copying.
+inline constexpr std::uint32_t piece_size = 4u << 20;
+
+// The part a chunk plays in the walk.
+enum class chunk_role { tail, tag, name, value, file_name, file_data };
+
+// "tail", "tag", "name", "value", "file name" or "file data".
+const char* role_text(chunk_role role);
+
+struct chunk_info {
+    unsigned index = 0;  // walk step, counted from 1
+    chunk_role role = chunk_role::tag;
+    std::uint32_t offset = 0;  // file offset of the first data byte
+    std::uint32_t length = 0;  // data bytes
+    bool digest_ok = false;
+};
+
+enum class record_kind { value, file, stub, other };
+
+// "value", "file", "stub" or "other".
+const char* kind_text(record_kind kind);
+
+struct record_info {
+    record_kind kind = record_kind::other;
+    std::string tag;
+    std::string name;
+    std::string text;  // the value, or the stored file name; empty otherwise
+    std::uint32_t file_size = 0;
+    bool setting_added = false;  // false when the key was already present
+};
+
+enum class walk_end {
+    stub_reached,      // the stub record's tag and name were read
+    unreadable_chunk,  // a chunk could not be read; the result is the ok flag
+    digest_mismatch,   // a chunk's data did not match its digest
+    no_marker,         // the marker search failed
+    output_failed,     // an output file could not be created or written
+};
+
+struct walk_result {
+    bool ok = false;  // the ok flag at the end: the walk's result
+    walk_end end = walk_end::no_marker;
+    bool tail_read = false;  // whether any tail chunk was read
+    unsigned chunks = 0;     // chunks read, the mismatching one included
+    std::string reason;      // one line on where and why the walk ended
+};
+
+// Receives one file's data, in order. Destruction closes it.
+class output_file {
+public:
+    virtual ~output_file() = default;
+    // False ends the walk with false; the output reports its own failure.
+    virtual bool write(const void* data, std::size_t size) = 0;
+    // Called after the last write; false as for write.
+    virtual bool finish() { return true; }
+};
+
+// What a walk reports to, and where file data goes. The default ignores
+// everything and writes no files.
+class walk_observer {
+public:
+    virtual ~walk_observer() = default;
+    virtual void chunk_read(const chunk_info&) {}
+    virtual void record_read(const record_info&) {}
+    // After each piece of a large chunk: bytes of the chunk done so far, when
+    // checking its digest (copying false) or copying file data (true).
+    virtual void data_progress(bool copying, std::uint32_t done, std::uint32_t length) {
+        (void)copying, (void)done, (void)length;
+    }
+    // The marker search failed; called before any further system call.
+    virtual void search_failed() {}
+    // Whether file data is to be copied anywhere; if not, file records are
+    // checked and enter the settings, and create_output is never called.
+    virtual bool writes_files() const { return false; }
+    // Called once a file record's data has passed its check and its setting
+    // is in place. Returns the output, or nullptr when it cannot be created
+    // (the walk then ends with false; report the failure here).
+    virtual std::unique_ptr<output_file> create_output(const std::string& file_name,
+                                                       std::uint32_t size);
+};
+
+// Walks the container of the file behind in. Fills settings in place (keys
+// already present keep their values). Throws only what allocation or the
+// observer throws.
+walk_result walk_container(archive_reader& in, SettingsMap& settings, walk_observer& observer);
+walk_result walk_container(archive_reader& in, SettingsMap& settings);
+
+// The chunk primitive on its own: with the position at the end of a chunk,
+// reads its data into data and leaves the position at the chunk's start.
+// False when the chunk cannot be read (ok untouched) or its digest does not
+// match (ok set to false).
+bool read_chunk(archive_reader& in, bool& ok, std::string& data);
+
+}  // namespace trevan
