@@ -1,0 +1,325 @@
+#include "tools/pack/builder.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <system_error>
+#include <vector>
+
+#ifdef _WIN32
+#include <process.h>
+#else
+#include <unistd.h>
+#endif
+
+#include "app/settings_map.h"
+#include "container/file_reader.h"
+#include "container/format.h"
+#include "container/md5.h"
+#include "container/walk.h"
+
+namespace trevan::pack {
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string le32(std::uint32_t n) {
+    char b[4] = {static_cast<char>(n), static_cast<char>(n >> 8), static_cast<char>(n >> 16),
+                 static_cast<char>(n >> 24)};
+    return std::string(b, 4);
+}
+
+std::string in_quotes(const std::string& text) { return "\"" + text + "\""; }
+
+std::string errno_text(int error) { return std::strerror(error); }
+
+struct file_closer {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using file_ptr = std::unique_ptr<std::FILE, file_closer>;
+
+// An input file, open from the checks until its bytes are copied.
+struct input {
+    std::string path;
+    std::uint64_t size = 0;
+    file_ptr file;
+};
+
+input open_input(const std::string& what, const std::string& path) {
+    std::error_code ec;
+    fs::file_status st = fs::status(path, ec);
+    if (ec || !fs::exists(st))
+        throw build_error("cannot read " + what + " " + in_quotes(path) + ": no such file");
+    if (!fs::is_regular_file(st)) throw build_error(what + " " + in_quotes(path) + " is not a regular file");
+    input in;
+    in.path = path;
+    in.size = fs::file_size(path, ec);
+    if (ec) throw build_error("cannot read " + what + " " + in_quotes(path) + ": " + ec.message());
+    in.file.reset(std::fopen(path.c_str(), "rb"));
+    if (!in.file) throw build_error("cannot read " + what + " " + in_quotes(path) + ": " + errno_text(errno));
+    if (in.size > format::max_chunk_length)
+        throw build_error(what + " " + in_quotes(path) + " has " + std::to_string(in.size) +
+                          " bytes, more than the chunk limit of " + std::to_string(format::max_chunk_length));
+    return in;
+}
+
+bool read_at(std::FILE* f, std::uint64_t offset, void* out, std::size_t size) {
+    if (offset > 0x7FFFFFFFu) return false;
+    return std::fseek(f, static_cast<long>(offset), SEEK_SET) == 0 && std::fread(out, 1, size, f) == size;
+}
+
+std::uint32_t u16_at(const unsigned char* p) { return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8; }
+std::uint32_t u32_at(const unsigned char* p) { return u16_at(p) | u16_at(p + 2) << 16; }
+
+// The stub must be a Windows executable whose certificate table entry is
+// empty: signing has to come after packing, or the signature would not cover
+// the container and the image chunk's digest would not match the image.
+void check_stub_image(input& stub) {
+    const std::string what = "stub " + in_quotes(stub.path);
+    std::FILE* f = stub.file.get();
+    unsigned char dos[64];
+    if (stub.size < sizeof dos || !read_at(f, 0, dos, sizeof dos) || dos[0] != 'M' || dos[1] != 'Z')
+        throw build_error(what + " is not a Windows executable (no MZ header)");
+    std::uint64_t pe = u32_at(dos + 0x3C);
+    unsigned char head[24];
+    if (pe + sizeof head > stub.size || !read_at(f, pe, head, sizeof head) || std::memcmp(head, "PE\0\0", 4) != 0)
+        throw build_error(what + " is not a Windows executable (no PE header)");
+    std::uint32_t optional_size = u16_at(head + 20);
+    unsigned char opt[256] = {};
+    if (optional_size < 2 || pe + sizeof head + optional_size > stub.size ||
+        !read_at(f, pe + sizeof head, opt, optional_size < sizeof opt ? optional_size : sizeof opt))
+        throw build_error(what + " has a damaged PE header");
+    std::uint32_t magic = u16_at(opt);
+    std::uint32_t count_at = magic == 0x20b ? 108 : magic == 0x10b ? 92 : 0;
+    if (count_at == 0) throw build_error(what + " has an unknown optional header type");
+    // Data directory 4, the certificate table: address and size, 8 bytes.
+    std::uint32_t security_at = count_at + 4 + 4 * 8;
+    if (optional_size < security_at + 8 || u32_at(opt + count_at) <= 4) return;
+    if (u32_at(opt + security_at) != 0 || u32_at(opt + security_at + 4) != 0)
+        throw build_error(what + " is signed already (its certificate table entry is set): "
+                          "pack the unsigned program and sign the result");
+}
+
+// Packing a packed program again would hide its container inside the image.
+void check_no_container(const input& stub) {
+    file_reader reader(stub.path);
+    SettingsMap ignored;
+    if (reader.is_open() && walk_container(reader, ignored).ok)
+        throw build_error("stub " + in_quotes(stub.path) + " carries a container already: pack the plain program");
+}
+
+std::string own_file_name(const std::string& path) { return fs::path(path).filename().string(); }
+
+void check_bare(const std::string& what, const std::string& name) {
+    if (!is_bare_file_name(name))
+        throw build_error(what + " " + in_quotes(name) + " is not a bare file name");
+}
+
+std::uint64_t chunk_size(std::uint64_t data) { return data + format::trailer_size; }
+
+// The result file: a temporary beside the output that replaces it when done.
+class output {
+public:
+    explicit output(const std::string& path) : path_(path) {
+#ifdef _WIN32
+        int pid = _getpid();
+#else
+        int pid = static_cast<int>(getpid());
+#endif
+        temp_ = path + ".trevan-pack-" + std::to_string(pid) + ".tmp";
+        std::error_code ec;
+        if (fs::is_directory(path, ec)) throw build_error("cannot write " + in_quotes(path) + ": it is a folder");
+        file_.reset(std::fopen(temp_.c_str(), "wb"));
+        if (!file_) throw build_error("cannot write " + in_quotes(path) + ": " + errno_text(errno));
+    }
+    ~output() {
+        if (!committed_) {
+            file_.reset();
+            std::remove(temp_.c_str());
+        }
+    }
+    output(const output&) = delete;
+    output& operator=(const output&) = delete;
+
+    void write(const void* data, std::size_t size) {
+        if (size > 0 && std::fwrite(data, 1, size, file_.get()) != size)
+            throw build_error("cannot write " + in_quotes(path_) + ": " + errno_text(errno));
+    }
+    void write(const std::string& data) { write(data.data(), data.size()); }
+
+    void chunk(const std::string& data) {
+        write(data);
+        write(le32(static_cast<std::uint32_t>(data.size())));
+        write(md5_of(data));
+    }
+
+    // Copies the input's bytes as one chunk, as many as it holds now.
+    void file_chunk(input& in, const build_options& options) {
+        std::vector<char> buffer(1u << 20);
+        md5_digest md5;
+        std::uint64_t done = 0;
+        std::uint64_t next_report = 0;
+        for (;;) {
+            std::size_t n = std::fread(buffer.data(), 1, buffer.size(), in.file.get());
+            if (n > 0) {
+                done += n;
+                if (done > format::max_chunk_length)
+                    throw build_error(in_quotes(in.path) + " grew beyond the chunk limit while it was read");
+                md5.update(buffer.data(), n);
+                write(buffer.data(), n);
+            }
+            if (options.progress && (done >= next_report || n == 0)) {
+                options.progress(in.path, done, in.size);
+                next_report = done + (16u << 20);
+            }
+            if (n < buffer.size()) break;
+        }
+        if (std::ferror(in.file.get())) throw build_error("cannot read " + in_quotes(in.path) + ": read error");
+        in.file.reset();
+        write(le32(static_cast<std::uint32_t>(done)));
+        write(md5.digest());
+    }
+
+    void commit() {
+        if (std::fflush(file_.get()) != 0) throw build_error("cannot write " + in_quotes(path_) + ": " + errno_text(errno));
+        long long end = 0;
+#ifdef _WIN32
+        end = _ftelli64(file_.get());
+#else
+        end = ftello(file_.get());
+#endif
+        if (end < 0 || static_cast<std::uint64_t>(end) > format::max_position)
+            throw build_error("the result " + in_quotes(path_) + " would be 4 GiB or more");
+        if (std::fclose(file_.release()) != 0)
+            throw build_error("cannot write " + in_quotes(path_) + ": " + errno_text(errno));
+        std::error_code ec;
+        fs::rename(temp_, path_, ec);
+        if (ec) throw build_error("cannot write " + in_quotes(path_) + ": " + ec.message());
+        committed_ = true;
+    }
+
+private:
+    std::string path_;
+    std::string temp_;
+    file_ptr file_;
+    bool committed_ = false;
+};
+
+}  // namespace
+
+record file_record(const std::string& name, const std::string& stored_name, const std::string& source) {
+    record r;
+    r.type = record::kind::file;
+    r.name = name;
+    r.stored_name = stored_name;
+    r.source = source;
+    return r;
+}
+
+record value_record(const std::string& name, const std::string& text) {
+    record r;
+    r.type = record::kind::value;
+    r.name = name;
+    r.text = text;
+    return r;
+}
+
+bool is_bare_file_name(const std::string& name) {
+    if (name.empty() || name == "." || name == "..") return false;
+    for (unsigned char c : name)
+        if (c < 32 || std::strchr("\\/:*?\"<>|", c)) return false;
+    // Windows drops a trailing dot or blank, so the file would get another name.
+    return name.back() != '.' && name.back() != ' ';
+}
+
+void build_container(const std::string& stub_path, const std::vector<record>& records,
+                     const std::string& output_path, const build_options& options) {
+    input stub = open_input("stub", stub_path);
+    check_stub_image(stub);
+    std::rewind(stub.file.get());
+    check_no_container(stub);
+    std::string stub_name = options.stub_file_name.empty() ? own_file_name(stub_path) : options.stub_file_name;
+    check_bare("stub file name", stub_name);
+
+    std::uint64_t total = chunk_size(stub.size) + chunk_size(stub_name.size()) + 2 * chunk_size(4);
+    std::vector<input> sources;
+    std::vector<std::string> stored_names;
+    for (const record& r : records) {
+        total += chunk_size(r.name.size());
+        if (r.type == record::kind::file) {
+            sources.push_back(open_input("file", r.source));
+            stored_names.push_back(r.stored_name.empty() ? own_file_name(r.source) : r.stored_name);
+            check_bare("stored file name", stored_names.back());
+            total += chunk_size(sources.back().size) + chunk_size(stored_names.back().size()) + chunk_size(4);
+        } else {
+            if (r.text.size() > format::max_chunk_length)
+                throw build_error("value " + in_quotes(r.name) + " is longer than the chunk limit");
+            total += chunk_size(r.text.size()) + chunk_size(5);
+        }
+    }
+    total += chunk_size(format::tail_marker.size());
+    if (total > format::max_position)
+        throw build_error("the result would have " + std::to_string(total) + " bytes: containers must stay below 4 GiB");
+
+    output out(output_path);
+    out.file_chunk(stub, options);
+    out.chunk(stub_name);
+    out.chunk(std::string(format::stub_name));
+    out.chunk(std::string(format::stub_tag));
+    std::size_t next_source = 0;
+    for (const record& r : records) {
+        if (r.type == record::kind::file) {
+            out.file_chunk(sources[next_source], options);
+            out.chunk(stored_names[next_source]);
+            out.chunk(r.name);
+            out.chunk(std::string(format::file_tag));
+            ++next_source;
+        } else {
+            out.chunk(r.text);
+            out.chunk(r.name);
+            out.chunk(std::string(format::value_tag));
+        }
+    }
+    out.chunk(std::string(format::tail_marker));
+    out.commit();
+}
+
+std::string md5_of(const std::string& data) { return md5_digest(data).digest(); }
+
+void append_raw_chunk(std::string& out, const std::string& data, std::uint32_t length_field,
+                      const std::string& digest) {
+    out += data;
+    out += le32(length_field);
+    out += digest;
+}
+
+void append_chunk(std::string& out, const std::string& data) {
+    append_raw_chunk(out, data, static_cast<std::uint32_t>(data.size()), md5_of(data));
+}
+
+void append_stub(std::string& out, const std::string& image, const std::string& stub_file_name) {
+    append_chunk(out, image);
+    append_chunk(out, stub_file_name);
+    append_chunk(out, std::string(format::stub_name));
+    append_chunk(out, std::string(format::stub_tag));
+}
+
+void append_value_record(std::string& out, const std::string& name, const std::string& text) {
+    append_chunk(out, text);
+    append_chunk(out, name);
+    append_chunk(out, std::string(format::value_tag));
+}
+
+void append_file_record(std::string& out, const std::string& name, const std::string& stored_name,
+                        const std::string& data) {
+    append_chunk(out, data);
+    append_chunk(out, stored_name);
+    append_chunk(out, name);
+    append_chunk(out, std::string(format::file_tag));
+}
+
+void append_tail(std::string& out) { append_chunk(out, std::string(format::tail_marker)); }
+
+}  // namespace trevan::pack

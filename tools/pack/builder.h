@@ -1,0 +1,93 @@
+#pragma once
+
+// Writing payload containers: the whole file from an unsigned stub executable
+// and an ordered list of records (build_container), and low-level helpers
+// that append single chunks and records to a byte string, for tests that
+// craft unusual containers in memory.
+//
+// Typical test use:
+//
+//   using namespace trevan::pack;
+//   build_container(stub_exe, {file_record("installer64", "Setup_x64.exe", src64),
+//                              value_record("msilog", "ON")},
+//                   out_path);
+//
+//   std::string c;
+//   append_stub(c, fake_image, "Trevan.exe");   // any bytes as the image
+//   append_value_record(c, "parameters", "/V\"A=1\"");
+//   append_raw_chunk(c, "", 0xFFFFFFFFu, md5_of(""));   // a hostile length
+//   append_tail(c);
+//
+// Records are written in the order given; a walk meets them in the reverse
+// order, so of two records with the same name the later one wins.
+
+#include <cstdint>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace trevan::pack {
+
+// Bad input for a build: a missing or unreadable file, a stub that is not a
+// Windows executable or is signed already, a chunk above the format's limit,
+// a result of 4 GiB or more, a stored file name that is not bare, an output
+// that cannot be written. what() is one line.
+class build_error : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// One record of a container.
+struct record {
+    enum class kind { file, value };
+    kind type = kind::value;
+    std::string name;         // record name: the setting key
+    std::string stored_name;  // file: the name the data is written under
+    std::string source;       // file: path of the file whose bytes are stored
+    std::string text;         // value: the setting's text
+};
+
+// A file record; an empty stored_name means the source's own file name.
+record file_record(const std::string& name, const std::string& stored_name, const std::string& source);
+record value_record(const std::string& name, const std::string& text);
+
+struct build_options {
+    // The stub record's file name; empty means the stub's own file name.
+    std::string stub_file_name;
+    // Called now and then while a file's bytes are copied: the file's source
+    // path, bytes done, bytes in all.
+    std::function<void(const std::string&, std::uint64_t, std::uint64_t)> progress;
+};
+
+// Writes the container to output_path: the stub image chunk, the stub
+// record, the records in order and the tail chunk. Everything is checked
+// before the first byte is written; the result goes to a temporary file
+// beside output_path that replaces it only when complete, so on any error no
+// output appears and an existing output stays as it was. Same inputs give
+// the same bytes. Throws build_error.
+void build_container(const std::string& stub_path, const std::vector<record>& records,
+                     const std::string& output_path, const build_options& options = {});
+
+// Whether name is usable as a file name in a folder on Windows: not empty,
+// not "." or "..", no folder separators, drive colons or other characters
+// that Windows refuses in names, no trailing dot or blank.
+bool is_bare_file_name(const std::string& name);
+
+// The raw 16-byte MD5 digest of data.
+std::string md5_of(const std::string& data);
+
+// Appends data, its length and its digest: one well-formed chunk.
+void append_chunk(std::string& out, const std::string& data);
+// Appends data with the given length field and 16-byte digest as they are.
+void append_raw_chunk(std::string& out, const std::string& data, std::uint32_t length_field,
+                      const std::string& digest);
+// Appends the stub record: the image chunk, the stub file name chunk and the
+// "stub" name and tag chunks. On an empty out this starts a container.
+void append_stub(std::string& out, const std::string& image, const std::string& stub_file_name);
+void append_value_record(std::string& out, const std::string& name, const std::string& text);
+void append_file_record(std::string& out, const std::string& name, const std::string& stored_name,
+                        const std::string& data);
+void append_tail(std::string& out);
+
+}  // namespace trevan::pack
