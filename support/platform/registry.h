@@ -55,7 +55,8 @@ public:
 
     // The text of a REG_SZ or REG_EXPAND_SZ value, the latter with its
     // environment references expanded. One terminating zero is dropped.
-    // Throws value_error, type_mismatch or size_mismatch.
+    // Throws value_error, type_mismatch or size_mismatch; value_error also
+    // when an expansion fails or needs more than 32,768 characters.
     std::wstring read_wstring(const std::wstring& name) const;
     // read_wstring in the ANSI code page; a character the code page lacks
     // raises vennic::unicode::unmappable_character.
