@@ -254,7 +254,8 @@ std::vector<std::string> list_tree(const std::string& dir) {
     std::error_code ec;
     for (auto it = fs::recursive_directory_iterator(dir, ec); !ec && it != fs::end(it);
          it.increment(ec)) {
-        std::string rel = fs::relative(it->path(), dir).string();
+        // Lexically: a link is listed under its own name, not its target's.
+        std::string rel = it->path().lexically_relative(dir).string();
         if (it->is_directory() && !it->is_symlink()) {
             rel += "/";
         }
@@ -263,6 +264,10 @@ std::vector<std::string> list_tree(const std::string& dir) {
     }
     std::sort(entries.begin(), entries.end());
     return entries;
+}
+
+void PrintTo(const message_box& box, std::ostream* os) {
+    *os << "{caption \"" << box.caption << "\", text \"" << box.text << "\"}";
 }
 
 std::string read_file(const std::string& path) {

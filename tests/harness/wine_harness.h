@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdint>
 #include <map>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,9 @@ struct message_box {
         return caption == other.caption && text == other.text;
     }
 };
+
+// Readable in test failure messages.
+void PrintTo(const message_box& box, std::ostream* os);
 
 struct run_result {
     std::uint32_t exit_code = 0;

@@ -1,0 +1,132 @@
+// The parameter text the setup program receives, from the program's own
+// command line, the container and the registry's language settings.
+#include <gtest/gtest.h>
+
+#include "tests/app/run_fixture.h"
+
+namespace trevan::testing {
+namespace {
+
+class Parameters : public ProgramRun {
+protected:
+    // The parameter text of the one setup program that the run started.
+    std::string received(const std::string& program, const std::string& args = "") {
+        run_result r = run(program, args);
+        EXPECT_TRUE(r.boxes.empty()) << args;
+        EXPECT_EQ(r.exit_code, 0u) << args;
+        std::vector<standin_record> started = records();
+        std::remove(records_file_.c_str());
+        return started.size() == 1 ? started[0].parameters() : "<" + std::to_string(started.size()) + " starts>";
+    }
+    std::string log_option() const { return "/l*v \\\"" + temp_windows() + "KELMO_msi.log.txt\\\""; }
+};
+
+TEST_F(Parameters, CommandLines) {
+    const std::string program = build(sample_records());
+    const std::string sample = "USER_PARTNER_IDENTITY=5   WEBINSTALLER=1\"";
+    struct row {
+        std::string args, expected;
+    };
+    const row rows[] = {
+        {"", " /V\"" + log_option() + "  " + sample},
+        {"/S /Q", "/S /Q /V\"" + log_option() + "  " + sample},
+        // The command line's partner identity is dropped without VIRGIN=1.
+        {"/S /v\"USER_PARTNER_IDENTITY=7 OTHER=1\" /X", "/S  /X /V\"" + log_option() + "  OTHER=1 " + sample},
+        {"/vX=1", " /V\"" + log_option() + " X=1 " + sample},
+        {"/VX=1 /Q", " /Q /V\"" + log_option() + " X=1 " + sample},
+        {"/V\"A=\\\"x y\\\" B=1\" /Q", " /Q /V\"" + log_option() + " A=\\\"x y\\\" B=1 " + sample},
+        {"/Vabc /Vdef", " /Vdef /V\"" + log_option() + " abc " + sample},
+    };
+    for (const row& r : rows) EXPECT_EQ(received(program, r.args), r.expected) << r.args;
+}
+
+TEST_F(Parameters, VirginContainerKeepsThePartnerIdentity) {
+    std::vector<pack::record> records = sample_files();
+    records.push_back(pack::value_record("executable64", "%installer64%"));
+    records.push_back(pack::value_record("parameters", "/V\"VIRGIN=1\""));
+    const std::string program = build(records);
+    EXPECT_EQ(received(program, "/v\"USER_PARTNER_IDENTITY=7 OTHER=1\""),
+              " /V\"USER_PARTNER_IDENTITY=7 OTHER=1 VIRGIN=1\"");
+}
+
+TEST_F(Parameters, WithoutParametersOrWithLowerCaseMsiLog) {
+    std::vector<pack::record> records = sample_files();
+    records.push_back(pack::value_record("executable64", "%installer64%"));
+    records.push_back(pack::value_record("msilog", "on"));
+    const std::string program = build(records);
+    EXPECT_EQ(received(program), " /V\"\"");
+    EXPECT_EQ(received(program, "/S"), "/S /V\"\"");
+}
+
+TEST_F(Parameters, ReferencesInTheParametersAreExpanded) {
+    std::vector<pack::record> records = sample_files();
+    records.push_back(pack::value_record("executable64", "%installer64%"));
+    records.push_back(pack::value_record("parameters", "/V\"SETUP=%installer32% FROM=%source% %unknown%\""));
+    const std::string program = build(records);
+    const std::string text = received(program);
+    const std::string prefix = " /V\" SETUP=VorbelquintSetup.exe FROM=" + temp_windows() + "VORBELQ";
+    EXPECT_EQ(text.substr(0, prefix.size()), prefix) << text;
+    EXPECT_EQ(text.substr(text.size() - 11), " %unknown%\"") << text;
+}
+
+// Registry values of the language sources, set in the test prefix and removed
+// again.
+class Language : public Parameters {
+protected:
+    static constexpr const char* uninstall =
+        "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Vorbelquint";
+    static constexpr const char* first_key = "HKCU\\SOFTWARE\\Marrowgate\\KELMO\\Misc";
+    static constexpr const char* second_key = "HKCU\\SOFTWARE\\Marrowgate\\Vorbelquint\\Misc";
+
+    void SetUp() override {
+        Parameters::SetUp();
+        clear();
+    }
+    void TearDown() override { clear(); }
+    void clear() {
+        run_wine({"reg", "delete", uninstall, "/f", "/reg:64"});
+        run_wine({"reg", "delete", "HKCU\\SOFTWARE\\Marrowgate", "/f"});
+    }
+    void set(const char* key, const char* name, const std::string& value) {
+        ASSERT_EQ(run_wine({"reg", "add", key, "/v", name, "/t", "REG_SZ", "/d", value, "/f", "/reg:64"}), 0);
+    }
+};
+
+TEST_F(Language, Sources) {
+    const std::string program = build(sample_records());
+    const std::string text = " /V\"" + log_option() + "  USER_PARTNER_IDENTITY=5   WEBINSTALLER=1\"";
+
+    EXPECT_EQ(received(program), text) << "no registry values";
+
+    set(uninstall, "InstallerLanguage", "1031");
+    set(first_key, "Lang", "FR");
+    EXPECT_EQ(received(program), "/L1031 " + text) << "installer language first";
+    // A "/L" already on the way wins over every source.
+    EXPECT_EQ(received(program, "/L1040"), "/L1040" + text);
+
+    set(uninstall, "InstallerLanguage", "");
+    EXPECT_EQ(received(program), "/L1036 " + text) << "empty installer language, then the first user key";
+
+    clear();
+    set(second_key, "Lang", "JA");
+    EXPECT_EQ(received(program), "/L1041 " + text) << "only the second user key";
+
+    const std::pair<const char*, const char*> codes[] = {
+        {"EN", "2057"}, {"EN-US", "1033"}, {"XX", "2057"}, {"N0", "1044"}, {"NO", "2057"}};
+    for (const auto& [code, lcid] : codes) {
+        set(first_key, "Lang", code);
+        EXPECT_EQ(received(program), std::string("/L") + lcid + " " + text) << code;
+    }
+}
+
+TEST_F(Language, ASwitchInTheContainersParametersWins) {
+    std::vector<pack::record> records = sample_files();
+    records.push_back(pack::value_record("executable64", "%installer64%"));
+    records.push_back(pack::value_record("parameters", "/L1045 /V\"A=1\""));
+    const std::string program = build(records);
+    set(uninstall, "InstallerLanguage", "1031");
+    EXPECT_EQ(received(program), " /L1045 /V\" A=1\"");
+}
+
+}  // namespace
+}  // namespace trevan::testing

@@ -1,0 +1,72 @@
+#pragma once
+
+// Shared set-up of the end-to-end tests of the program: containers built with
+// the pack library around the 64-bit build of the program, with the stand-in
+// setup program inside, run under Wine with a fresh temporary folder.
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "tests/harness/wine_harness.h"
+#include "tools/pack/builder.h"
+
+namespace trevan::testing {
+
+// What one start of the stand-in setup program recorded.
+struct standin_record {
+    std::string command_line;
+    std::string cwd;
+    std::string path;
+    // The parameter text: the command line behind the quoted program path
+    // and the one blank that separates them.
+    std::string parameters() const;
+};
+
+std::vector<standin_record> read_standin_records(const std::string& file);
+
+// The value records of a container like the shipped one, without files.
+std::vector<pack::record> sample_values();
+// Both file records of the shipped container, with the stand-in as each
+// setup program.
+std::vector<pack::record> sample_files();
+// sample_files() followed by sample_values(), the shipped order.
+std::vector<pack::record> sample_records();
+
+class ProgramRun : public ::testing::Test {
+protected:
+    void SetUp() override;
+
+    // Builds the program with these records into this test's folder and
+    // returns its path. The stub is the 64-bit program unless given.
+    std::string build(const std::vector<pack::record>& records, const std::string& stub = "");
+
+    // Runs the program with the test's temporary folder and the stand-in's
+    // record file; extra environment for the stand-in may be given.
+    run_options options(const std::string& args = "",
+                        const std::map<std::string, std::string>& env = {}) const;
+    run_result run(const std::string& program, const std::string& args = "",
+                   const std::map<std::string, std::string>& env = {}) const;
+
+    std::vector<standin_record> records() const { return read_standin_records(records_file_); }
+    // The folder's Windows path with its trailing backslash, as the program
+    // gets it from GetTempPathA.
+    std::string temp_windows() const { return windows_path(temp_) + "\\"; }
+    // Work folders (VORBELQ...) left in the temporary folder.
+    std::vector<std::string> work_folders_left() const;
+
+    std::string dir_;
+    std::string temp_;
+    std::string records_file_;
+};
+
+// The text as a regular expression that matches exactly it.
+std::string regex_escape(const std::string& text);
+
+std::string program_path();
+std::string no2002_program_path();
+std::string standin_path();
+
+}  // namespace trevan::testing
