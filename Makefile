@@ -39,7 +39,11 @@ test: build
 	if [ $$status -ne 0 ]; then echo "make test: FAILED"; else echo "make test: all suites passed"; fi; \
 	exit $$status
 
+# Packs a demo bootstrapper and runs it under Wine.
+demo: build
+	@scripts/demo
+
 clean:
-	-@for p in $(HOST)/wineprefix $(W64)/wineprefix; do \
+	-@for p in $(HOST)/wineprefix $(W64)/wineprefix build/demo/wineprefix; do \
 	  [ -d $$p ] && scripts/wine-session stop $$p; done; true
 	rm -rf build
