@@ -1,0 +1,48 @@
+#pragma once
+
+// Containers and readers for the container tests.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "app/settings_map.h"
+#include "container/reader.h"
+
+namespace trevan::testing {
+
+// n bytes of fixed pseudo-random content (seeded), never holding the marker.
+std::string pseudo_random_bytes(std::size_t n, unsigned seed);
+
+// A PE32 header padded to size bytes (at least 512): enough of an executable
+// for the builder's checks. signed_image sets the certificate table entry.
+std::string minimal_pe(std::size_t size, bool signed_image = false);
+
+// The shipped container's layout (stub, file installer32, file installer64,
+// values executable32, executable64, parameters, msilog, tail) with the given
+// image and file data.
+std::string sample_container(const std::string& image, const std::string& data32, const std::string& data64);
+
+// The settings a walk of sample_container yields.
+SettingsMap sample_settings();
+
+// The 44-byte parameters value of the sample.
+extern const char* const sample_parameters;
+
+// Passes calls through and remembers the largest single read.
+class watching_reader : public archive_reader {
+public:
+    explicit watching_reader(archive_reader& inner) : inner_(inner) {}
+    std::optional<std::uint32_t> move_to_end() override { return inner_.move_to_end(); }
+    std::optional<std::uint32_t> move(std::int32_t d) override { return inner_.move(d); }
+    bool read(void* destination, std::uint32_t size) override {
+        if (size > largest_read) largest_read = size;
+        return inner_.read(destination, size);
+    }
+    std::uint32_t largest_read = 0;
+
+private:
+    archive_reader& inner_;
+};
+
+}  // namespace trevan::testing

@@ -1,0 +1,209 @@
+// extract_payload under wine64, through a probe program of the 64-bit tree:
+// files and settings, the three failure boxes with their exact texts, a
+// signed container, a program with nothing appended.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "container/file_reader.h"
+#include "container/md5.h"
+#include "container/walk.h"
+#include "tests/container/container_fixtures.h"
+#include "tests/harness/wine_harness.h"
+#include "tools/pack/builder.h"
+
+namespace trevan::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string probe() { return win64_dir() + "/tests/container/extract_probe.exe"; }
+
+struct probe_run {
+    run_result run;
+    bool ok = false;
+    SettingsMap settings;
+};
+
+// Runs the probe on archive (Linux path) with the work folder work (Linux
+// path; passed with its trailing backslash).
+probe_run extract(const std::string& archive, const std::string& work, const std::vector<std::string>& presets = {}) {
+    std::string result = work + ".result";
+    fs::remove(result);
+    run_options options;
+    // A trailing backslash before the closing quote is written twice.
+    options.args = "\"" + windows_path(archive) + "\" \"" + windows_path(work) + "\\\\\" \"" + windows_path(result) + "\"";
+    for (const std::string& p : presets) options.args += " \"" + p + "\"";
+    probe_run r;
+    r.run = run_program(probe(), options);
+    std::string text = read_file(result);
+    r.ok = text.rfind("result true\n", 0) == 0;
+    std::size_t at = text.find('\n');
+    while (at != std::string::npos && at + 1 < text.size()) {
+        std::size_t end = text.find('\n', at + 1);
+        std::string line = text.substr(at + 1, end - at - 1);
+        r.settings[line.substr(0, line.find('='))] = line.substr(line.find('=') + 1);
+        at = end;
+    }
+    return r;
+}
+
+// The system's text for an error code, as the program itself gets it.
+std::string error_text(unsigned code) {
+    std::string result = fresh_test_folder(".error") + "/text";
+    run_options options;
+    options.args = "--error-text " + std::to_string(code) + " \"" + windows_path(result) + "\"";
+    run_program(probe(), options);
+    return read_file(result);
+}
+
+class Extraction : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder_ = fresh_test_folder();
+        work_ = folder_ + "/work";
+        fs::create_directories(work_);
+        data64_ = pseudo_random_bytes(3000001, 64);
+        data32_ = pseudo_random_bytes(70000, 32);
+        write_file(folder_ + "/setup64.bin", data64_);
+        write_file(folder_ + "/setup32.bin", data32_);
+    }
+
+    // A container behind the probe program itself, in the shipped layout.
+    std::string build(const std::string& name) {
+        std::string out = folder_ + "/" + name;
+        pack::build_container(probe(),
+                              {pack::file_record("installer32", "VorbelquintSetup.exe", folder_ + "/setup32.bin"),
+                               pack::file_record("installer64", "VorbelquintSetup_x64.exe", folder_ + "/setup64.bin"),
+                               pack::value_record("executable32", "%installer32%"),
+                               pack::value_record("executable64", "%installer64%"),
+                               pack::value_record("parameters", sample_parameters),
+                               pack::value_record("msilog", "ON")},
+                              out);
+        return out;
+    }
+
+    std::string folder_, work_, data64_, data32_;
+};
+
+TEST_F(Extraction, WritesFilesAndKeepsPresetSettings) {
+    std::string archive = build("packed.exe");
+    write_file(work_ + "/VorbelquintSetup.exe", std::string(200000, 'o'));  // replaced
+    probe_run r = extract(archive, work_, {"executable32=preset", "source=Z:\\w"});
+    EXPECT_TRUE(r.ok);
+    EXPECT_TRUE(r.run.boxes.empty());
+    SettingsMap expected = sample_settings();
+    expected["executable32"] = "preset";
+    expected["source"] = "Z:\\w";
+    EXPECT_EQ(r.settings, expected);
+    EXPECT_EQ(read_file(work_ + "/VorbelquintSetup_x64.exe"), data64_);
+    EXPECT_EQ(read_file(work_ + "/VorbelquintSetup.exe"), data32_);
+}
+
+TEST_F(Extraction, FailureBoxes) {
+    std::string missing = folder_ + "/missing.exe";
+    std::string no_container = folder_ + "/plain.bin";
+    // Too short for a first search window: the move before the file's start
+    // fails.
+    write_file(no_container, std::string(20, 'x'));
+    std::string bad_name = folder_ + "/bad-name.exe";
+    std::string c;
+    pack::append_stub(c, pseudo_random_bytes(1000, 1), "Trevan.exe");
+    pack::append_file_record(c, "later", "later.exe", "2");
+    pack::append_file_record(c, "installer64", "missing\\VorbelquintSetup_x64.exe", "data");
+    pack::append_value_record(c, "msilog", "ON");
+    pack::append_tail(c);
+    write_file(bad_name, c);
+
+    struct box_case {
+        std::string archive;
+        message_box box;
+        SettingsMap settings;
+    };
+    const box_case cases[] = {
+        {missing, {"Failed to open archive!", "File: " + windows_path(missing) + "\rError: " + error_text(2)}, {}},
+        {no_container,
+         {"Failed to initialize archive!", "File: " + windows_path(no_container) + "\rError: " + error_text(131)},
+         {}},
+        {bad_name,
+         {"Failed to extract file!",
+          "File: " + windows_path(work_) + "\\missing\\VorbelquintSetup_x64.exe\rError: " + error_text(3)},
+         {{"msilog", "ON"}, {"installer64", "missing\\VorbelquintSetup_x64.exe"}}},
+    };
+    for (const box_case& c : cases) {
+        probe_run r = extract(c.archive, work_);
+        EXPECT_FALSE(r.ok) << c.box.caption;
+        ASSERT_EQ(r.run.boxes.size(), 1u) << c.box.caption;
+        EXPECT_EQ(r.run.boxes[0].caption, c.box.caption);
+        EXPECT_EQ(r.run.boxes[0].text, c.box.text);
+        EXPECT_EQ(r.settings, c.settings) << c.box.caption;
+    }
+    EXPECT_FALSE(fs::exists(work_ + "/later.exe"));
+    EXPECT_NE(error_text(2), error_text(3));
+}
+
+TEST_F(Extraction, DamageStopsTheWalkWithoutABox) {
+    std::string archive = build("packed.exe");
+    std::string bytes = read_file(archive);
+    // The first byte of installer32's data: met after installer64 is done.
+    file_reader in(archive);
+    struct find_data : walk_observer {
+        void chunk_read(const chunk_info& c) override {
+            if (c.role == chunk_role::file_data) offsets.push_back(c.offset);
+        }
+        std::vector<std::uint32_t> offsets;
+    } found;
+    SettingsMap ignored;
+    ASSERT_TRUE(walk_container(in, ignored, found).ok);
+    ASSERT_EQ(found.offsets.size(), 2u);
+    bytes[found.offsets[1]] ^= 0x01;
+    write_file(archive, bytes);
+
+    probe_run r = extract(archive, work_);
+    EXPECT_FALSE(r.ok);
+    EXPECT_TRUE(r.run.boxes.empty());
+    EXPECT_EQ(read_file(work_ + "/VorbelquintSetup_x64.exe"), data64_);
+    EXPECT_FALSE(fs::exists(work_ + "/VorbelquintSetup.exe"));
+    EXPECT_EQ(r.settings.count("installer64"), 1u);
+    EXPECT_EQ(r.settings.count("installer32"), 0u);
+}
+
+TEST_F(Extraction, SignedContainerStillWalks) {
+    std::string archive = build("packed.exe");
+    std::string signed_archive = folder_ + "/signed.exe";
+    std::string key = folder_ + "/key.pem", cert = folder_ + "/cert.pem";
+    std::string make_cert = "openssl req -x509 -newkey rsa:2048 -nodes -keyout '" + key + "' -out '" + cert +
+                            "' -days 30 -subj '/CN=Test Signer' -addext extendedKeyUsage=codeSigning >/dev/null 2>&1";
+    ASSERT_EQ(std::system(make_cert.c_str()), 0);
+    std::string sign = "osslsigncode sign -certs '" + cert + "' -key '" + key + "' -n Trevan -h sha256 -in '" +
+                       archive + "' -out '" + signed_archive + "' >/dev/null 2>&1";
+    ASSERT_EQ(std::system(sign.c_str()), 0);
+
+    std::string image = read_file(probe());
+    std::string bytes = read_file(signed_archive);
+    ASSERT_GT(bytes.size(), read_file(archive).size());
+    // Signing changed the image's header, so the never-read image chunk no
+    // longer matches its digest.
+    EXPECT_NE(md5_digest(bytes.substr(0, image.size())).digest(), bytes.substr(image.size() + 4, 16));
+
+    file_reader in(signed_archive);
+    SettingsMap settings;
+    EXPECT_TRUE(walk_container(in, settings).ok);
+    EXPECT_EQ(settings, sample_settings());
+
+    probe_run r = extract(signed_archive, work_);
+    EXPECT_TRUE(r.ok);
+    EXPECT_TRUE(r.run.boxes.empty());
+    EXPECT_EQ(read_file(work_ + "/VorbelquintSetup_x64.exe"), data64_);
+}
+
+TEST_F(Extraction, ProgramWithNothingAppended) {
+    probe_run r = extract(probe(), work_);
+    EXPECT_FALSE(r.ok);
+    EXPECT_TRUE(r.run.boxes.empty());
+    EXPECT_TRUE(fs::is_empty(work_));
+}
+
+}  // namespace
+}  // namespace trevan::testing

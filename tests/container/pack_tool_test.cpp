@@ -1,0 +1,262 @@
+// trevan-pack as a program: round trips, bad input, determinism, exit codes.
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "container/file_reader.h"
+#include "container/format.h"
+#include "container/walk.h"
+#include "tests/container/container_fixtures.h"
+#include "tools/pack/builder.h"
+
+namespace trevan {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::pseudo_random_bytes;
+
+struct tool_run {
+    int code = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string read_all(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void write_all(const fs::path& path, const std::string& data) { std::ofstream(path, std::ios::binary) << data; }
+
+class PackTool : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        dir_ = fs::temp_directory_path() / "trevan-pack-test" / info->name();
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+        write_all(path("stub.exe"), testing::minimal_pe(4096));
+        write_all(path("big.bin"), big_);
+        write_all(path("small.txt"), "small\n");
+    }
+
+    std::string path(const std::string& name) const { return (dir_ / name).string(); }
+
+    tool_run run(const std::vector<std::string>& args) const {
+        std::vector<std::string> argv = {TREVAN_PACK_TOOL};
+        argv.insert(argv.end(), args.begin(), args.end());
+        std::vector<char*> raw;
+        for (const std::string& a : argv) raw.push_back(const_cast<char*>(a.c_str()));
+        raw.push_back(nullptr);
+        std::string out = path(".stdout"), err = path(".stderr");
+        pid_t pid = fork();
+        if (pid == 0) {
+            int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            dup2(o, 1);
+            dup2(e, 2);
+            execv(raw[0], raw.data());
+            _exit(127);
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
+        tool_run r;
+        r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        r.out = read_all(out);
+        r.err = read_all(err);
+        return r;
+    }
+
+    // The files of a folder, dot files (temporaries) included.
+    static std::vector<std::string> names_in(const std::string& folder) {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    std::vector<std::string> build_args(const std::string& output) const {
+        return {"build", "--stub", path("stub.exe"), "--value", "a=1", "--file", "installer64:Setup_x64.exe=" + path("big.bin"),
+                "--value", "parameters=/V\"X=1   Y=2\"", "--file", "installer32=" + path("small.txt"), "--value", "a=2",
+                "-o", output};
+    }
+
+    fs::path dir_;
+    std::string big_ = pseudo_random_bytes(5u << 20, 21);
+};
+
+TEST_F(PackTool, BuildListVerifyExtractRoundTrip) {
+    tool_run built = run(build_args(path("out.exe")));
+    ASSERT_EQ(built.code, 0) << built.err;
+    EXPECT_EQ(built.err, "");
+
+    // Records in command-line order; the walk meets them backwards.
+    file_reader in(path("out.exe"));
+    SettingsMap settings;
+    walk_result walked = walk_container(in, settings);
+    EXPECT_TRUE(walked.ok);
+    EXPECT_EQ(walked.chunks, 20u);
+    EXPECT_EQ(settings, (SettingsMap{{"a", "2"}, {"parameters", "/V\"X=1   Y=2\""},
+                                     {"installer64", "Setup_x64.exe"}, {"installer32", "small.txt"}}));
+
+    tool_run listed = run({"list", path("out.exe")});
+    EXPECT_EQ(listed.code, 0) << listed.err;
+    EXPECT_NE(listed.out.find("     1  tail"), std::string::npos) << listed.out;
+    EXPECT_NE(listed.out.find("file   \"installer64\" = \"Setup_x64.exe\" (5242880 bytes)"), std::string::npos);
+    EXPECT_NE(listed.out.find("value  \"a\" = \"1\"  [ignored: set before]"), std::string::npos);
+    EXPECT_NE(listed.out.find("result: true"), std::string::npos);
+    tool_run json = run({"list", "--json", path("out.exe")});
+    EXPECT_EQ(json.code, 0);
+    EXPECT_NE(json.out.find("{\"kind\": \"value\", \"tag\": \"value\", \"name\": \"parameters\", "
+                            "\"value\": \"/V\\\"X=1   Y=2\\\"\", \"setting_added\": true}"),
+              std::string::npos)
+        << json.out;
+    EXPECT_NE(json.out.find("\"result\": true"), std::string::npos);
+
+    tool_run verified = run({"verify", path("out.exe")});
+    EXPECT_EQ(verified.code, 0) << verified.err;
+    EXPECT_EQ(verified.out, "ok: 20 chunks, 6 records\n");
+
+    tool_run extracted = run({"extract", path("out.exe"), "-o", path("x")});
+    ASSERT_EQ(extracted.code, 0) << extracted.err;
+    EXPECT_EQ(extracted.out, "a=2\ninstaller32=small.txt\ninstaller64=Setup_x64.exe\nparameters=/V\"X=1   Y=2\"\n");
+    EXPECT_EQ(names_in(path("x")), (std::vector<std::string>{"Setup_x64.exe", "small.txt"}));
+    EXPECT_EQ(read_all(path("x/Setup_x64.exe")), big_);
+    EXPECT_EQ(read_all(path("x/small.txt")), "small\n");
+
+    // An existing file is replaced.
+    write_all(path("x/small.txt"), std::string(100, 'o'));
+    EXPECT_EQ(run({"extract", path("out.exe"), "-o", path("x")}).code, 0);
+    EXPECT_EQ(read_all(path("x/small.txt")), "small\n");
+}
+
+TEST_F(PackTool, SameInputsGiveTheSameBytes) {
+    ASSERT_EQ(run(build_args(path("one.exe"))).code, 0);
+    ASSERT_EQ(run(build_args(path("two.exe"))).code, 0);
+    std::string one = read_all(path("one.exe"));
+    EXPECT_EQ(one, read_all(path("two.exe")));
+    // The stub's bytes stand unchanged at offset 0.
+    EXPECT_EQ(one.substr(0, 4096), read_all(path("stub.exe")));
+    EXPECT_EQ(names_in(dir_.string()).size(), 7u);  // no temporaries left
+}
+
+TEST_F(PackTool, BadInputIsRefusedWithoutOutput) {
+    write_all(path("signed.exe"), testing::minimal_pe(4096, true));
+    write_all(path("text.exe"), "MZ but not much else");
+    ASSERT_EQ(run(build_args(path("packed.exe"))).code, 0);
+    // Sparse files: large, but nothing is read from them.
+    for (const char* name : {"huge1.bin", "huge2.bin"}) {
+        write_all(path(name), "");
+        fs::resize_file(path(name), format::max_chunk_length);
+    }
+    write_all(path("over.bin"), "");
+    fs::resize_file(path("over.bin"), std::uint64_t(format::max_chunk_length) + 1);
+
+    struct bad_case {
+        std::vector<std::string> args;
+        const char* message;
+    };
+    const std::string out = path("out.exe");
+    const std::string stub = path("stub.exe");
+    const bad_case cases[] = {
+        {{"--stub", path("signed.exe")}, "is signed already"},
+        {{"--stub", path("text.exe")}, "is not a Windows executable"},
+        {{"--stub", path("packed.exe")}, "carries a container already"},
+        {{"--stub", stub, "--file", "f=" + path("missing.bin")}, "no such file"},
+        {{"--stub", stub, "--file", "f=" + path("over.bin")}, "more than the chunk limit"},
+        {{"--stub", stub, "--file", "a=" + path("huge1.bin"), "--file", "b=" + path("huge2.bin")},
+         "must stay below 4 GiB"},
+        {{"--stub", stub, "--file", "f:sub\\x.exe=" + path("small.txt")}, "is not a bare file name"},
+        {{"--stub", stub, "--file", "f:c:x.exe=" + path("small.txt")}, "is not a bare file name"},
+        {{"--stub", stub, "--file", "f:..=" + path("small.txt")}, "is not a bare file name"},
+        {{"--stub", stub, "--file", "f:x. =" + path("small.txt")}, "is not a bare file name"},
+        {{"--stub", stub, "--stub-name", "a/b.exe"}, "is not a bare file name"},
+        {{"--stub", stub, "--file", "f" + path("small.txt")}, "expected NAME[:STORED]=PATH"},
+        {{"--stub", stub, "--value", "novalue"}, "expected NAME=TEXT"},
+        {{"--file", "f=" + path("small.txt")}, "--stub is required"},
+    };
+    for (const bad_case& c : cases) {
+        write_all(out, "previous");
+        std::vector<std::string> args = {"build"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        args.insert(args.end(), {"-o", out});
+        tool_run r = run(args);
+        EXPECT_EQ(r.code, 2) << c.message;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        EXPECT_EQ(read_all(out), "previous") << c.message;
+    }
+    EXPECT_EQ(names_in(dir_.string()).size(), 12u);  // no temporaries left
+
+    // An output that cannot be written.
+    for (const std::string& target : {path("no/such/folder/out.exe"), dir_.string()}) {
+        tool_run r = run({"build", "--stub", stub, "-o", target});
+        EXPECT_EQ(r.code, 2) << target;
+        EXPECT_NE(r.err.find("cannot write"), std::string::npos) << r.err;
+    }
+    EXPECT_FALSE(fs::exists(path("no")));
+}
+
+TEST_F(PackTool, VerifyAndExtractReportFailures) {
+    ASSERT_EQ(run(build_args(path("out.exe"))).code, 0);
+    std::string bytes = read_all(path("out.exe"));
+    bytes[bytes.size() - 100] ^= 0x01;  // a chunk near the end, read early
+    write_all(path("bad.exe"), bytes);
+
+    tool_run verified = run({"verify", path("bad.exe")});
+    EXPECT_EQ(verified.code, 1);
+    EXPECT_NE(verified.err.find("verification failed: chunk"), std::string::npos) << verified.err;
+    EXPECT_NE(verified.err.find("does not match its digest"), std::string::npos) << verified.err;
+    EXPECT_EQ(run({"list", path("bad.exe")}).code, 1);
+
+    // Nothing is left behind by a failed extraction, not even the folder.
+    tool_run extracted = run({"extract", path("bad.exe"), "-o", path("x")});
+    EXPECT_EQ(extracted.code, 1);
+    EXPECT_EQ(extracted.out, "");
+    EXPECT_FALSE(fs::exists(path("x")));
+
+    EXPECT_EQ(run({"verify", path("stub.exe")}).code, 1);
+    tool_run missing = run({"verify", path("missing.exe")});
+    EXPECT_EQ(missing.code, 2);
+    EXPECT_NE(missing.err.find("cannot open"), std::string::npos);
+
+    // A stored name the program could not create: refused, nothing written.
+    std::string crafted;
+    pack::append_stub(crafted, testing::minimal_pe(1024), "Trevan.exe");
+    pack::append_file_record(crafted, "bad", "sub\\bad.exe", "2");
+    pack::append_file_record(crafted, "ok", "ok.exe", "1");  // met first
+    pack::append_tail(crafted);
+    write_all(path("crafted.exe"), crafted);
+    fs::create_directories(path("y"));
+    tool_run refused = run({"extract", path("crafted.exe"), "-o", path("y")});
+    EXPECT_EQ(refused.code, 2);
+    EXPECT_NE(refused.err.find("not a bare file name"), std::string::npos) << refused.err;
+    EXPECT_TRUE(names_in(path("y")).empty());
+}
+
+TEST_F(PackTool, WarnsWhenTheWalkStopsShortButSucceeds) {
+    // Behind the tail comes a chunk with an impossible length, where the
+    // walk expects a tag: the program accepts this with its ok flag set.
+    std::string c;
+    pack::append_stub(c, testing::minimal_pe(1024), "Trevan.exe");
+    pack::append_value_record(c, "a", "1");
+    pack::append_raw_chunk(c, "", 0xFFFFFFFFu, pack::md5_of(""));
+    pack::append_tail(c);
+    write_all(path("short.exe"), c);
+    tool_run r = run({"verify", path("short.exe")});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_NE(r.err.find("warning: chunk 2 (tag)"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("exceeds the chunk limit"), std::string::npos) << r.err;
+}
+
+}  // namespace
+}  // namespace trevan

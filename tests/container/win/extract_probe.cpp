@@ -1,0 +1,43 @@
+// Test probe: runs extract_payload and records its result and the settings.
+//
+//   extract_probe.exe ARCHIVE WORK-FOLDER RESULT-FILE [NAME=VALUE]...
+//   extract_probe.exe --error-text CODE RESULT-FILE
+//
+// NAME=VALUE settings are in the map before the extraction. The result file
+// holds "result true" or "result false", then one NAME=VALUE line per
+// setting; with --error-text it holds the system's text for CODE.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "container/extract.h"
+#include "support/core/system_error_text.h"
+
+namespace {
+
+bool write_result(const char* path, const std::string& text) {
+    std::FILE* f = std::fopen(path, "wb");
+    if (!f) return false;
+    bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+    return std::fclose(f) == 0 && ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 4 && std::string(argv[1]) == "--error-text")
+        return write_result(argv[3], vennic::system_error_text(std::strtoul(argv[2], nullptr, 10))) ? 0 : 3;
+    if (argc < 4) return 2;
+    trevan::SettingsMap settings;
+    for (int i = 4; i < argc; ++i) {
+        std::string preset = argv[i];
+        std::string::size_type eq = preset.find('=');
+        settings[preset.substr(0, eq)] = eq == std::string::npos ? "" : preset.substr(eq + 1);
+    }
+    bool ok = trevan::extract_payload(argv[1], argv[2], settings);
+    std::string out = ok ? "result true\n" : "result false\n";
+    for (const auto& [name, value] : settings) out += name + "=" + value + "\n";
+    return write_result(argv[3], out) ? 0 : 3;
+}
