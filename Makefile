@@ -43,6 +43,12 @@ test: build
 demo: build
 	@scripts/demo
 
+# Benchmarks of the host tree: MD5 against OpenSSL, and the pack tool on a
+# 512 MiB file with its peak memory (test data in $(HOST)/bench-data).
+bench: configure
+	cmake --build $(HOST) -j $(JOBS) --target benchmarks
+	bench/run-benchmarks $(HOST)
+
 clean:
 	-@for p in $(HOST)/wineprefix $(W64)/wineprefix build/demo/wineprefix; do \
 	  [ -d $$p ] && scripts/wine-session stop $$p; done; true
