@@ -62,6 +62,7 @@ std::optional<std::uint32_t> file_reader::move(std::int32_t distance) {
 }
 
 bool file_reader::read(void* destination, std::uint32_t size) {
+    if (size == 0) return true;
     char* out = static_cast<char*>(destination);
     std::uint64_t end = std::uint64_t(position_) + size;
     long long got;
