@@ -1,6 +1,5 @@
 #include "support/log/file.h"
 
-#include <vector>
 
 #include "support/core/string_printf.h"
 #include "support/core/system_error_text.h"
@@ -81,19 +80,6 @@ void file::write(int, const std::string& prefix, const std::string& text) {
     // Released here so that a failing release reaches the caller; the
     // guard releases on the ways out by exception.
     guard.unlock();
-}
-
-std::string temp_log_name(const std::string& base) {
-    std::vector<char> buffer(MAX_PATH);
-    // A longer directory makes the system report the size it needs; the
-    // environment may change between two calls, hence a few rounds.
-    for (int round = 0; round < 4; ++round) {
-        DWORD count = GetTempPathA(static_cast<DWORD>(buffer.size()), buffer.data());
-        if (count == 0) break;
-        if (count < buffer.size()) return std::string(buffer.data(), count) + base;
-        buffer.assign(count + 1, '\0');
-    }
-    return base;
 }
 
 }  // namespace log

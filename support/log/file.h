@@ -37,11 +37,5 @@ private:
     unique_handle handle_;
 };
 
-// The name of a log in the temporary directory: GetTempPathA's directory
-// followed by base. A directory longer than the usual 260 characters is
-// asked for in full; when the system gives none, base alone (the current
-// directory). Throws std::bad_alloc only.
-std::string temp_log_name(const std::string& base);
-
 }  // namespace log
 }  // namespace vennic

@@ -84,10 +84,17 @@ TEST_F(WorkFolder, RemoveTreeOfAMissingFolderIsFalse) {
     EXPECT_TRUE(exists(root_));
 }
 
-TEST(TempPath, EndsInABackslash) {
+TEST(TempPath, EndsInABackslashAndTooLongIsNone) {
     std::string temp = temp_path();
     ASSERT_FALSE(temp.empty());
     EXPECT_EQ(temp.back(), '\\');
+
+    // A directory that does not fit the 260-character buffer is no
+    // directory at all, never a cut one.
+    const std::string long_dir = "C:\\" + std::string(300, 'd');
+    ASSERT_TRUE(SetEnvironmentVariableA("TMP", long_dir.c_str()));
+    EXPECT_EQ(temp_path(), "");
+    SetEnvironmentVariableA("TMP", nullptr);
 }
 
 TEST_F(WorkFolder, AFolderOfTheSameNameIsNeverUsed) {

@@ -347,21 +347,4 @@ TEST_F(LogFile, ManyProcessesAppendingAtOnce) {
         }
 }
 
-TEST(LogTempName, TemporaryDirectoryAndBase) {
-    char temp[MAX_PATH];
-    DWORD n = GetTempPathA(MAX_PATH, temp);
-    ASSERT_GT(n, 0u);
-    EXPECT_EQ(vennic::log::temp_log_name("Trevan"), std::string(temp, n) + "Trevan");
-
-    // A directory longer than 260 characters: the whole of it, or, where
-    // the system gives none, the base alone; never a cut or stale buffer.
-    char saved[MAX_PATH];
-    DWORD saved_length = GetEnvironmentVariableA("TMP", saved, MAX_PATH);
-    const std::string long_dir = "C:\\" + std::string(300, 'd');
-    SetEnvironmentVariableA("TMP", long_dir.c_str());
-    const std::string name = vennic::log::temp_log_name("Trevan");
-    SetEnvironmentVariableA("TMP", saved_length ? saved : nullptr);
-    EXPECT_TRUE(name == "Trevan" || name == long_dir + "\\Trevan") << name;
-}
-
 }  // namespace
