@@ -1,6 +1,5 @@
 #include "support/log/file.h"
 
-
 #include "support/core/string_printf.h"
 #include "support/core/system_error_text.h"
 #include "support/core/text.h"
