@@ -1,7 +1,8 @@
 #pragma once
 
-// A console reporter that also keeps each benchmark's median, so that a
-// benchmark program can print how two of its benchmarks compare.
+// A console reporter that also keeps each benchmark's aggregates (median,
+// and any statistic added), so that a benchmark program can print how two of
+// its benchmarks compare.
 
 #include <benchmark/benchmark.h>
 #include <unistd.h>
@@ -18,16 +19,17 @@ public:
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs)
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") medians[run.run_name.str()] = run;
+            if (run.run_type == Run::RT_Aggregate) aggregates[{run.run_name.str(), run.aggregate_name}] = run;
     }
 
-    // Median real time in the benchmark's time unit; 0 when it did not run.
-    double time(const std::string& name) const {
-        auto it = medians.find(name);
-        return it == medians.end() ? 0 : it->second.GetAdjustedRealTime();
+    // The aggregate's real time in the benchmark's time unit; 0 when there
+    // is none.
+    double time(const std::string& name, const std::string& aggregate = "median") const {
+        auto it = aggregates.find({name, aggregate});
+        return it == aggregates.end() ? 0 : it->second.GetAdjustedRealTime();
     }
 
-    std::map<std::string, Run> medians;
+    std::map<std::pair<std::string, std::string>, Run> aggregates;
 };
 
 }  // namespace trevan::bench
