@@ -189,9 +189,16 @@ public:
         : source_(in, &observer), settings_(settings), observer_(observer) {}
 
     walk_result run() {
-        if (!find_tail()) {
+        search search_result = find_tail();
+        if (search_result != search::found) {
+            // First, while the thread's last error is still the search's.
             observer_.search_failed();
             result_.end = walk_end::no_marker;
+            result_.reason = search_result == search::too_large
+                                 ? "the file is too large for 32-bit positions"
+                                 : "no container: the tail marker \"" + std::string(format::tail_marker) +
+                                       "\" does not occur at offset " +
+                                       std::to_string(format::min_marker_offset) + " or later";
             return result_;
         }
         for (;;) {
@@ -235,35 +242,25 @@ public:
     }
 
 private:
+    enum class search { found, too_large, not_found };
+
     // Searches backward for the marker, one byte per step, as far down as
     // format::min_marker_offset, and moves behind the tail chunk's trailer.
-    bool find_tail() {
-        std::optional<std::uint32_t> size = source_.reader().move_to_end();
-        if (!size) {
-            result_.reason = "the file is too large for 32-bit positions";
-            return false;
-        }
+    search find_tail() {
+        if (!source_.reader().move_to_end()) return search::too_large;
         char window[format::tail_marker.size()];
         for (;;) {
             std::optional<std::uint32_t> at = source_.reader().move(-static_cast<std::int32_t>(sizeof window + 1));
-            if (!at || *at < format::min_marker_offset) {
-                result_.reason = "no container: the tail marker \"" + std::string(format::tail_marker) +
-                                 "\" does not occur at offset " + std::to_string(format::min_marker_offset) +
-                                 " or later";
-                return false;
-            }
+            if (!at || *at < format::min_marker_offset) return search::not_found;
             // A failed read leaves a window that cannot match.
             std::memset(window, 0, sizeof window);
             source_.reader().read(window, sizeof window);
             if (std::memcmp(window, format::tail_marker.data(), sizeof window) == 0) break;
         }
         std::optional<std::uint32_t> end = source_.reader().move(format::trailer_size);
-        if (!end) {
-            result_.reason = "the tail marker's trailer lies beyond 32-bit positions";
-            return false;
-        }
+        if (!end) return search::too_large;
         end_ = *end;
-        return true;
+        return search::found;
     }
 
     // Reads the next chunk whole. On failure the walk's result is set.
