@@ -6,26 +6,9 @@
 #include "app/work_folder.h"
 #include "container/expand.h"
 #include "support/log/log.h"
+#include "support/platform/handle.h"
 
 namespace trevan {
-namespace {
-
-// Owns the process handle that ShellExecuteExA hands back.
-class process_handle {
-public:
-    explicit process_handle(HANDLE h) : h_(h) {}
-    process_handle(const process_handle&) = delete;
-    process_handle& operator=(const process_handle&) = delete;
-    ~process_handle() {
-        if (h_) CloseHandle(h_);
-    }
-    HANDLE get() const { return h_; }
-
-private:
-    HANDLE h_;
-};
-
-}  // namespace
 
 bool is_wow64() {
     typedef BOOL(WINAPI * is_wow64_process_fn)(HANDLE, PBOOL);
@@ -70,7 +53,7 @@ int launch_setup_program(SettingsMap& settings, const std::string& work_folder,
         MessageBoxA(nullptr, "Unable to spawn process", "ShellExecuteEx failed", MB_OK);
         return 1;
     }
-    process_handle process(info.hProcess);
+    vennic::unique_handle process(info.hProcess);
     // When the shell ran the file without a new process, there is no handle
     // and the wait fails.
     if (WaitForSingleObject(process.get(), INFINITE) != WAIT_OBJECT_0) {

@@ -4,6 +4,8 @@
 
 #include <ctime>
 
+#include "support/platform/handle.h"
+
 namespace trevan {
 namespace {
 
@@ -36,23 +38,18 @@ public:
     // reading, writing and deleting meanwhile. A handle to inspect only (no
     // right to delete) does not stop others from listing a folder.
     entry_handle(const std::string& path, purpose p)
-        : h_(CreateFileA(path.c_str(), (p == remove ? DELETE : 0) | FILE_READ_ATTRIBUTES,
+        : handle_(CreateFileA(path.c_str(), (p == remove ? DELETE : 0) | FILE_READ_ATTRIBUTES,
                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
                          nullptr)) {}
-    entry_handle(const entry_handle&) = delete;
-    entry_handle& operator=(const entry_handle&) = delete;
-    ~entry_handle() {
-        if (valid()) CloseHandle(h_);
-    }
-    bool valid() const { return h_ != INVALID_HANDLE_VALUE; }
+    bool valid() const { return static_cast<bool>(handle_); }
 
     // The full path of what the handle refers to, links in it resolved;
     // empty when the system cannot tell.
     std::wstring final_path() const {
         std::wstring path(MAX_PATH, L'\0');
         for (;;) {
-            DWORD n = GetFinalPathNameByHandleW(h_, &path[0], static_cast<DWORD>(path.size()),
+            DWORD n = GetFinalPathNameByHandleW(handle_.get(), &path[0], static_cast<DWORD>(path.size()),
                                                 FILE_NAME_NORMALIZED);
             if (n == 0) return std::wstring();
             if (n < path.size()) return path.substr(0, n);
@@ -62,7 +59,7 @@ public:
 
     bool is_link() const {
         FILE_ATTRIBUTE_TAG_INFO info = {};
-        return GetFileInformationByHandleEx(h_, FileAttributeTagInfo, &info, sizeof info) &&
+        return GetFileInformationByHandleEx(handle_.get(), FileAttributeTagInfo, &info, sizeof info) &&
                (info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
     }
 
@@ -70,11 +67,11 @@ public:
     // read-only files and for folders that are not empty.
     bool mark_for_deletion() const {
         FILE_DISPOSITION_INFO info = {TRUE};
-        return SetFileInformationByHandle(h_, FileDispositionInfo, &info, sizeof info) != 0;
+        return SetFileInformationByHandle(handle_.get(), FileDispositionInfo, &info, sizeof info) != 0;
     }
 
 private:
-    HANDLE h_;
+    vennic::unique_handle handle_;
 };
 
 bool same_path(const std::wstring& a, const std::wstring& b) {

@@ -6,15 +6,21 @@
 namespace trevan {
 namespace {
 
-// Names whose values are being expanded, outermost first. Its size is the
-// depth of the recursion, so the limit also bounds the stack.
-using expansion_chain = std::vector<const std::string*>;
+struct expansion_state {
+    // Names whose values are being expanded, outermost first. Its size is
+    // the depth of the recursion, so the depth limit also bounds the stack.
+    std::vector<const std::string*> chain;
+    // Values that refer to others several times can multiply without a
+    // cycle (a = %b%%b%, b = %c%%c%, ...); this bounds the whole work.
+    std::size_t replacements_left = max_reference_replacements;
+};
 
-bool in_chain(const expansion_chain& chain, const std::string& name) {
-    return std::any_of(chain.begin(), chain.end(), [&](const std::string* n) { return *n == name; });
+bool in_chain(const expansion_state& state, const std::string& name) {
+    return std::any_of(state.chain.begin(), state.chain.end(),
+                       [&](const std::string* n) { return *n == name; });
 }
 
-std::string expand(const std::string& text, const SettingsMap& settings, expansion_chain& chain) {
+std::string expand(const std::string& text, const SettingsMap& settings, expansion_state& state) {
     std::string result = text;
     // pos always stands on a "%".
     std::string::size_type pos = result.find('%');
@@ -26,14 +32,16 @@ std::string expand(const std::string& text, const SettingsMap& settings, expansi
         std::string name = result.substr(start, close - start);
         // find, not operator[]: looking a name up must not add it.
         auto it = settings.find(name);
-        if (it == settings.end() || in_chain(chain, name) ||
-            chain.size() >= static_cast<std::size_t>(max_reference_depth)) {
+        if (it == settings.end() || in_chain(state, name) ||
+            state.chain.size() >= static_cast<std::size_t>(max_reference_depth) ||
+            state.replacements_left == 0) {
             pos = close;
             continue;
         }
-        chain.push_back(&it->first);
-        std::string value = expand(it->second, settings, chain);
-        chain.pop_back();
+        --state.replacements_left;
+        state.chain.push_back(&it->first);
+        std::string value = expand(it->second, settings, state);
+        state.chain.pop_back();
         result.replace(start - 1, close - start + 2, value);
         // The value is final: scanning on inside it could join its own "%"
         // with text behind it into a reference nobody wrote.
@@ -45,8 +53,8 @@ std::string expand(const std::string& text, const SettingsMap& settings, expansi
 }  // namespace
 
 std::string expand_references(const std::string& text, const SettingsMap& settings) {
-    expansion_chain chain;
-    return expand(text, settings, chain);
+    expansion_state state;
+    return expand(text, settings, state);
 }
 
 }  // namespace trevan

@@ -5,9 +5,9 @@
 #include <memory>
 
 #include "container/file_reader.h"
-#include "container/unique_handle.h"
 #include "container/walk.h"
 #include "support/core/system_error_text.h"
+#include "support/platform/handle.h"
 
 namespace trevan {
 namespace {
@@ -21,7 +21,7 @@ void show_failure(const char* caption, const std::string& path, DWORD error) {
 
 class extracted_file : public output_file {
 public:
-    extracted_file(unique_handle file, std::string path) : file_(std::move(file)), path_(std::move(path)) {}
+    extracted_file(vennic::unique_handle file, std::string path) : file_(std::move(file)), path_(std::move(path)) {}
 
     // A failed write would leave a damaged setup program behind that the run
     // would then start: it is reported like a file that cannot be created.
@@ -45,14 +45,16 @@ public:
     }
 
     bool finish() override {
-        if (file_.reset()) return true;
+        // Closing writes what the system still holds back: its failure is a
+        // failed write too.
+        if (CloseHandle(file_.release())) return true;
         DWORD error = GetLastError();
         show_failure("Failed to extract file!", path_, error);
         return false;
     }
 
 private:
-    unique_handle file_;
+    vennic::unique_handle file_;
     std::string path_;
 };
 
@@ -77,7 +79,7 @@ public:
             show_failure("Failed to extract file!", path, error);
             return nullptr;
         }
-        return std::make_unique<extracted_file>(unique_handle(file), std::move(path));
+        return std::make_unique<extracted_file>(vennic::unique_handle(file), std::move(path));
     }
 
 private:

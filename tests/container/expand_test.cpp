@@ -2,6 +2,8 @@
 // replacement, and reference cycles.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "container/expand.h"
 #include "tests/container/container_fixtures.h"
 
@@ -73,6 +75,24 @@ TEST(Expand, DeepChainsStopAtTheDepthLimit) {
     EXPECT_EQ(expand_references("%k0%", settings), "%k" + limit + "%");
     settings["k" + std::to_string(max_reference_depth - 1)] = "end";
     EXPECT_EQ(expand_references("%k0%", settings), "end");
+}
+
+TEST(Expand, ValuesThatMultiplyStopAtTheReplacementBound) {
+    // Each level doubles the text: 2^31 copies of "x" without a bound.
+    SettingsMap settings;
+    for (int i = 0; i < 31; ++i)
+        settings["d" + std::to_string(i)] = "%d" + std::to_string(i + 1) + "%%d" + std::to_string(i + 1) + "%";
+    settings["d31"] = "x";
+    const std::string result = expand_references("%d0%", settings);
+    EXPECT_LT(result.size(), 2 * max_reference_replacements * 5);
+    const std::size_t expanded = static_cast<std::size_t>(std::count(result.begin(), result.end(), 'x'));
+    EXPECT_GT(expanded, 0u);
+    EXPECT_LE(expanded, max_reference_replacements);
+    EXPECT_NE(result.find("%d"), std::string::npos) << "the rest stays unexpanded";
+
+    // A modest multiplication is expanded whole.
+    SettingsMap small = {{"a", "%b%%b%"}, {"b", "%c%%c%%c%"}, {"c", "y"}};
+    EXPECT_EQ(expand_references("%a%", small), "yyyyyy");
 }
 
 }  // namespace
