@@ -78,28 +78,28 @@ void show_progress(const char* verb, const std::string& what, std::uint64_t done
 }
 
 // --file NAME[:STORED]=PATH: the name ends at the first ":" or "=".
-pack::record parse_file_option(const std::string& spec) {
-    std::string::size_type end = spec.find_first_of(":=");
-    if (end == std::string::npos) throw input_error("--file " + spec + ": expected NAME[:STORED]=PATH");
-    std::string name = spec.substr(0, end);
+pack::record parse_file_option(const std::string& argument) {
+    std::string::size_type end = argument.find_first_of(":=");
+    if (end == std::string::npos) throw input_error("--file " + argument + ": expected NAME[:STORED]=PATH");
+    std::string name = argument.substr(0, end);
     std::string stored;
-    if (spec[end] == ':') {
-        std::string::size_type eq = spec.find('=', end + 1);
-        if (eq == std::string::npos) throw input_error("--file " + spec + ": expected NAME[:STORED]=PATH");
-        stored = spec.substr(end + 1, eq - end - 1);
-        if (stored.empty()) throw input_error("--file " + spec + ": the stored file name after \":\" is empty");
+    if (argument[end] == ':') {
+        std::string::size_type eq = argument.find('=', end + 1);
+        if (eq == std::string::npos) throw input_error("--file " + argument + ": expected NAME[:STORED]=PATH");
+        stored = argument.substr(end + 1, eq - end - 1);
+        if (stored.empty()) throw input_error("--file " + argument + ": the stored file name after \":\" is empty");
         end = eq;
     }
-    std::string path = spec.substr(end + 1);
-    if (path.empty()) throw input_error("--file " + spec + ": the path is empty");
+    std::string path = argument.substr(end + 1);
+    if (path.empty()) throw input_error("--file " + argument + ": the path is empty");
     return pack::file_record(name, stored, path);
 }
 
 // --value NAME=TEXT: the name ends at the first "=".
-pack::record parse_value_option(const std::string& spec) {
-    std::string::size_type eq = spec.find('=');
-    if (eq == std::string::npos) throw input_error("--value " + spec + ": expected NAME=TEXT");
-    return pack::value_record(spec.substr(0, eq), spec.substr(eq + 1));
+pack::record parse_value_option(const std::string& argument) {
+    std::string::size_type eq = argument.find('=');
+    if (eq == std::string::npos) throw input_error("--value " + argument + ": expected NAME=TEXT");
+    return pack::value_record(argument.substr(0, eq), argument.substr(eq + 1));
 }
 
 void open_container(file_reader& reader, const std::string& path) {
