@@ -61,6 +61,29 @@ TEST_F(Ends, TheRoadOfOneRun) {
     EXPECT_NE(log.find("Parameters: " + s.parameters() + "\r\n"), std::string::npos) << log;
 }
 
+TEST_F(Ends, ALogThatCannotBeOpenedCostsOnlyTheLogLines) {
+    const std::string program = build(sample_records());
+    // A folder where the log file would be.
+    fs::create_directories(temp_ + "/Trevan.log.txt");
+    run_result r = run(program, "", {{"TREVAN_STANDIN_EXIT", "7"}});
+    EXPECT_TRUE(r.boxes.empty());
+    EXPECT_EQ(r.exit_code, 7u);
+    EXPECT_EQ(records().size(), 1u);
+    EXPECT_TRUE(fs::is_empty(temp_ + "/Trevan.log.txt"));
+    EXPECT_TRUE(work_folders_left().empty());
+}
+
+TEST_F(Ends, AReadOnlyMsiLogOfAnEarlierRunBecomesWritable) {
+    const std::string program = build(sample_records());
+    const std::string msi_log = temp_ + "/KELMO_msi.log.txt";
+    write_file(msi_log, "earlier run");
+    fs::permissions(msi_log, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    run_result r = run(program);
+    EXPECT_TRUE(r.boxes.empty());
+    EXPECT_NE(fs::status(msi_log).permissions() & fs::perms::owner_write, fs::perms::none);
+    EXPECT_EQ(read_file(msi_log), "earlier run");
+}
+
 TEST_F(Ends, TheSetupProgramsExitCodePassesThroughWhole) {
     const std::string program = build(sample_records());
     for (const char* code : {"0", "1602", "3010", "0xFFFFFFFF", "0x80070643"}) {
