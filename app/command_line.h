@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/settings_map.h"
+#include "container/settings.h"
 
 namespace trevan {
 

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <string>
 
-#include "app/settings_map.h"
+#include "container/settings.h"
 
 namespace trevan {
 

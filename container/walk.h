@@ -18,7 +18,7 @@
 #include <memory>
 #include <string>
 
-#include "app/settings_map.h"
+#include "container/settings.h"
 #include "container/reader.h"
 
 namespace trevan {
@@ -68,6 +68,10 @@ struct walk_result {
     bool tail_read = false;  // whether any tail chunk was read
     unsigned chunks = 0;     // chunks read, the mismatching one included
     std::string reason;      // one line on where and why the walk ended
+
+    // Accepted although it never reached the stub record: a chunk after the
+    // last tail chunk could not be read.
+    bool cut_short() const { return ok && end == walk_end::unreadable_chunk; }
 };
 
 // Receives one file's data, in order. Destruction closes it.
@@ -78,6 +82,9 @@ public:
     virtual bool write(const void* data, std::size_t size) = 0;
     // Called after the last write; false as for write.
     virtual bool finish() { return true; }
+    // The system's error code of the write or finish that failed; 0 when the
+    // output has none to tell.
+    virtual unsigned long error() const { return 0; }
 };
 
 // What a walk reports to, and where file data goes. The default ignores

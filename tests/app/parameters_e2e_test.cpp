@@ -4,7 +4,7 @@
 
 #include "tests/app/run_fixture.h"
 
-namespace trevan::testing {
+namespace trevan::harness {
 namespace {
 
 class Parameters : public ProgramRun {
@@ -129,4 +129,4 @@ TEST_F(Language, ASwitchInTheContainersParametersWins) {
 }
 
 }  // namespace
-}  // namespace trevan::testing
+}  // namespace trevan::harness

@@ -5,7 +5,7 @@
 
 namespace fs = std::filesystem;
 
-namespace trevan::testing {
+namespace trevan::harness {
 
 std::string program_path() { return win64_dir() + "/Trevan.exe"; }
 std::string no2002_program_path() { return win64_dir() + "/tests/app/Trevan-no2002.exe"; }
@@ -106,4 +106,4 @@ std::vector<std::string> ProgramRun::work_folders_left() const {
     return folders;
 }
 
-}  // namespace trevan::testing
+}  // namespace trevan::harness

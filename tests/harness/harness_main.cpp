@@ -9,8 +9,8 @@ namespace {
 
 class wine_environment : public ::testing::Environment {
 public:
-    void SetUp() override { trevan::testing::ensure_wine_session(); }
-    void TearDown() override { trevan::testing::end_wine_session(); }
+    void SetUp() override { trevan::harness::ensure_wine_session(); }
+    void TearDown() override { trevan::harness::end_wine_session(); }
 };
 
 }  // namespace

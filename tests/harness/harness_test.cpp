@@ -5,7 +5,7 @@
 
 #include "tests/harness/wine_harness.h"
 
-namespace trevan::testing {
+namespace trevan::harness {
 namespace {
 
 std::string helper(const std::string& name) { return win64_dir() + "/tests/harness/" + name; }
@@ -40,4 +40,4 @@ TEST(Harness, WindowsPathsMapToDriveZ) {
 }
 
 }  // namespace
-}  // namespace trevan::testing
+}  // namespace trevan::harness

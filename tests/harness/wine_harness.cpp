@@ -18,7 +18,7 @@
 
 namespace fs = std::filesystem;
 
-namespace trevan::testing {
+namespace trevan::harness {
 namespace {
 
 const char* const wine64 = "/usr/lib/wine/wine64";
@@ -283,4 +283,4 @@ void write_file(const std::string& path, const std::string& data) {
     if (!out) throw std::runtime_error("cannot write " + path);
 }
 
-}  // namespace trevan::testing
+}  // namespace trevan::harness

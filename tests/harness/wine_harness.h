@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-namespace trevan::testing {
+namespace trevan::harness {
 
 // Where things are: the 64-bit build tree (its programs run under Wine), the
 // Wine prefix of the tests and the source tree.
@@ -117,4 +117,4 @@ std::vector<std::string> list_tree(const std::string& dir);
 std::string read_file(const std::string& path);
 void write_file(const std::string& path, const std::string& data);
 
-}  // namespace trevan::testing
+}  // namespace trevan::harness

@@ -4,10 +4,12 @@
 // order, and the settings, as text or JSON. Texts are shown byte for byte;
 // in JSON, bytes above 127 appear as \u0080 to \u00ff.
 
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
-#include "app/settings_map.h"
+#include "container/settings.h"
 #include "container/walk.h"
 
 namespace trevan::pack {
@@ -16,6 +18,25 @@ struct walk_report {
     std::vector<chunk_info> chunks;
     std::vector<record_info> records;
     walk_result result;
+};
+
+// Called after each piece of a large chunk: whether its data is being
+// copied (else checked), bytes done, bytes in all.
+using progress_fn = std::function<void(bool copying, std::uint32_t done, std::uint32_t total)>;
+
+// Collects what the walk reports, and passes progress on when given.
+class recording_observer : public walk_observer {
+public:
+    explicit recording_observer(progress_fn progress = nullptr) : progress_(std::move(progress)) {}
+    void chunk_read(const chunk_info& info) override { report.chunks.push_back(info); }
+    void record_read(const record_info& info) override { report.records.push_back(info); }
+    void data_progress(bool copying, std::uint32_t done, std::uint32_t total) override {
+        if (progress_) progress_(copying, done, total);
+    }
+    walk_report report;
+
+private:
+    progress_fn progress_;
 };
 
 std::string report_text(const walk_report& report);
