@@ -6,6 +6,7 @@
 // end with a tag chunk; the container ends with the tail chunk.
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace trevan::format {
@@ -35,5 +36,17 @@ inline constexpr std::uint32_t min_marker_offset = 23;
 // Highest file position a reader can stand at: positions are 32-bit and the
 // all-ones value means failure, so a whole file is at most this many bytes.
 inline constexpr std::uint32_t max_position = 0xFFFFFFFEu;
+
+// The length field: N as 4 bytes, least significant first.
+inline std::string encode_length(std::uint32_t n) {
+    const char bytes[length_size] = {static_cast<char>(n), static_cast<char>(n >> 8),
+                                     static_cast<char>(n >> 16), static_cast<char>(n >> 24)};
+    return std::string(bytes, length_size);
+}
+
+inline std::uint32_t decode_length(const unsigned char (&field)[length_size]) {
+    return std::uint32_t(field[0]) | std::uint32_t(field[1]) << 8 | std::uint32_t(field[2]) << 16 |
+           std::uint32_t(field[3]) << 24;
+}
 
 }  // namespace trevan::format

@@ -73,8 +73,7 @@ public:
             why = "its length cannot be read";
             return false;
         }
-        std::uint32_t n = std::uint32_t(field[0]) | std::uint32_t(field[1]) << 8 |
-                          std::uint32_t(field[2]) << 16 | std::uint32_t(field[3]) << 24;
+        const std::uint32_t n = format::decode_length(field);
         if (n > format::max_chunk_length) {
             why = "its length " + std::to_string(n) + " exceeds the chunk limit of " +
                   std::to_string(format::max_chunk_length) + " bytes";

@@ -11,9 +11,10 @@
 #include <vector>
 
 #include "tests/harness/wine_harness.h"
+#include "container/writer.h"
 #include "tools/pack/builder.h"
 
-namespace trevan::testing {
+namespace trevan::harness {
 
 // What one start of the stand-in setup program recorded.
 struct standin_record {
@@ -69,4 +70,4 @@ std::string program_path();
 std::string no2002_program_path();
 std::string standin_path();
 
-}  // namespace trevan::testing
+}  // namespace trevan::harness

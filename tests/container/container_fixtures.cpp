@@ -3,9 +3,9 @@
 #include <cstring>
 #include <random>
 
-#include "tools/pack/builder.h"
+#include "container/writer.h"
 
-namespace trevan::testing {
+namespace trevan::fixtures {
 
 const char* const sample_parameters = "/V\"USER_PARTNER_IDENTITY=5   WEBINSTALLER=1\"";
 
@@ -46,14 +46,14 @@ std::string minimal_pe(std::size_t size, bool signed_image) {
 
 std::string sample_container(const std::string& image, const std::string& data32, const std::string& data64) {
     std::string c;
-    pack::append_stub(c, image, "Trevan.exe");
-    pack::append_file_record(c, "installer32", "VorbelquintSetup.exe", data32);
-    pack::append_file_record(c, "installer64", "VorbelquintSetup_x64.exe", data64);
-    pack::append_value_record(c, "executable32", "%installer32%");
-    pack::append_value_record(c, "executable64", "%installer64%");
-    pack::append_value_record(c, "parameters", sample_parameters);
-    pack::append_value_record(c, "msilog", "ON");
-    pack::append_tail(c);
+    append_stub(c, image, "Trevan.exe");
+    append_file_record(c, "installer32", "VorbelquintSetup.exe", data32);
+    append_file_record(c, "installer64", "VorbelquintSetup_x64.exe", data64);
+    append_value_record(c, "executable32", "%installer32%");
+    append_value_record(c, "executable64", "%installer64%");
+    append_value_record(c, "parameters", sample_parameters);
+    append_value_record(c, "msilog", "ON");
+    append_tail(c);
     return c;
 }
 
@@ -66,4 +66,4 @@ SettingsMap sample_settings() {
             {"installer32", "VorbelquintSetup.exe"}};
 }
 
-}  // namespace trevan::testing
+}  // namespace trevan::fixtures

@@ -6,10 +6,10 @@
 #include <cstdint>
 #include <string>
 
-#include "app/settings_map.h"
+#include "container/settings.h"
 #include "container/reader.h"
 
-namespace trevan::testing {
+namespace trevan::fixtures {
 
 // n bytes of fixed pseudo-random content (seeded), never holding the marker.
 std::string pseudo_random_bytes(std::size_t n, unsigned seed);
@@ -45,4 +45,4 @@ private:
     archive_reader& inner_;
 };
 
-}  // namespace trevan::testing
+}  // namespace trevan::fixtures

@@ -11,7 +11,7 @@ namespace trevan {
 namespace {
 
 TEST(Expand, Cases) {
-    SettingsMap settings = testing::sample_settings();
+    SettingsMap settings = fixtures::sample_settings();
     settings["a"] = "A";
     settings["-"] = "DASH";
     settings["nested"] = "[%executable32%]";  // two levels down to a file name

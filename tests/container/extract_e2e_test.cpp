@@ -11,10 +11,12 @@
 #include "container/walk.h"
 #include "tests/container/container_fixtures.h"
 #include "tests/harness/wine_harness.h"
-#include "tools/pack/builder.h"
+#include "container/writer.h"
 
-namespace trevan::testing {
+namespace trevan::harness {
 namespace {
+
+using namespace trevan::fixtures;
 
 namespace fs = std::filesystem;
 
@@ -73,14 +75,7 @@ protected:
     // A container behind the probe program itself, in the shipped layout.
     std::string build(const std::string& name) {
         std::string out = folder_ + "/" + name;
-        pack::build_container(probe(),
-                              {pack::file_record("installer32", "VorbelquintSetup.exe", folder_ + "/setup32.bin"),
-                               pack::file_record("installer64", "VorbelquintSetup_x64.exe", folder_ + "/setup64.bin"),
-                               pack::value_record("executable32", "%installer32%"),
-                               pack::value_record("executable64", "%installer64%"),
-                               pack::value_record("parameters", sample_parameters),
-                               pack::value_record("msilog", "ON")},
-                              out);
+        write_file(out, sample_container(read_file(probe()), data32_, data64_));
         return out;
     }
 
@@ -109,11 +104,11 @@ TEST_F(Extraction, FailureBoxes) {
     write_file(no_container, std::string(20, 'x'));
     std::string bad_name = folder_ + "/bad-name.exe";
     std::string c;
-    pack::append_stub(c, pseudo_random_bytes(1000, 1), "Trevan.exe");
-    pack::append_file_record(c, "later", "later.exe", "2");
-    pack::append_file_record(c, "installer64", "missing\\VorbelquintSetup_x64.exe", "data");
-    pack::append_value_record(c, "msilog", "ON");
-    pack::append_tail(c);
+    append_stub(c, pseudo_random_bytes(1000, 1), "Trevan.exe");
+    append_file_record(c, "later", "later.exe", "2");
+    append_file_record(c, "installer64", "missing\\VorbelquintSetup_x64.exe", "data");
+    append_value_record(c, "msilog", "ON");
+    append_tail(c);
     write_file(bad_name, c);
 
     struct box_case {
@@ -206,4 +201,4 @@ TEST_F(Extraction, ProgramWithNothingAppended) {
 }
 
 }  // namespace
-}  // namespace trevan::testing
+}  // namespace trevan::harness

@@ -50,15 +50,15 @@ TEST(FileReader, MissingFileGivesTheOpenError) {
 }
 
 TEST(FileReader, WalksTheShippedLayoutFromDisk) {
-    std::string data32 = testing::pseudo_random_bytes(2073936, 32), data64 = testing::pseudo_random_bytes(2073944, 64);
-    std::string bytes = testing::sample_container(testing::pseudo_random_bytes(4000, 3), data32, data64);
-    bytes += testing::pseudo_random_bytes(5672, 4);
+    std::string data32 = fixtures::pseudo_random_bytes(2073936, 32), data64 = fixtures::pseudo_random_bytes(2073944, 64);
+    std::string bytes = fixtures::sample_container(fixtures::pseudo_random_bytes(4000, 3), data32, data64);
+    bytes += fixtures::pseudo_random_bytes(5672, 4);
     file_reader in(write_temp("sample.exe", bytes));
     SettingsMap settings;
     walk_result result = walk_container(in, settings);
     EXPECT_TRUE(result.ok) << result.reason;
     EXPECT_EQ(result.chunks, 23u);
-    EXPECT_EQ(settings, testing::sample_settings());
+    EXPECT_EQ(settings, fixtures::sample_settings());
 }
 
 std::string own_executable() {

@@ -19,7 +19,7 @@ std::string openssl_md5(const std::string& data) {
 }
 
 TEST(Md5Oracle, EveryLengthUpTo200AndTheBlockBoundaries) {
-    std::string data = testing::pseudo_random_bytes(300, 1);
+    std::string data = fixtures::pseudo_random_bytes(300, 1);
     for (std::size_t n = 0; n <= 200; ++n)
         EXPECT_EQ(md5_digest(data.substr(0, n)).digest(), openssl_md5(data.substr(0, n))) << n;
     for (std::size_t n : {55, 56, 63, 64, 65, 119, 120, 127, 128, 129})
@@ -30,7 +30,7 @@ TEST(Md5Oracle, RandomInputsInRandomPieces) {
     std::mt19937 random(7);
     for (int round = 0; round < 200; ++round) {
         std::size_t size = random() % (round < 150 ? 1000 : 300000);
-        std::string data = testing::pseudo_random_bytes(size, round);
+        std::string data = fixtures::pseudo_random_bytes(size, round);
         for (char& c : data) c = static_cast<char>(c ^ (random() & 0xFF));
         md5_digest d;
         for (std::size_t at = 0; at < size;) {

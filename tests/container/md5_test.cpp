@@ -3,7 +3,7 @@
 
 #include "container/format.h"
 #include "container/md5.h"
-#include "tools/pack/builder.h"
+#include "container/writer.h"
 
 namespace trevan {
 namespace {
@@ -54,7 +54,7 @@ TEST(Md5, DigestIsTakenOnceAndKeepsZeroBytes) {
 TEST(Md5, MarkerDigestClosesTheTailChunk) {
     // The 16 bytes that end the shipped container, and every other.
     std::string tail;
-    pack::append_tail(tail);
+    append_tail(tail);
     ASSERT_EQ(tail.size(), 42u);
     EXPECT_EQ(hex(tail.substr(26)), "a8a8ce0123fb197e706d7ce0c78674c5");
     EXPECT_EQ(tail.substr(26), md5_digest(std::string(format::tail_marker)).digest());

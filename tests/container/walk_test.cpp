@@ -8,13 +8,12 @@
 #include "container/format.h"
 #include "container/walk.h"
 #include "tests/container/container_fixtures.h"
-#include "tools/pack/builder.h"
+#include "container/writer.h"
 
 namespace trevan {
 namespace {
 
-using namespace trevan::pack;
-using testing::pseudo_random_bytes;
+using fixtures::pseudo_random_bytes;
 
 // Records what the walk reports and keeps written files in memory.
 class recorder : public walk_observer {
@@ -67,12 +66,12 @@ std::string small_image() { return pseudo_random_bytes(300, 99); }
 
 // A small container in the shipped layout.
 std::string small_sample() {
-    return testing::sample_container(small_image(), pseudo_random_bytes(100, 1), pseudo_random_bytes(120, 2));
+    return fixtures::sample_container(small_image(), pseudo_random_bytes(100, 1), pseudo_random_bytes(120, 2));
 }
 
 TEST(Walk, ShippedLayoutWalksTwentyThreeChunks) {
     std::string data32 = pseudo_random_bytes(2073936, 32), data64 = pseudo_random_bytes(2073944, 64);
-    std::string file = testing::sample_container(pseudo_random_bytes(347136, 3), data32, data64);
+    std::string file = fixtures::sample_container(pseudo_random_bytes(347136, 3), data32, data64);
     std::size_t tail_end = file.size();
     // A certificate-table-like trailer behind the tail chunk.
     file += pseudo_random_bytes(5672, 4);
@@ -88,7 +87,7 @@ TEST(Walk, ShippedLayoutWalksTwentyThreeChunks) {
     EXPECT_EQ(r.chunks.front().role, chunk_role::tail);
     EXPECT_EQ(r.chunks.front().offset + 22 + format::trailer_size, tail_end);
     EXPECT_EQ(r.chunks[16].role, chunk_role::file_data);
-    EXPECT_EQ(settings, testing::sample_settings());
+    EXPECT_EQ(settings, fixtures::sample_settings());
     EXPECT_EQ(r.files, (std::map<std::string, std::string>{{"VorbelquintSetup_x64.exe", data64},
                                                            {"VorbelquintSetup.exe", data32}}));
     EXPECT_EQ(r.records.back().kind, record_kind::stub);
@@ -244,7 +243,7 @@ TEST(Walk, LengthFieldAttacks) {
         append_raw_chunk(file, "value", a.length, a.right_digest ? md5_of("value") : md5_of("x"));
         append_tail(file);
         memory_reader memory(file);
-        testing::watching_reader in(memory);
+        fixtures::watching_reader in(memory);
         SettingsMap settings;
         recorder r;
         walk_result result = walk_container(in, settings, r);
@@ -291,7 +290,7 @@ TEST(Walk, LargeFileDataIsCheckedAndCopiedInPieces) {
     append_tail(file);
 
     memory_reader memory(file);
-    testing::watching_reader in(memory);
+    fixtures::watching_reader in(memory);
     SettingsMap settings;
     recorder r;
     EXPECT_TRUE(walk_container(in, settings, r).ok);

@@ -14,37 +14,29 @@
 #include <unistd.h>
 #endif
 
-#include "app/settings_map.h"
+#include "container/settings.h"
+#include "container/file_name.h"
 #include "container/file_reader.h"
 #include "container/format.h"
 #include "container/md5.h"
 #include "container/walk.h"
+#include "container/writer.h"
+#include "tools/pack/stdio_file.h"
 
 namespace trevan::pack {
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string le32(std::uint32_t n) {
-    char b[4] = {static_cast<char>(n), static_cast<char>(n >> 8), static_cast<char>(n >> 16),
-                 static_cast<char>(n >> 24)};
-    return std::string(b, 4);
-}
-
 std::string in_quotes(const std::string& text) { return "\"" + text + "\""; }
 
 std::string errno_text(int error) { return std::strerror(error); }
-
-struct file_closer {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using file_ptr = std::unique_ptr<std::FILE, file_closer>;
 
 // An input file, open from the checks until its bytes are copied.
 struct input {
     std::string path;
     std::uint64_t size = 0;
-    file_ptr file;
+    stdio_file file;
 };
 
 input open_input(const std::string& what, const std::string& path) {
@@ -150,9 +142,9 @@ public:
     void write(const std::string& data) { write(data.data(), data.size()); }
 
     void chunk(const std::string& data) {
-        write(data);
-        write(le32(static_cast<std::uint32_t>(data.size())));
-        write(md5_of(data));
+        std::string bytes;
+        append_chunk(bytes, data);
+        write(bytes);
     }
 
     // Copies the input's bytes as one chunk, as many as it holds now.
@@ -178,7 +170,7 @@ public:
         }
         if (std::ferror(in.file.get())) throw build_error("cannot read " + in_quotes(in.path) + ": read error");
         in.file.reset();
-        write(le32(static_cast<std::uint32_t>(done)));
+        write(format::encode_length(static_cast<std::uint32_t>(done)));
         write(md5.digest());
     }
 
@@ -203,7 +195,7 @@ public:
 private:
     std::string path_;
     std::string temp_;
-    file_ptr file_;
+    stdio_file file_;
     bool committed_ = false;
 };
 
@@ -224,14 +216,6 @@ record value_record(const std::string& name, const std::string& text) {
     r.name = name;
     r.text = text;
     return r;
-}
-
-bool is_bare_file_name(const std::string& name) {
-    if (name.empty() || name == "." || name == "..") return false;
-    for (unsigned char c : name)
-        if (c < 32 || std::strchr("\\/:*?\"<>|", c)) return false;
-    // Windows drops a trailing dot or blank, so the file would get another name.
-    return name.back() != '.' && name.back() != ' ';
 }
 
 void build_container(const std::string& stub_path, const std::vector<record>& records,
@@ -285,41 +269,5 @@ void build_container(const std::string& stub_path, const std::vector<record>& re
     out.chunk(std::string(format::tail_marker));
     out.commit();
 }
-
-std::string md5_of(const std::string& data) { return md5_digest(data).digest(); }
-
-void append_raw_chunk(std::string& out, const std::string& data, std::uint32_t length_field,
-                      const std::string& digest) {
-    out += data;
-    out += le32(length_field);
-    out += digest;
-}
-
-void append_chunk(std::string& out, const std::string& data) {
-    append_raw_chunk(out, data, static_cast<std::uint32_t>(data.size()), md5_of(data));
-}
-
-void append_stub(std::string& out, const std::string& image, const std::string& stub_file_name) {
-    append_chunk(out, image);
-    append_chunk(out, stub_file_name);
-    append_chunk(out, std::string(format::stub_name));
-    append_chunk(out, std::string(format::stub_tag));
-}
-
-void append_value_record(std::string& out, const std::string& name, const std::string& text) {
-    append_chunk(out, text);
-    append_chunk(out, name);
-    append_chunk(out, std::string(format::value_tag));
-}
-
-void append_file_record(std::string& out, const std::string& name, const std::string& stored_name,
-                        const std::string& data) {
-    append_chunk(out, data);
-    append_chunk(out, stored_name);
-    append_chunk(out, name);
-    append_chunk(out, std::string(format::file_tag));
-}
-
-void append_tail(std::string& out) { append_chunk(out, std::string(format::tail_marker)); }
 
 }  // namespace trevan::pack

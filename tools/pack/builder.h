@@ -1,22 +1,14 @@
 #pragma once
 
-// Writing payload containers: the whole file from an unsigned stub executable
-// and an ordered list of records (build_container), and low-level helpers
-// that append single chunks and records to a byte string, for tests that
-// craft unusual containers in memory.
-//
-// Typical test use:
+// Building a packed program file: the whole file from an unsigned stub
+// executable and an ordered list of records, with every input checked before
+// the first byte is written. The chunk layout itself comes from
+// container/writer.h.
 //
 //   using namespace trevan::pack;
 //   build_container(stub_exe, {file_record("installer64", "Setup_x64.exe", src64),
 //                              value_record("msilog", "ON")},
 //                   out_path);
-//
-//   std::string c;
-//   append_stub(c, fake_image, "Trevan.exe");   // any bytes as the image
-//   append_value_record(c, "parameters", "/V\"A=1\"");
-//   append_raw_chunk(c, "", 0xFFFFFFFFu, md5_of(""));   // a hostile length
-//   append_tail(c);
 //
 // Records are written in the order given; a walk meets them in the reverse
 // order, so of two records with the same name the later one wins.
@@ -68,26 +60,5 @@ struct build_options {
 // the same bytes. Throws build_error.
 void build_container(const std::string& stub_path, const std::vector<record>& records,
                      const std::string& output_path, const build_options& options = {});
-
-// Whether name is usable as a file name in a folder on Windows: not empty,
-// not "." or "..", no folder separators, drive colons or other characters
-// that Windows refuses in names, no trailing dot or blank.
-bool is_bare_file_name(const std::string& name);
-
-// The raw 16-byte MD5 digest of data.
-std::string md5_of(const std::string& data);
-
-// Appends data, its length and its digest: one well-formed chunk.
-void append_chunk(std::string& out, const std::string& data);
-// Appends data with the given length field and 16-byte digest as they are.
-void append_raw_chunk(std::string& out, const std::string& data, std::uint32_t length_field,
-                      const std::string& digest);
-// Appends the stub record: the image chunk, the stub file name chunk and the
-// "stub" name and tag chunks. On an empty out this starts a container.
-void append_stub(std::string& out, const std::string& image, const std::string& stub_file_name);
-void append_value_record(std::string& out, const std::string& name, const std::string& text);
-void append_file_record(std::string& out, const std::string& name, const std::string& stored_name,
-                        const std::string& data);
-void append_tail(std::string& out);
 
 }  // namespace trevan::pack

@@ -1,4 +1,5 @@
-// Test probe: runs extract_payload and records its result and the settings.
+// Test probe: runs extract_payload, shows its failure as the program would,
+// and records its result and the settings.
 //
 //   extract_probe.exe ARCHIVE WORK-FOLDER RESULT-FILE [NAME=VALUE]...
 //   extract_probe.exe --error-text CODE RESULT-FILE
@@ -36,8 +37,11 @@ int main(int argc, char** argv) {
         std::string::size_type eq = preset.find('=');
         settings[preset.substr(0, eq)] = eq == std::string::npos ? "" : preset.substr(eq + 1);
     }
-    bool ok = trevan::extract_payload(argv[1], argv[2], settings);
-    std::string out = ok ? "result true\n" : "result false\n";
+    trevan::extraction_result result = trevan::extract_payload(argv[1], argv[2], settings);
+    // The box the program would show for the failure, as the run shows it.
+    if (result.failure)
+        MessageBoxA(nullptr, result.failure->text.c_str(), result.failure->caption.c_str(), MB_OK);
+    std::string out = result.ok ? "result true\n" : "result false\n";
     for (const auto& [name, value] : settings) out += name + "=" + value + "\n";
     return write_result(argv[3], out) ? 0 : 3;
 }

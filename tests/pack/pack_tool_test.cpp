@@ -14,13 +14,14 @@
 #include "container/format.h"
 #include "container/walk.h"
 #include "tests/container/container_fixtures.h"
+#include "container/writer.h"
 #include "tools/pack/builder.h"
 
 namespace trevan {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::pseudo_random_bytes;
+using fixtures::pseudo_random_bytes;
 
 struct tool_run {
     int code = -1;
@@ -44,7 +45,7 @@ protected:
         dir_ = fs::temp_directory_path() / "trevan-pack-test" / info->name();
         fs::remove_all(dir_);
         fs::create_directories(dir_);
-        write_all(path("stub.exe"), testing::minimal_pe(4096));
+        write_all(path("stub.exe"), fixtures::minimal_pe(4096));
         write_all(path("big.bin"), big_);
         write_all(path("small.txt"), "small\n");
     }
@@ -150,7 +151,7 @@ TEST_F(PackTool, SameInputsGiveTheSameBytes) {
 }
 
 TEST_F(PackTool, BadInputIsRefusedWithoutOutput) {
-    write_all(path("signed.exe"), testing::minimal_pe(4096, true));
+    write_all(path("signed.exe"), fixtures::minimal_pe(4096, true));
     write_all(path("text.exe"), "MZ but not much else");
     ASSERT_EQ(run(build_args(path("packed.exe"))).code, 0);
     // Sparse files: large, but nothing is read from them.
@@ -231,10 +232,10 @@ TEST_F(PackTool, VerifyAndExtractReportFailures) {
 
     // A stored name the program could not create: refused, nothing written.
     std::string crafted;
-    pack::append_stub(crafted, testing::minimal_pe(1024), "Trevan.exe");
-    pack::append_file_record(crafted, "bad", "sub\\bad.exe", "2");
-    pack::append_file_record(crafted, "ok", "ok.exe", "1");  // met first
-    pack::append_tail(crafted);
+    append_stub(crafted, fixtures::minimal_pe(1024), "Trevan.exe");
+    append_file_record(crafted, "bad", "sub\\bad.exe", "2");
+    append_file_record(crafted, "ok", "ok.exe", "1");  // met first
+    append_tail(crafted);
     write_all(path("crafted.exe"), crafted);
     fs::create_directories(path("y"));
     tool_run refused = run({"extract", path("crafted.exe"), "-o", path("y")});
@@ -247,10 +248,10 @@ TEST_F(PackTool, WarnsWhenTheWalkStopsShortButSucceeds) {
     // Behind the tail comes a chunk with an impossible length, where the
     // walk expects a tag: the program accepts this with its ok flag set.
     std::string c;
-    pack::append_stub(c, testing::minimal_pe(1024), "Trevan.exe");
-    pack::append_value_record(c, "a", "1");
-    pack::append_raw_chunk(c, "", 0xFFFFFFFFu, pack::md5_of(""));
-    pack::append_tail(c);
+    append_stub(c, fixtures::minimal_pe(1024), "Trevan.exe");
+    append_value_record(c, "a", "1");
+    append_raw_chunk(c, "", 0xFFFFFFFFu, md5_of(""));
+    append_tail(c);
     write_all(path("short.exe"), c);
     tool_run r = run({"verify", path("short.exe")});
     EXPECT_EQ(r.code, 0);

@@ -6,8 +6,10 @@
 #include "tests/harness/wine_harness.h"
 #include "tools/pack/builder.h"
 
-namespace trevan::testing {
+namespace trevan::harness {
 namespace {
+
+using namespace trevan::fixtures;
 
 std::string windows_tool() { return win64_dir() + "/trevan-pack.exe"; }
 
@@ -39,4 +41,4 @@ TEST(WindowsPackTool, BuildsTheSameBytesAndVerifiesAlike) {
 }
 
 }  // namespace
-}  // namespace trevan::testing
+}  // namespace trevan::harness

@@ -1,0 +1,125 @@
+// The extraction's failures as values, on a file system in memory: which
+// failure, its caption, its text with the full path and the system's text,
+// and the error code taken at the failing call.
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "container/extract.h"
+#include "container/writer.h"
+#include "tests/container/container_fixtures.h"
+
+namespace trevan {
+namespace {
+
+using fixtures::pseudo_random_bytes;
+
+class memory_io : public extraction_io {
+public:
+    class memory_output : public output_file {
+    public:
+        memory_output(memory_io& io, std::string& data) : io_(io), data_(data) {}
+        bool write(const void* data, std::size_t size) override {
+            if (io_.write_error) return false;
+            data_.append(static_cast<const char*>(data), size);
+            return true;
+        }
+        bool finish() override { return io_.finish_error == 0; }
+        unsigned long error() const override { return io_.write_error ? io_.write_error : io_.finish_error; }
+
+    private:
+        memory_io& io_;
+        std::string& data_;
+    };
+
+    std::unique_ptr<archive_reader> open_archive(const std::string& path, unsigned long& error) override {
+        auto it = archives.find(path);
+        if (it == archives.end()) {
+            error = 2;
+            return nullptr;
+        }
+        return std::make_unique<memory_reader>(it->second);
+    }
+    std::unique_ptr<output_file> create_output(const std::string& path, unsigned long& error) override {
+        if (create_error) {
+            error = create_error;
+            return nullptr;
+        }
+        files[path].clear();
+        return std::make_unique<memory_output>(*this, files[path]);
+    }
+    unsigned long last_error() override { return 131; }
+    std::string error_text(unsigned long code) override { return "text " + std::to_string(code); }
+
+    std::map<std::string, std::string> archives;
+    std::map<std::string, std::string> files;
+    unsigned long create_error = 0;
+    unsigned long write_error = 0;
+    unsigned long finish_error = 0;
+};
+
+std::string small_container() {
+    std::string c;
+    append_stub(c, pseudo_random_bytes(300, 1), "Trevan.exe");
+    append_file_record(c, "installer64", "Setup_x64.exe", "setup data");
+    append_value_record(c, "executable64", "%installer64%");
+    append_tail(c);
+    return c;
+}
+
+TEST(Extraction, WritesFilesIntoTheWorkFolderAndAddsSettings) {
+    memory_io io;
+    io.archives["C:\\own.exe"] = small_container();
+    SettingsMap settings;
+    extraction_result r = extract_payload("C:\\own.exe", "C:\\T\\W1\\", settings, io);
+    EXPECT_TRUE(r.ok);
+    EXPECT_FALSE(r.failure.has_value());
+    EXPECT_EQ(io.files, (std::map<std::string, std::string>{{"C:\\T\\W1\\Setup_x64.exe", "setup data"}}));
+    EXPECT_EQ(settings, (SettingsMap{{"executable64", "%installer64%"}, {"installer64", "Setup_x64.exe"}}));
+}
+
+TEST(Extraction, FailuresNameTheCallThePathAndTheSystemsText) {
+    struct row {
+        const char* what;
+        std::string archive;  // empty: no such file
+        unsigned long create_error, write_error, finish_error;
+        vennic::failure expected;
+    };
+    const row rows[] = {
+        {"archive missing", "", 0, 0, 0, {"Failed to open archive!", "File: C:\\own.exe\rError: text 2", 2}},
+        {"no container", std::string(20, 'x'), 0, 0, 0,
+         {"Failed to initialize archive!", "File: C:\\own.exe\rError: text 131", 131}},
+        {"output not created", small_container(), 5, 0, 0,
+         {"Failed to extract file!", "File: C:\\T\\W1\\Setup_x64.exe\rError: text 5", 5}},
+        {"write failed", small_container(), 0, 112, 0,
+         {"Failed to extract file!", "File: C:\\T\\W1\\Setup_x64.exe\rError: text 112", 112}},
+        {"close failed", small_container(), 0, 0, 29,
+         {"Failed to extract file!", "File: C:\\T\\W1\\Setup_x64.exe\rError: text 29", 29}},
+    };
+    for (const row& r : rows) {
+        memory_io io;
+        if (!r.archive.empty()) io.archives["C:\\own.exe"] = r.archive;
+        io.create_error = r.create_error;
+        io.write_error = r.write_error;
+        io.finish_error = r.finish_error;
+        SettingsMap settings;
+        extraction_result result = extract_payload("C:\\own.exe", "C:\\T\\W1\\", settings, io);
+        EXPECT_FALSE(result.ok) << r.what;
+        ASSERT_TRUE(result.failure.has_value()) << r.what;
+        EXPECT_EQ(*result.failure, r.expected) << r.what;
+    }
+}
+
+TEST(Extraction, ADamagedChunkIsNoFailureToShow) {
+    memory_io io;
+    std::string c = small_container();
+    c[c.size() - 200] ^= 0x01;
+    io.archives["C:\\own.exe"] = c;
+    SettingsMap settings;
+    extraction_result r = extract_payload("C:\\own.exe", "C:\\T\\W1\\", settings, io);
+    EXPECT_FALSE(r.ok);
+    EXPECT_FALSE(r.failure.has_value());
+}
+
+}  // namespace
+}  // namespace trevan
