@@ -1,16 +1,17 @@
 #include "app/run.h"
 
-#include <optional>
 #include <string>
 
 #include "app/command_line.h"
 #include "app/language.h"
 #include "app/launch.h"
-#include "app/settings_map.h"
+#include "app/machine.h"
 #include "app/work_folder.h"
 #include "container/expand.h"
 #include "container/extract.h"
+#include "container/settings.h"
 #include "support/core/config.h"
+#include "support/core/failure.h"
 #include "support/log/file.h"
 #include "support/log/log.h"
 #include "support/platform/real_mutex.h"
@@ -24,6 +25,10 @@ const char already_running_text[] =
 const char invalid_archive_text[] =
     "We are sorry, but your installation / update did not complete due to unexpected download "
     "errors.\r\nPlease download full version of the program";
+
+// Every message of the run: one OK button, no owner window, no icon.
+void show(const char* caption, const char* text) { MessageBoxA(nullptr, text, caption, MB_OK); }
+void show(const vennic::failure& failure) { show(failure.caption.c_str(), failure.text.c_str()); }
 
 // A log that cannot be set up costs only the log lines; the run goes on.
 bool set_up_log() {
@@ -47,6 +52,32 @@ std::string own_path() {
     return std::string(path, length < MAX_PATH ? length : MAX_PATH);
 }
 
+// The setup program's parameter text from the command line and the settings;
+// each step that fails is skipped and the text goes on without it.
+std::string split_arguments(const std::string& arguments, SettingsMap& settings) {
+    try {
+        return split_command_line(arguments, settings);
+    } catch (...) {
+        settings["commandline"] = arguments;
+        return std::string();
+    }
+}
+
+void assemble_parameters(SettingsMap& settings, std::string property_text, const std::string& work_folder) {
+    try {
+        filter_partner_identity(settings, property_text);
+    } catch (...) {
+    }
+    try {
+        merge_parameters(settings, property_text);
+    } catch (...) {
+    }
+    try {
+        add_msi_log_option(settings, work_folder, set_normal_attributes);
+    } catch (...) {
+    }
+}
+
 }  // namespace
 
 int run(HINSTANCE instance, const char* command_line) {
@@ -62,57 +93,54 @@ int run(HINSTANCE instance, const char* command_line) {
         // during the whole run, setup program included, stops here.
         vennic::real_mutex instance_mutex("Vorbelquint.Installation");
         if (!instance_mutex.wait(0)) {
-            MessageBoxA(nullptr, already_running_text, "Already Running", MB_OK);
+            show("Already Running", already_running_text);
             return 1;
         }
 
-        const std::optional<std::string> made = make_work_folder();
-        if (!made) return 1;
-        const std::string work_folder = *made;
+        std::string temp = temp_path();
+        if (temp.empty()) {
+            show(no_temp_path_failure());
+            temp = fallback_temp_path;
+        }
+        const work_folder_result made = make_work_folder(temp);
+        if (made.failure) {
+            // The folder stays as made: nothing is removed on this way out.
+            show(*made.failure);
+            return 1;
+        }
+        const std::string& work_folder = made.path;
 
         settings["source"] = work_folder.substr(0, work_folder.size() - 1);
+        const std::string property_text = split_arguments(arguments, settings);
 
-        std::string property_text;
-        try {
-            property_text = split_command_line(arguments, settings);
-        } catch (...) {
-            settings["commandline"] = arguments;
-            property_text.clear();
-        }
-
-        const bool archive_ok = extract_payload(own_path(), work_folder, settings);
+        const extraction_result extraction = extract_payload(own_path(), work_folder, settings);
+        if (extraction.failure) show(*extraction.failure);
 
         // The parameters are assembled even for a broken archive, from
         // whatever the settings hold.
-        try {
-            filter_partner_identity(settings, property_text);
-        } catch (...) {
-        }
-        try {
-            merge_parameters(settings, property_text);
-        } catch (...) {
-        }
-        try {
-            add_msi_log_option(settings, work_folder, set_normal_attributes);
-        } catch (...) {
-        }
+        assemble_parameters(settings, property_text, work_folder);
 
-        if (!archive_ok) {
-            MessageBoxA(nullptr, invalid_archive_text, "Invalid Archive!", MB_OK);
+        if (!extraction.ok) {
+            show("Invalid Archive!", invalid_archive_text);
             result = 1;
         } else {
             std::string parameter_text = expand_references(settings["parameters"], settings);
             parameter_text = add_language_option(parameter_text);
-            result = launch_setup_program(settings, work_folder, parameter_text, log_ready);
+            const launch_plan plan = plan_launch(settings, work_folder, runs_on_64bit_windows());
+            const launch_result launched = launch_setup_program(plan, parameter_text, log_ready);
+            if (launched.failure) show(*launched.failure);
+            result = launched.failure ? 1 : static_cast<int>(launched.exit_code);
         }
 
         SetCurrentDirectoryA(parent_folder(work_folder).c_str());
         remove_tree(work_folder);
     } catch (const std::exception& e) {
-        MessageBoxA(nullptr, "Unhandled Exception", e.what(), MB_OK);
+        // Inverted on purpose, as the program always did: the exception's own
+        // text is the caption and "Unhandled Exception" the text.
+        show(e.what(), "Unhandled Exception");
         result = 1;
     } catch (...) {
-        MessageBoxA(nullptr, "Unhandled Exception", "No context available", MB_OK);
+        show("No context available", "Unhandled Exception");
         result = 1;
     }
     try {

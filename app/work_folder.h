@@ -3,6 +3,8 @@
 #include <optional>
 #include <string>
 
+#include "support/core/failure.h"
+
 namespace trevan {
 
 // The work folder without its last component: the text before the last
@@ -20,14 +22,22 @@ std::string work_folder_name(long long seconds);
 // system cannot give it (also when it is longer than 259 characters).
 std::string temp_path();
 
-// Creates a fresh work folder in the temporary directory and makes it the
-// current directory; returns its path with a trailing backslash. Shows
-// "GetTempPath failed" and goes on in "C:\Temp\" when the temporary
-// directory is unknown. A folder that already exists is never used (it may
-// have been prepared by someone else): the next numbers are tried instead.
-// When no fresh folder can be made and entered, shows "SetCurrentDirectory
-// failed" and returns nothing: the run must end.
-std::optional<std::string> make_work_folder();
+// What the run uses, after telling the user, when temp_path() is empty.
+inline constexpr char fallback_temp_path[] = "C:\\Temp\\";
+vennic::failure no_temp_path_failure();
+
+struct work_folder_result {
+    std::string path;  // the work folder with a trailing backslash
+    // Set when no fresh folder could be made and entered ("SetCurrentDirectory
+    // failed"): the run must end.
+    std::optional<vennic::failure> failure;
+};
+
+// Creates a fresh work folder in the temporary directory temp (which ends in
+// a backslash and is created when missing) and makes it the current
+// directory. A folder that already exists is never used (it may have been
+// prepared by someone else): the next numbers are tried instead.
+work_folder_result make_work_folder(const std::string& temp);
 
 // Deletes the folder's contents and the folder itself; true when the folder
 // is gone. Read-only files and folders whose names begin with "." stay, and

@@ -1,23 +1,59 @@
 #pragma once
 
-// Extraction of the payload container from the program's own file (Windows).
+// Extraction of the payload container into the run's work folder: the walk
+// of the program's own file with the files written out. Failures come back
+// as values for the caller to show; nothing here talks to the user.
 
+#include <memory>
+#include <optional>
 #include <string>
 
-#include "app/settings_map.h"
+#include "container/reader.h"
+#include "container/settings.h"
+#include "container/walk.h"
+#include "support/core/failure.h"
 
 namespace trevan {
 
-// Walks the container of the file at own_path (full path), adds its value
-// and file records to settings (existing keys keep their values) and writes
-// each file record's data to work_folder followed directly by the stored file
-// name (work_folder ends with its backslash). Returns true when the walk
-// ended with a tail chunk read and every chunk matching its digest. Shows a
-// message box and returns false when the file cannot be opened ("Failed to
-// open archive!"), holds no container ("Failed to initialize archive!") or an
-// output file cannot be created or written ("Failed to extract file!").
-// Files and settings of records read before a failure stay. Throws only
-// std::bad_alloc.
-bool extract_payload(const std::string& own_path, const std::string& work_folder, SettingsMap& settings);
+// The system the extraction works on: the program's file system on Windows,
+// a fake in tests. Error codes are the system's, taken at the failing call.
+class extraction_io {
+public:
+    virtual ~extraction_io() = default;
+    // Opens the archive for reading; nullptr with error set when it cannot.
+    virtual std::unique_ptr<archive_reader> open_archive(const std::string& path, unsigned long& error) = 0;
+    // Creates (or replaces) an output file; nullptr with error set when it
+    // cannot. A write that fails keeps its code in the output's error().
+    virtual std::unique_ptr<output_file> create_output(const std::string& path, unsigned long& error) = 0;
+    // The thread's last error code now.
+    virtual unsigned long last_error() = 0;
+    // The system's text for an error code, without its line end.
+    virtual std::string error_text(unsigned long code) = 0;
+};
+
+struct extraction_result {
+    // True when the walk ended with a tail chunk read and every chunk
+    // matching its digest.
+    bool ok = false;
+    // Set when the archive could not be opened ("Failed to open archive!"),
+    // holds no container ("Failed to initialize archive!") or an output file
+    // could not be created or written ("Failed to extract file!"); the text
+    // is "File: ", the path, "\rError: " and the system's text.
+    std::optional<vennic::failure> failure;
+};
+
+// Walks the container of the file at own_path, adds its value and file
+// records to settings (existing keys keep their values) and writes each file
+// record's data to work_folder followed directly by the stored file name
+// (work_folder ends with its backslash). Files and settings of records read
+// before a failure stay. Throws only std::bad_alloc.
+extraction_result extract_payload(const std::string& own_path, const std::string& work_folder,
+                                  SettingsMap& settings, extraction_io& io);
+
+#ifdef _WIN32
+// The same on this machine's file system.
+extraction_result extract_payload(const std::string& own_path, const std::string& work_folder,
+                                  SettingsMap& settings);
+#endif
 
 }  // namespace trevan

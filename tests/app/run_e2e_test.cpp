@@ -11,7 +11,7 @@
 
 namespace fs = std::filesystem;
 
-namespace trevan::testing {
+namespace trevan::harness {
 namespace {
 
 const message_box invalid_archive{
@@ -154,10 +154,10 @@ TEST_F(Ends, ACorruptedChunkIsAnInvalidArchive) {
 TEST_F(Ends, AFileThatCannotBeWrittenIsReportedThenTheArchiveIsInvalid) {
     const std::string image = read_file(program_path());
     std::string container;
-    pack::append_stub(container, image, "Trevan.exe");
-    pack::append_file_record(container, "installer64", "missing\\VorbelquintSetup_x64.exe", "data");
-    for (const pack::record& v : sample_values()) pack::append_value_record(container, v.name, v.text);
-    pack::append_tail(container);
+    append_stub(container, image, "Trevan.exe");
+    append_file_record(container, "installer64", "missing\\VorbelquintSetup_x64.exe", "data");
+    for (const pack::record& v : sample_values()) append_value_record(container, v.name, v.text);
+    append_tail(container);
     write_file(dir_ + "/Setup.exe", container);
 
     run_result r = run(dir_ + "/Setup.exe");
@@ -294,4 +294,4 @@ TEST_F(Ends, OfSimultaneousStartsExactlyOneRuns) {
 }
 
 }  // namespace
-}  // namespace trevan::testing
+}  // namespace trevan::harness

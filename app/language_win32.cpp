@@ -1,8 +1,8 @@
-// The registry as the source of add_language_option.
+// The registry as the source of add_language_option (Windows).
 #include <windows.h>
 
 #include "app/language.h"
-#include "app/launch.h"
+#include "app/machine.h"
 #include "support/core/config.h"
 #include "support/platform/registry.h"
 
