@@ -3,6 +3,7 @@
 #include <cstdarg>
 
 #include "support/core/string_printf.h"
+#include "support/core/va_list_guard.h"
 
 namespace vennic {
 
@@ -11,13 +12,8 @@ exception::exception(const std::string& message) : message_(message) {}
 exception::exception(const char* format, ...) {
     va_list args;
     va_start(args, format);
-    try {
-        message_ = string_vprintf(format, args);
-    } catch (...) {
-        va_end(args);
-        throw;
-    }
-    va_end(args);
+    va_list_guard end(args);
+    message_ = string_vprintf(format, args);
 }
 
 exception::~exception() = default;

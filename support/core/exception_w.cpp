@@ -5,6 +5,7 @@
 #include <cstdarg>
 
 #include "support/core/string_printf.h"
+#include "support/core/va_list_guard.h"
 #include "support/platform/unicode.h"
 
 namespace vennic {
@@ -12,13 +13,8 @@ namespace vennic {
 exception_w::exception_w(const wchar_t* format, ...) : exception(std::string()) {
     va_list args;
     va_start(args, format);
-    try {
-        message_w_ = wstring_vprintf(format, args);
-    } catch (...) {
-        va_end(args);
-        throw;
-    }
-    va_end(args);
+    va_list_guard end(args);
+    message_w_ = wstring_vprintf(format, args);
 }
 
 exception_w::~exception_w() = default;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "support/core/exception.h"
+#include "support/core/va_list_guard.h"
 
 namespace vennic {
 namespace {
@@ -87,27 +88,15 @@ std::wstring wstring_vprintf(const wchar_t* format, va_list args) {
 std::string string_printf(const char* format, ...) {
     va_list args;
     va_start(args, format);
-    try {
-        std::string text = string_vprintf(format, args);
-        va_end(args);
-        return text;
-    } catch (...) {
-        va_end(args);
-        throw;
-    }
+    va_list_guard end(args);
+    return string_vprintf(format, args);
 }
 
 std::wstring wstring_printf(const wchar_t* format, ...) {
     va_list args;
     va_start(args, format);
-    try {
-        std::wstring text = wstring_vprintf(format, args);
-        va_end(args);
-        return text;
-    } catch (...) {
-        va_end(args);
-        throw;
-    }
+    va_list_guard end(args);
+    return wstring_vprintf(format, args);
 }
 
 }  // namespace vennic

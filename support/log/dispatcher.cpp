@@ -7,6 +7,7 @@
 
 #include "support/core/describe_exception.h"
 #include "support/core/string_printf.h"
+#include "support/core/va_list_guard.h"
 #include "support/log/listener.h"
 #include "support/platform/scope.h"
 #include "support/platform/unicode.h"
@@ -91,16 +92,13 @@ void dispatcher::write(const std::string& text) {
 }
 
 void dispatcher::writef_w(int level, const wchar_t* format, ...) {
-    va_list args;
-    va_start(args, format);
     std::wstring text;
-    try {
+    {
+        va_list args;
+        va_start(args, format);
+        va_list_guard end(args);
         text = wstring_vprintf(format, args);
-    } catch (...) {
-        va_end(args);
-        throw;
     }
-    va_end(args);
     dispatch(level, std::move(text));
 }
 

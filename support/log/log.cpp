@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "support/core/string_printf.h"
+#include "support/core/va_list_guard.h"
 #include "support/log/dispatcher.h"
 #include "support/log/listener.h"
 #include "support/platform/mutex.h"
@@ -50,16 +51,13 @@ void write(const std::string& text) {
 }
 
 void writef(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
     std::string text;
-    try {
+    {
+        va_list args;
+        va_start(args, format);
+        va_list_guard end(args);
         text = string_vprintf(format, args);
-    } catch (...) {
-        va_end(args);
-        throw;
     }
-    va_end(args);
     write(text);
 }
 

@@ -21,10 +21,11 @@
 #include <unistd.h>
 #endif
 
-#include "app/settings_map.h"
+#include "container/settings.h"
 #include "container/file_reader.h"
 #include "container/walk.h"
 #include "tools/pack/builder.h"
+#include "tools/pack/extraction.h"
 #include "tools/pack/report.h"
 
 #ifdef _WIN32
@@ -38,7 +39,7 @@ namespace {
 
 const char* const program_name = "trevan-pack";
 
-// Bad usage or input: exit code 2.
+// Bad usage or input: exit code 2 (as for a failed build, build_error).
 struct input_error : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
@@ -48,14 +49,6 @@ bool stderr_is_terminal() {
     return _isatty(_fileno(stderr)) != 0;
 #else
     return isatty(STDERR_FILENO) != 0;
-#endif
-}
-
-int process_id() {
-#ifdef _WIN32
-    return _getpid();
-#else
-    return static_cast<int>(getpid());
 #endif
 }
 
@@ -107,92 +100,13 @@ void open_container(file_reader& reader, const std::string& path) {
         throw input_error("cannot open " + path + ": " + open_error_text(reader.open_error()));
 }
 
-// Collects what the walk reports and shows progress of large data.
-class recording_observer : public walk_observer {
-public:
-    explicit recording_observer(bool progress) : progress_(progress) {}
-    void chunk_read(const chunk_info& info) override { report.chunks.push_back(info); }
-    void record_read(const record_info& info) override { report.records.push_back(info); }
-    void data_progress(bool copying, std::uint32_t done, std::uint32_t total) override {
-        if (progress_) show_progress(copying ? "writing" : "checking", "file data", done, total);
-    }
-    pack::walk_report report;
-
-private:
-    bool progress_;
-};
-
-struct file_closer {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
-class plain_output : public output_file {
-public:
-    plain_output(std::FILE* file, std::string path, std::string& error)
-        : file_(file), path_(std::move(path)), error_(error) {}
-    bool write(const void* data, std::size_t size) override {
-        if (std::fwrite(data, 1, size, file_.get()) == size) return true;
-        error_ = "cannot write " + path_ + ": " + std::strerror(errno);
-        return false;
-    }
-    bool finish() override {
-        if (std::fclose(file_.release()) == 0) return true;
-        error_ = "cannot write " + path_ + ": " + std::strerror(errno);
-        return false;
-    }
-
-private:
-    std::unique_ptr<std::FILE, file_closer> file_;
-    std::string path_;
-    std::string& error_;
-};
-
-// Writes each file to a temporary name in the output folder; the files get
-// their names only when the whole walk has succeeded, in walk order, so a
-// later record replaces an earlier file of the same name as in the program.
-// Whatever was not moved into place is removed on destruction.
-class extracting_observer : public recording_observer {
-public:
-    extracting_observer(fs::path folder, bool progress) : recording_observer(progress), folder_(std::move(folder)) {}
-    ~extracting_observer() override {
-        std::error_code ec;
-        for (const auto& [temp, final_path] : pending_) fs::remove(temp, ec);
-    }
-
-    bool writes_files() const override { return true; }
-
-    std::unique_ptr<output_file> create_output(const std::string& file_name, std::uint32_t) override {
-        if (!pack::is_bare_file_name(file_name)) {
-            error = "cannot extract \"" + file_name + "\": the stored file name is not a bare file name";
-            return nullptr;
-        }
-        fs::path final_path = folder_ / file_name;
-        fs::path temp = folder_ / (".trevan-pack-" + std::to_string(process_id()) + "-" +
-                                   std::to_string(pending_.size()) + ".tmp");
-        std::FILE* f = std::fopen(temp.string().c_str(), "wb");
-        if (!f) {
-            error = "cannot write " + final_path.string() + ": " + std::strerror(errno);
-            return nullptr;
-        }
-        pending_.emplace_back(temp, final_path);
-        return std::make_unique<plain_output>(f, final_path.string(), error);
-    }
-
-    void commit() {
-        for (auto& [temp, final_path] : pending_) {
-            std::error_code ec;
-            fs::rename(temp, final_path, ec);
-            if (ec) throw input_error("cannot write " + final_path.string() + ": " + ec.message());
-        }
-        pending_.clear();
-    }
-
-    std::string error;
-
-private:
-    fs::path folder_;
-    std::vector<std::pair<fs::path, fs::path>> pending_;
-};
+// Progress lines for the large data of a walk, when stderr is a terminal.
+pack::progress_fn walk_progress() {
+    if (!stderr_is_terminal()) return nullptr;
+    return [](bool copying, std::uint32_t done, std::uint32_t total) {
+        show_progress(copying ? "writing" : "checking", "file data", done, total);
+    };
+}
 
 int run_build(const std::string& stub, const std::string& stub_name, CLI::App& command,
               CLI::Option* files, CLI::Option* values, const std::string& output) {
@@ -209,16 +123,12 @@ int run_build(const std::string& stub, const std::string& stub_name, CLI::App& c
         options.progress = [](const std::string& path, std::uint64_t done, std::uint64_t total) {
             show_progress("packing", path, done, total);
         };
-    try {
-        pack::build_container(stub, records, output, options);
-    } catch (const pack::build_error& e) {
-        throw input_error(e.what());
-    }
+    pack::build_container(stub, records, output, options);
     return 0;
 }
 
 void warn_if_cut_short(const walk_result& result) {
-    if (result.ok && result.end == walk_end::unreadable_chunk)
+    if (result.cut_short())
         std::fprintf(stderr, "%s: warning: %s; the program accepts the container as it is\n", program_name,
                      result.reason.c_str());
 }
@@ -231,7 +141,7 @@ int fail_verification(const walk_result& result) {
 int run_list(const std::string& path, bool json) {
     file_reader reader(path);
     open_container(reader, path);
-    recording_observer observer(false);
+    pack::recording_observer observer;
     SettingsMap settings;
     walk_result result = walk_container(reader, settings, observer);
     observer.report.result = result;
@@ -244,7 +154,7 @@ int run_list(const std::string& path, bool json) {
 int run_verify(const std::string& path) {
     file_reader reader(path);
     open_container(reader, path);
-    recording_observer observer(stderr_is_terminal());
+    pack::recording_observer observer(walk_progress());
     SettingsMap settings;
     walk_result result = walk_container(reader, settings, observer);
     if (!result.ok) return fail_verification(result);
@@ -277,7 +187,7 @@ int run_extract(const std::string& path, const std::string& folder, bool json) {
     SettingsMap settings;
     walk_result result;
     {
-        extracting_observer observer(folder, stderr_is_terminal());
+        pack::folder_extraction observer(folder, walk_progress());
         result = walk_container(reader, settings, observer);
         if (result.end == walk_end::output_failed) throw input_error(observer.error);
         if (!result.ok) return fail_verification(result);
@@ -347,10 +257,8 @@ int main(int argc, char** argv) {
         if (list->parsed()) return run_list(list_path, list_json);
         if (verify->parsed()) return run_verify(verify_path);
         if (extract->parsed()) return run_extract(extract_path, extract_folder, extract_json);
-    } catch (const input_error& e) {
-        std::fprintf(stderr, "%s: %s\n", program_name, e.what());
-        return 2;
     } catch (const std::exception& e) {
+        // Bad input, a failed build or an output that cannot be written.
         std::fprintf(stderr, "%s: %s\n", program_name, e.what());
         return 2;
     }
