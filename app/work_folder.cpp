@@ -1,7 +1,6 @@
 #include "app/work_folder.h"
 
 #include <cstdint>
-#include <cstdio>
 
 namespace trevan {
 
@@ -17,9 +16,9 @@ std::string parent_folder(const std::string& work_folder) {
 std::string work_folder_name(long long seconds) {
     // The low half of the 64-bit time, read as a signed 32-bit number.
     const auto low = static_cast<std::int32_t>(static_cast<std::uint32_t>(seconds));
-    char name[32];
-    std::snprintf(name, sizeof name, "VORBELQ%i\\", static_cast<int>(low));
-    return name;
+    // What "VORBELQ%i\\" makes of it, without a printf implementation in
+    // the program.
+    return "VORBELQ" + std::to_string(low) + "\\";
 }
 
 }  // namespace trevan

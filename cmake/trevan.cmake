@@ -15,6 +15,17 @@ function(trevan_target target)
   endif()
 endfunction()
 
+# Size options for the code that goes into the program, in the Windows trees:
+# link-time optimisation, and templates of the runtime instantiated where
+# they are used (cmake/local_instantiation.h says why). Tests that link the
+# same libraries get the same code.
+function(trevan_program_code target)
+  if(WIN32)
+    set_property(TARGET ${target} PROPERTY INTERPROCEDURAL_OPTIMIZATION ON)
+    target_compile_options(${target} PRIVATE -include ${PROJECT_SOURCE_DIR}/cmake/local_instantiation.h)
+  endif()
+endfunction()
+
 # GoogleTest, built once per tree from the Debian sources so the cross trees
 # get a MinGW build of it.
 macro(trevan_use_googletest)

@@ -1,7 +1,9 @@
 #!/usr/bin/python3
 """Checks a built Trevan.exe by inspecting its file: the architecture, the GUI
-subsystem, no run-time DLLs of the compiler, stripped, unsigned, small, the
-elevation manifest and the two product strings.
+subsystem, no run-time DLLs of the compiler, stripped, unsigned, address
+space layout randomisation and no-execute data on, within the size budget of
+256 KiB (the size is exact for a given toolchain), the elevation manifest and
+the two product strings.
 
     check_pe.py PROGRAM i386|amd64
 """
@@ -14,7 +16,8 @@ SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "advapi32.dll", "shell32.dll", "msv
                "ole32.dll", "oleaut32.dll"}
 WIN7 = "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}"
 RT_STRING, RT_MANIFEST = 6, 24
-MAX_SIZE = 1024 * 1024
+SIZE_BUDGET = 256 * 1024
+DYNAMIC_BASE, NX_COMPAT, HIGH_ENTROPY_VA = 0x40, 0x100, 0x20
 
 failures = []
 
@@ -62,7 +65,10 @@ def main():
           "symbol table present: not stripped")
     security = pe.OPTIONAL_HEADER.DATA_DIRECTORY[pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_SECURITY"]]
     check(security.VirtualAddress == 0 and security.Size == 0, "certificate table entry is set")
-    check(size <= MAX_SIZE, f"{size} bytes, more than {MAX_SIZE}")
+    check(size <= SIZE_BUDGET, f"{size} bytes, more than the budget of {SIZE_BUDGET}")
+    flags = pe.OPTIONAL_HEADER.DllCharacteristics
+    wanted = DYNAMIC_BASE | NX_COMPAT | (HIGH_ENTROPY_VA if arch == "amd64" else 0)
+    check(flags & wanted == wanted, f"DllCharacteristics {flags:#x} lack {wanted & ~flags:#x} (ASLR/NX)")
 
     dlls = {entry.dll.decode().lower() for entry in getattr(pe, "DIRECTORY_ENTRY_IMPORT", [])}
     check(dlls and dlls <= SYSTEM_DLLS, f"imports beyond the system's DLLs: {sorted(dlls - SYSTEM_DLLS)}")
