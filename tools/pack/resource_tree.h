@@ -33,6 +33,7 @@ struct resource_id {
 struct resource_data {
     std::string bytes;
     std::uint32_t codepage = 0;
+    bool operator==(const resource_data& other) const { return bytes == other.bytes && codepage == other.codepage; }
 };
 
 using resource_languages = std::map<std::uint16_t, resource_data>;

@@ -1,0 +1,23 @@
+# Branding tests: units and trevan-pack's answers (branding_test), the
+# branded programs read back by pefile, wrestool and osslsigncode
+# (branding_pe_*), the branded program under Wine (branding_e2e_test) and
+# the release archive (release_archive).
+if(NOT WIN32)
+  trevan_host_test(branding_test branding_test.cpp)
+  target_link_libraries(branding_test PRIVATE trevan_branding)
+  target_compile_definitions(branding_test PRIVATE
+    TREVAN_PACK_TOOL="$<TARGET_FILE:trevan-pack>"
+    TREVAN_WIN32_PROGRAM="${TREVAN_WIN32_DIR}/Trevan.exe"
+    TREVAN_WIN64_PROGRAM="${TREVAN_WIN64_DIR}/Trevan.exe"
+    TREVAN_VERSION_TEXT="${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH}.0")
+  add_dependencies(branding_test trevan-pack)
+
+  set(TREVAN_win32_PROGRAM ${TREVAN_WIN32_DIR}/Trevan.exe)
+  set(TREVAN_win64_PROGRAM ${TREVAN_WIN64_DIR}/Trevan.exe)
+  foreach(tree win32 win64)
+    add_test(NAME branding_pe_${tree}
+             COMMAND /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/check_branding.py
+                     $<TARGET_FILE:trevan-pack> ${TREVAN_${tree}_PROGRAM}
+                     ${CMAKE_BINARY_DIR}/test-tmp/branding_pe_${tree})
+  endforeach()
+endif()
