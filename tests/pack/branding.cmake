@@ -21,3 +21,8 @@ if(NOT WIN32)
                      ${CMAKE_BINARY_DIR}/test-tmp/branding_pe_${tree})
   endforeach()
 endif()
+
+if(NOT WIN32)
+  trevan_wine_driven_test(branding_e2e_test branding_e2e_test.cpp ${PROJECT_SOURCE_DIR}/tests/app/run_fixture.cpp)
+  target_link_libraries(branding_e2e_test PRIVATE trevan_pack_lib)
+endif()
