@@ -20,9 +20,15 @@ if(NOT WIN32)
                      $<TARGET_FILE:trevan-pack> ${TREVAN_${tree}_PROGRAM}
                      ${CMAKE_BINARY_DIR}/test-tmp/branding_pe_${tree})
   endforeach()
-endif()
+  set_tests_properties(branding_pe_win32 branding_pe_win64 PROPERTIES FIXTURES_REQUIRED windows_programs)
 
-if(NOT WIN32)
   trevan_wine_driven_test(branding_e2e_test branding_e2e_test.cpp ${PROJECT_SOURCE_DIR}/tests/app/run_fixture.cpp)
   target_link_libraries(branding_e2e_test PRIVATE trevan_pack_lib)
+
+  add_test(NAME release_archive
+           COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/release_archive_test.sh ${CMAKE_BINARY_DIR}
+                   ${CMAKE_BINARY_DIR}/test-tmp/release_archive ${PROJECT_VERSION})
+  set_tests_properties(release_archive PROPERTIES
+    FIXTURES_REQUIRED wine RESOURCE_LOCK wine_session
+    ENVIRONMENT "WINEPREFIX=${TREVAN_WINE_PREFIX};WINEDEBUG=-all;WINEDLLOVERRIDES=mscoree,mshtml=")
 endif()
