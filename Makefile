@@ -9,7 +9,7 @@ HOST := build/host
 W32 := build/win32
 W64 := build/win64
 
-.PHONY: all build test demo bench clean deps configure
+.PHONY: all build test demo bench dist clean deps configure
 
 all: build
 
@@ -52,6 +52,15 @@ bench: build
 	bench/run-benchmarks $(HOST) || status=1; \
 	echo; bench/wine-bench $(HOST) $(W64) || status=1; \
 	exit $$status
+
+# The release archive build/dist/trevan-<version>-linux.tar.gz: the shipped
+# program, trevan-pack for Linux and Windows, the README, a sample branding
+# file (CPack in the host tree; the version is the project's CMake version).
+dist: build
+	@rm -rf build/dist
+	@cpack --config $(HOST)/CPackConfig.cmake -B build/dist >/dev/null
+	@rm -rf build/dist/_CPack_Packages
+	@ls build/dist/*.tar.gz
 
 clean:
 	-@for p in $(HOST)/wineprefix $(HOST)/bench-wineprefix $(W64)/wineprefix build/demo/wineprefix; do \

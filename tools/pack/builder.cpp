@@ -102,6 +102,22 @@ void check_no_container(const input& stub) {
         throw build_error("stub " + in_quotes(stub.path) + " carries a container already: pack the plain program");
 }
 
+// Stubs are well below a MiB; branding holds the image in memory.
+constexpr std::uint64_t max_branded_stub = 256u << 20;
+
+std::string branded_image(input& stub, const branding& brand) {
+    if (stub.size > max_branded_stub)
+        throw build_error("stub " + in_quotes(stub.path) + " is too large to brand (more than 256 MiB)");
+    std::string image(static_cast<std::size_t>(stub.size), '\0');
+    if (!read_at(stub.file.get(), 0, image.data(), image.size()))
+        throw build_error("cannot read stub " + in_quotes(stub.path));
+    try {
+        return apply_branding(image, brand, "stub " + in_quotes(stub.path));
+    } catch (const branding_error& e) {
+        throw build_error(e.what());
+    }
+}
+
 std::string own_file_name(const std::string& path) { return fs::path(path).filename().string(); }
 
 void check_bare(const std::string& what, const std::string& name) {
@@ -226,8 +242,10 @@ void build_container(const std::string& stub_path, const std::vector<record>& re
     check_no_container(stub);
     std::string stub_name = options.stub_file_name.empty() ? own_file_name(stub_path) : options.stub_file_name;
     check_bare("stub file name", stub_name);
+    const bool brand = !options.brand.empty();
+    const std::string image = brand ? branded_image(stub, options.brand) : std::string();
 
-    std::uint64_t total = chunk_size(stub.size) + chunk_size(stub_name.size()) + 2 * chunk_size(4);
+    std::uint64_t total = chunk_size(brand ? image.size() : stub.size) + chunk_size(stub_name.size()) + 2 * chunk_size(4);
     std::vector<input> sources;
     std::vector<std::string> stored_names;
     for (const record& r : records) {
@@ -248,7 +266,8 @@ void build_container(const std::string& stub_path, const std::vector<record>& re
         throw build_error("the result would have " + std::to_string(total) + " bytes: containers must stay below 4 GiB");
 
     output out(output_path);
-    out.file_chunk(stub, options);
+    if (brand) out.chunk(image);
+    else out.file_chunk(stub, options);
     out.chunk(stub_name);
     out.chunk(std::string(format::stub_name));
     out.chunk(std::string(format::stub_tag));

@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/pack/branding.h"
+
 namespace trevan::pack {
 
 // Bad input for a build: a missing or unreadable file, a stub that is not a
@@ -50,6 +52,9 @@ struct build_options {
     // Called now and then while a file's bytes are copied: the file's source
     // path, bytes done, bytes in all.
     std::function<void(const std::string&, std::uint64_t, std::uint64_t)> progress;
+    // Resources put into the stub's image before it is written as the stub
+    // record; empty leaves the image as it is.
+    branding brand;
 };
 
 // Writes the container to output_path: the stub image chunk, the stub

@@ -24,6 +24,7 @@
 #include "container/settings.h"
 #include "container/file_reader.h"
 #include "container/walk.h"
+#include "tools/pack/branding_options.h"
 #include "tools/pack/builder.h"
 #include "tools/pack/extraction.h"
 #include "tools/pack/report.h"
@@ -109,7 +110,7 @@ pack::progress_fn walk_progress() {
 }
 
 int run_build(const std::string& stub, const std::string& stub_name, CLI::App& command,
-              CLI::Option* files, CLI::Option* values, const std::string& output) {
+              CLI::Option* files, CLI::Option* values, const std::string& output, const pack::branding& brand) {
     // Records keep their command-line order across --file and --value.
     std::vector<pack::record> records;
     std::size_t next_file = 0, next_value = 0;
@@ -119,6 +120,7 @@ int run_build(const std::string& stub, const std::string& stub_name, CLI::App& c
     }
     pack::build_options options;
     options.stub_file_name = stub_name;
+    options.brand = brand;
     if (stderr_is_terminal())
         options.progress = [](const std::string& path, std::uint64_t done, std::uint64_t total) {
             show_progress("packing", path, done, total);
@@ -145,6 +147,7 @@ int run_list(const std::string& path, bool json) {
     SettingsMap settings;
     walk_result result = walk_container(reader, settings, observer);
     observer.report.result = result;
+    observer.report.stub = pack::read_stub_identity(path);
     std::cout << (json ? pack::report_json(observer.report) : pack::report_text(observer.report));
     if (!result.ok) return fail_verification(result);
     warn_if_cut_short(result);
@@ -207,6 +210,7 @@ int main(int argc, char** argv) {
                  "Exit codes: 0 success, 1 verification failed, 2 usage or input error."};
     app.name(program_name);
     app.require_subcommand(1);
+    app.set_version_flag("--version", "trevan-pack " TREVAN_VERSION);
 
     CLI::App* build = app.add_subcommand("build", "Write a container: the stub, then the records in the order given");
     std::string stub, stub_name, output;
@@ -225,6 +229,7 @@ int main(int argc, char** argv) {
         ->expected(1)
         ->take_all();
     build->add_option("-o,--output", output, "The container to write; replaced only when complete")->required();
+    std::function<pack::branding()> chosen_branding = pack::add_branding_options(*build);
 
     CLI::App* list = app.add_subcommand("list", "Show the chunks and records in walk order");
     std::string list_path;
@@ -253,7 +258,7 @@ int main(int argc, char** argv) {
     }
 
     try {
-        if (build->parsed()) return run_build(stub, stub_name, *build, files, values, output);
+        if (build->parsed()) return run_build(stub, stub_name, *build, files, values, output, chosen_branding());
         if (list->parsed()) return run_list(list_path, list_json);
         if (verify->parsed()) return run_verify(verify_path);
         if (extract->parsed()) return run_extract(extract_path, extract_folder, extract_json);

@@ -84,6 +84,7 @@ std::string report_text(const walk_report& report) {
         out += "\n";
     }
     out += std::string("result: ") + (report.result.ok ? "true" : "false") + " (" + report.result.reason + ")\n";
+    if (report.stub) out += identity_text(*report.stub);
     return out;
 }
 
@@ -112,7 +113,9 @@ std::string report_json(const walk_report& report) {
     out += report.records.empty() ? "],\n" : "\n  ],\n";
     out += std::string("  \"result\": ") + (report.result.ok ? "true" : "false") +
            ",\n  \"end\": " + json_string(end_text(report.result.end)) +
-           ",\n  \"reason\": " + json_string(report.result.reason) + "\n}\n";
+           ",\n  \"reason\": " + json_string(report.result.reason);
+    if (report.stub) out += ",\n  \"stub\": " + identity_json(*report.stub);
+    out += "\n}\n";
     return out;
 }
 

@@ -6,11 +6,13 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "container/settings.h"
 #include "container/walk.h"
+#include "tools/pack/stub_identity.h"
 
 namespace trevan::pack {
 
@@ -18,6 +20,8 @@ struct walk_report {
     std::vector<chunk_info> chunks;
     std::vector<record_info> records;
     walk_result result;
+    // The stub's names, version, icon and signature, shown after the walk.
+    std::optional<stub_identity> stub;
 };
 
 // Called after each piece of a large chunk: whether its data is being

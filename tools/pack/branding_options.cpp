@@ -1,0 +1,64 @@
+#include "tools/pack/branding_options.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tools/pack/branding_file.h"
+
+namespace trevan::pack {
+namespace {
+
+struct chosen {
+    std::string file;
+    std::string icon;
+    std::string maker_name;
+    std::string product_name;
+    std::vector<std::string> version_info;
+    CLI::Option* maker_option = nullptr;
+    CLI::Option* product_option = nullptr;
+};
+
+}  // namespace
+
+std::function<branding()> add_branding_options(CLI::App& build) {
+    auto c = std::make_shared<chosen>();
+    const std::string group = "Branding (the stub's resources; see --branding for a settings file)";
+    build.add_option("--branding", c->file,
+                     "JSON settings file with any of icon, maker_name, product_name, version_info")
+        ->type_name("FILE")
+        ->group(group);
+    build.add_option("--icon", c->icon, "Icon file: each image becomes an RT_ICON, plus one RT_GROUP_ICON")
+        ->type_name("FILE.ico")
+        ->group(group);
+    c->maker_option = build.add_option("--maker-name", c->maker_name,
+                                       "String 2001, the maker's short name in the registry keys the program reads")
+                          ->type_name("TEXT")
+                          ->group(group);
+    c->product_option = build.add_option("--product-name", c->product_name,
+                                         "String 2002, the product name in the registry keys the program reads")
+                            ->type_name("TEXT")
+                            ->group(group);
+    build.add_option("--version-info", c->version_info,
+                     "A version-resource field: FileVersion, ProductVersion (four numbers below 65536), "
+                     "CompanyName, ProductName, FileDescription, LegalCopyright or OriginalFilename")
+        ->type_name("FIELD=TEXT")
+        ->expected(1)
+        ->take_all()
+        ->group(group);
+
+    return [c]() {
+        branding b = c->file.empty() ? branding{} : read_branding_file(c->file);
+        if (!c->icon.empty()) b.icon = c->icon;
+        if (c->maker_option->count()) b.maker_name = c->maker_name;
+        if (c->product_option->count()) b.product_name = c->product_name;
+        for (const std::string& spec : c->version_info) {
+            std::string::size_type eq = spec.find('=');
+            if (eq == std::string::npos) throw branding_error("--version-info " + spec + ": expected FIELD=TEXT");
+            b.version_info[spec.substr(0, eq)] = spec.substr(eq + 1);
+        }
+        return b;
+    };
+}
+
+}  // namespace trevan::pack

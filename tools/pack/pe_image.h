@@ -1,0 +1,93 @@
+#pragma once
+
+// A Windows executable image (PE32 or PE32+) held as bytes: its headers,
+// sections and data directories, and the one change branding makes, a new
+// resource section. Every position read from the bytes is checked before it
+// is used; damage is reported as branding_error.
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tools/pack/branding_error.h"
+
+namespace trevan::pack {
+
+struct pe_section {
+    std::string name;
+    std::uint32_t virtual_size = 0;
+    std::uint32_t virtual_address = 0;
+    std::uint32_t raw_size = 0;
+    std::uint32_t raw_offset = 0;
+    std::uint32_t characteristics = 0;
+};
+
+struct pe_directory {
+    std::uint32_t rva = 0;
+    std::uint32_t size = 0;
+};
+
+// Indexes of the data directories used here.
+inline constexpr unsigned resource_directory = 2;
+inline constexpr unsigned certificate_directory = 4;
+
+class pe_image {
+public:
+    // Parses the headers and the section table. The bytes may end before the
+    // sections' raw data (a header-only read); offset_of checks against what
+    // is there. Throws branding_error naming what when the headers are not
+    // those of a PE image.
+    pe_image(std::string bytes, const std::string& what);
+
+    const std::string& bytes() const { return bytes_; }
+    const std::vector<pe_section>& sections() const { return sections_; }
+    pe_directory directory(unsigned index) const;
+
+    // The file offset of size bytes at rva when they lie in one section's
+    // raw data and in the bytes held.
+    std::optional<std::size_t> offset_of(std::uint32_t rva, std::uint32_t size) const;
+    // The file section of the raw data holding rva: [offset, end).
+    std::optional<std::pair<std::size_t, std::size_t>> raw_extent(std::uint32_t rva) const;
+
+    // Where the image ends in the file: behind the headers and the raw data
+    // of every section. Bytes beyond it are an overlay.
+    std::size_t image_end() const;
+
+    // Puts new resource data in place of the old: the data directory points
+    // at it, SizeOfImage and the header checksum are recomputed, and nothing
+    // else changes. When the resource section is the last one and holds
+    // only the resources it is rewritten in place; otherwise a new section
+    // ".rsrc" is appended behind the last and the old one stays unused.
+    // build(rva) gives the section's data for the address it will have.
+    // Throws branding_error when the image has no resource directory, has an
+    // overlay, or has no room for another section header.
+    void replace_resources(const std::function<std::string(std::uint32_t rva)>& build);
+
+    // The header checksum of the bytes held (the checksum field counted as 0).
+    std::uint32_t compute_checksum() const;
+    std::uint32_t checksum_field() const;
+
+private:
+    std::uint32_t u32(std::size_t at) const;
+    void put32(std::size_t at, std::uint32_t value);
+    void put16(std::size_t at, std::uint16_t value);
+    void append_section(const pe_section& section);
+    void write_section_header(std::size_t at, const pe_section& section);
+
+    std::string bytes_;
+    std::string what_;
+    std::size_t file_header_ = 0;      // offset of the COFF file header
+    std::size_t optional_header_ = 0;  // offset of the optional header
+    std::size_t section_table_ = 0;
+    std::size_t directories_ = 0;      // offset of data directory 0
+    std::uint32_t directory_count_ = 0;
+    std::uint32_t section_alignment_ = 0;
+    std::uint32_t file_alignment_ = 0;
+    std::uint32_t size_of_headers_ = 0;
+    std::vector<pe_section> sections_;
+};
+
+}  // namespace trevan::pack
