@@ -31,7 +31,8 @@ build: configure
 	cmake --build $(HOST) -j $(JOBS)
 
 # Every suite of every tree runs, even after a failure; the target fails if
-# any of them did.
+# any of them did. The host tree's suites include the 32-bit one (the shipped
+# program as a WOW64 process), skipped where the machine cannot run it.
 test: build
 	@status=0; \
 	ctest --test-dir $(HOST) --output-on-failure -j $(JOBS) || status=1; \
@@ -63,6 +64,6 @@ dist: build
 	@ls build/dist/*.tar.gz
 
 clean:
-	-@for p in $(HOST)/wineprefix $(HOST)/bench-wineprefix $(W64)/wineprefix build/demo/wineprefix; do \
+	-@for p in $(HOST)/wineprefix $(HOST)/bench-wineprefix $(W64)/wineprefix $(W32)/wineprefix build/demo/wineprefix; do \
 	  [ -d $$p ] && scripts/wine-session stop $$p; done; true
 	rm -rf build

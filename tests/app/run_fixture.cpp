@@ -7,7 +7,7 @@ namespace fs = std::filesystem;
 
 namespace trevan::harness {
 
-std::string program_path() { return win64_dir() + "/Trevan.exe"; }
+std::string program_path() { return program_dir() + "/Trevan.exe"; }
 std::string no2002_program_path() { return win64_dir() + "/tests/app/Trevan-no2002.exe"; }
 std::string standin_path() { return win64_dir() + "/tests/app/standin.exe"; }
 

@@ -1,7 +1,8 @@
 #pragma once
 
 // Shared set-up of the end-to-end tests of the program: containers built with
-// the pack library around the 64-bit build of the program, with the stand-in
+// the pack library around the build of the program under test (the 64-bit
+// one unless the harness's program_dir() names another), with the stand-in
 // setup program inside, run under Wine with a fresh temporary folder.
 
 #include <gtest/gtest.h>
@@ -41,7 +42,7 @@ protected:
     void SetUp() override;
 
     // Builds the program with these records into this test's folder and
-    // returns its path. The stub is the 64-bit program unless given.
+    // returns its path. The stub is the program under test unless given.
     std::string build(const std::vector<pack::record>& records, const std::string& stub = "");
 
     // Runs the program with the test's temporary folder and the stand-in's
@@ -66,6 +67,8 @@ protected:
 // The text as a regular expression that matches exactly it.
 std::string regex_escape(const std::string& text);
 
+// The program under test; its 64-bit variant without string 2002; the
+// stand-in, a 64-bit program in every suite (as a real x64 setup program).
 std::string program_path();
 std::string no2002_program_path();
 std::string standin_path();

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -86,8 +87,24 @@ std::atomic<unsigned> run_counter{0};
 }  // namespace
 
 std::string win64_dir() { return from_env_or("TREVAN_WIN64_DIR", TREVAN_WIN64_DIR); }
+std::string program_dir() { return from_env_or("TREVAN_PROGRAM_DIR", win64_dir().c_str()); }
 std::string wine_prefix() { return from_env_or("TREVAN_WINE_PREFIX", TREVAN_WINE_PREFIX); }
 std::string source_dir() { return TREVAN_SOURCE_DIR; }
+
+bool wow64_session() { return from_env_or("TREVAN_WOW64", "") == "1"; }
+
+std::string wow64_unavailable_reason() {
+    const std::string command = source_dir() + "/scripts/setup-wow64 --check 2>&1";
+    FILE* check = popen(command.c_str(), "r");
+    if (!check) return "cannot run " + command;
+    std::string output;
+    char buffer[256];
+    while (std::fgets(buffer, sizeof buffer, check)) output += buffer;
+    const int status = pclose(check);
+    if (status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0) return "";
+    while (!output.empty() && (output.back() == '\n' || output.back() == '\r')) output.pop_back();
+    return output.empty() ? command + " failed" : output;
+}
 
 std::string windows_path(const std::string& linux_path) {
     std::string path = "Z:" + fs::absolute(linux_path).lexically_normal().string();
@@ -98,7 +115,7 @@ std::string windows_path(const std::string& linux_path) {
 void ensure_wine_session() {
     if (session_running()) return;
     std::string command = source_dir() + "/scripts/wine-session start '" + wine_prefix() +
-                          "' --display";
+                          "' --display" + (wow64_session() ? " --wow64" : "");
     if (std::system(command.c_str()) != 0) throw std::runtime_error("cannot start the Wine session");
     started_session_here = true;
 }

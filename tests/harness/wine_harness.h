@@ -16,18 +16,34 @@
 
 namespace trevan::harness {
 
-// Where things are: the 64-bit build tree (its programs run under Wine), the
-// Wine prefix of the tests and the source tree.
+// Where things are: the 64-bit build tree (its helpers, the runner and the
+// mutex holder among them, run under Wine), the build tree whose program the
+// end-to-end tests run, the Wine prefix of the tests and the source tree.
+// The environment may name another program tree and prefix
+// (TREVAN_PROGRAM_DIR, TREVAN_WINE_PREFIX): that is how the 32-bit suite runs
+// the same cases against build/win32's program in a prefix of its own.
 std::string win64_dir();
+std::string program_dir();
 std::string wine_prefix();
 std::string source_dir();
+
+// Whether the session's prefix must run 32-bit programs as WOW64 processes
+// (TREVAN_WOW64=1 in the environment).
+bool wow64_session();
+// Empty when this machine can run 32-bit Windows programs, else the reason
+// why not (from scripts/setup-wow64 --check).
+std::string wow64_unavailable_reason();
+// Exit code of a test program that could not run its cases here (CTest's
+// SKIP_RETURN_CODE).
+constexpr int skipped_exit_code = 77;
 
 // "Z:\..." for an absolute Linux path (Wine maps Z: to the Linux root).
 std::string windows_path(const std::string& linux_path);
 
 // Starts the Wine session for this process unless a session of the test run
-// already exists (the CTest fixture starts one); stops only what it started.
-// Installed as a GoogleTest environment by the harness's main.
+// already exists (the CTest fixture starts one), with WOW64 support when
+// wow64_session(); stops only what it started. Installed as a GoogleTest
+// environment by the harness's main.
 void ensure_wine_session();
 void end_wine_session();
 
