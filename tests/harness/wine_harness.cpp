@@ -260,7 +260,7 @@ std::string fresh_test_folder(const std::string& suffix) {
     const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
     std::string name = info ? std::string(info->test_suite_name()) + "." + info->name() : "global";
     std::replace(name.begin(), name.end(), '/', '_');
-    fs::path dir = fs::path(TREVAN_TEST_TMP) / (name + suffix);
+    fs::path dir = fs::path(from_env_or("TREVAN_TEST_TMP", TREVAN_TEST_TMP)) / (name + suffix);
     fs::remove_all(dir);
     fs::create_directories(dir);
     return dir.string();

@@ -126,7 +126,9 @@ private:
 int run_wine(const std::vector<std::string>& args, std::string* output = nullptr);
 
 // A fresh, empty folder for the current test under the tree's test-tmp
-// folder; emptied again when the same test runs next time.
+// folder (or the one TREVAN_TEST_TMP names, so that two suites running the
+// same cases at once keep apart); emptied again when the same test runs next
+// time.
 std::string fresh_test_folder(const std::string& suffix = "");
 
 std::vector<std::string> list_tree(const std::string& dir);
