@@ -3,6 +3,9 @@
 namespace trevan {
 namespace {
 
+// ERROR_INVALID_NAME: what Windows answers for a name that is no file name.
+constexpr unsigned long invalid_name_error = 123;
+
 vennic::failure file_failure(const char* caption, const std::string& path, unsigned long error,
                              extraction_io& io) {
     return {caption, "File: " + path + "\rError: " + io.error_text(error), error};
@@ -43,6 +46,12 @@ public:
     }
 
     bool writes_files() const override { return true; }
+
+    // Nothing is created under a name that could leave the work folder or
+    // open a device.
+    void file_name_refused(const std::string& file_name) override {
+        failure = file_failure("Failed to extract file!", work_folder_ + file_name, invalid_name_error, io_);
+    }
 
     std::unique_ptr<output_file> create_output(const std::string& file_name, std::uint32_t) override {
         std::string path = work_folder_ + file_name;

@@ -32,13 +32,16 @@ public:
 };
 
 struct extraction_result {
-    // True when the walk ended with a tail chunk read and every chunk
-    // matching its digest.
+    // True when the walk reached the stub record with a tail chunk read and
+    // every chunk matching its digest.
     bool ok = false;
     // Set when the archive could not be opened ("Failed to open archive!"),
-    // holds no container ("Failed to initialize archive!") or an output file
-    // could not be created or written ("Failed to extract file!"); the text
-    // is "File: ", the path, "\rError: " and the system's text.
+    // holds no container where it must end ("Failed to initialize
+    // archive!"), or an output file could not be created or written or has a
+    // stored name that is not a bare file name ("Failed to extract file!",
+    // with the system's text for ERROR_INVALID_NAME); the text is "File: ",
+    // the path (for an output file the work folder and the stored name), "\rError: "
+    // and the system's text.
     std::optional<vennic::failure> failure;
 };
 

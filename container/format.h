@@ -11,8 +11,9 @@
 
 namespace trevan::format {
 
-// Data of the tail chunk that closes every container; the reader finds the
-// container by searching for it backward from the end of the file.
+// Data of the tail chunk that closes every container. The reader looks for it
+// only where the container must end (container/anchor.h): at the end of the
+// file or where its certificate table begins.
 inline constexpr std::string_view tail_marker = "chunked-installer-tail";
 
 // Record tags and the fixed name of the stub record.
@@ -30,7 +31,7 @@ inline constexpr std::uint32_t trailer_size = length_size + digest_size;
 // back over the data and its length field (N + 4) in one move.
 inline constexpr std::uint32_t max_chunk_length = 2147483644;
 
-// The marker search examines windows starting at this offset or later.
+// The marker is accepted only at this offset or later.
 inline constexpr std::uint32_t min_marker_offset = 23;
 
 // Highest file position a reader can stand at: positions are 32-bit and the

@@ -1,10 +1,12 @@
 #include "container/walk.h"
 
-#include <cstring>
 #include <vector>
 
+#include "container/anchor.h"
+#include "container/file_name.h"
 #include "container/format.h"
 #include "container/md5.h"
+#include "container/printable.h"
 
 namespace trevan {
 
@@ -188,18 +190,15 @@ public:
         : source_(in, &observer), settings_(settings), observer_(observer) {}
 
     walk_result run() {
-        search search_result = find_tail();
-        if (search_result != search::found) {
+        anchor found = find_anchor(source_.reader());
+        if (!found.found) {
             // First, while the thread's last error is still the search's.
             observer_.search_failed();
             result_.end = walk_end::no_marker;
-            result_.reason = search_result == search::too_large
-                                 ? "the file is too large for 32-bit positions"
-                                 : "no container: the tail marker \"" + std::string(format::tail_marker) +
-                                       "\" does not occur at offset " +
-                                       std::to_string(format::min_marker_offset) + " or later";
+            result_.reason = found.reason;
             return result_;
         }
+        end_ = found.end;
         for (;;) {
             std::string tag;
             if (!read(chunk_role::tag, tag)) return result_;
@@ -209,14 +208,18 @@ public:
                 continue;
             }
             record_info record;
-            record.tag = tag;
+            record.tag = std::move(tag);
             if (!read(chunk_role::name, record.name)) return result_;
-            if (tag == format::value_tag) {
+            if (record.tag == format::value_tag) {
                 record.kind = record_kind::value;
                 if (!read(chunk_role::value, record.text)) return result_;
-                record.setting_added = settings_.emplace(record.name, record.text).second;
+                // The value goes into the settings without a copy: a value can
+                // be as large as a chunk.
+                auto at = settings_.lower_bound(record.name);
+                record.setting_added = at == settings_.end() || at->first != record.name;
                 observer_.record_read(record);
-            } else if (tag == format::file_tag) {
+                if (record.setting_added) settings_.emplace_hint(at, std::move(record.name), std::move(record.text));
+            } else if (record.tag == format::file_tag) {
                 record.kind = record_kind::file;
                 if (!read(chunk_role::file_name, record.text)) return result_;
                 chunk_place data;
@@ -225,8 +228,12 @@ public:
                 if (!record.name.empty())
                     record.setting_added = settings_.emplace(record.name, record.text).second;
                 observer_.record_read(record);
+                if (!is_bare_file_name(record.text)) {
+                    refuse_file_name(record.text);
+                    return result_;
+                }
                 if (observer_.writes_files() && !write_file(record.text, data)) return result_;
-            } else if (tag == format::stub_tag) {
+            } else if (record.tag == format::stub_tag) {
                 record.kind = record_kind::stub;
                 observer_.record_read(record);
                 result_.end = walk_end::stub_reached;
@@ -241,27 +248,6 @@ public:
     }
 
 private:
-    enum class search { found, too_large, not_found };
-
-    // Searches backward for the marker, one byte per step, as far down as
-    // format::min_marker_offset, and moves behind the tail chunk's trailer.
-    search find_tail() {
-        if (!source_.reader().move_to_end()) return search::too_large;
-        char window[format::tail_marker.size()];
-        for (;;) {
-            std::optional<std::uint32_t> at = source_.reader().move(-static_cast<std::int32_t>(sizeof window + 1));
-            if (!at || *at < format::min_marker_offset) return search::not_found;
-            // A failed read leaves a window that cannot match.
-            std::memset(window, 0, sizeof window);
-            source_.reader().read(window, sizeof window);
-            if (std::memcmp(window, format::tail_marker.data(), sizeof window) == 0) break;
-        }
-        std::optional<std::uint32_t> end = source_.reader().move(format::trailer_size);
-        if (!end) return search::too_large;
-        end_ = *end;
-        return search::found;
-    }
-
     // Reads the next chunk whole. On failure the walk's result is set.
     bool read(chunk_role role, std::string& data) {
         chunk_place place;
@@ -287,12 +273,12 @@ private:
 
     bool write_file(const std::string& file_name, const chunk_place& place) {
         std::unique_ptr<output_file> out = observer_.create_output(file_name, place.length);
-        if (!out) return output_failed("cannot create the output file \"" + file_name + "\"");
+        if (!out) return output_failed("cannot create the output file " + quoted_text(file_name));
         std::string why;
         switch (source_.copy(place, *out, why)) {
         case chunk_source::copy_status::done: return true;
         case chunk_source::copy_status::write_failed:
-            return output_failed("cannot write the output file \"" + file_name + "\"");
+            return output_failed("cannot write the output file " + quoted_text(file_name));
         case chunk_source::copy_status::read_failed: break;
         }
         result_.ok = false;
@@ -321,10 +307,21 @@ private:
         return true;
     }
 
+    // A walk that cannot reach the stub record proves nothing about the
+    // records it did not read: it fails, whatever the flag was.
     bool unreadable(chunk_role role, const std::string& why) {
+        result_.ok = false;
         result_.end = walk_end::unreadable_chunk;
         result_.reason = describe(result_.chunks + 1, role, end_) + " cannot be read: " + why;
         return false;
+    }
+
+    void refuse_file_name(const std::string& file_name) {
+        observer_.file_name_refused(file_name);
+        result_.ok = false;
+        result_.end = walk_end::bad_file_name;
+        result_.reason = "chunk " + std::to_string(result_.chunks - 1) + " (file name): " + quoted_text(file_name) +
+                         " is not a bare file name";
     }
 
     bool output_failed(const std::string& why) {

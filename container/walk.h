@@ -1,17 +1,22 @@
 #pragma once
 
-// The container walk: finds the tail marker nearest the end of the file, then
-// reads chunks backward (each checked against its MD5 digest) as the tail
-// chunk and records until the stub record's tag and name. Value and file
-// records enter the settings without replacing existing keys; file data goes
-// to outputs that the observer provides. The program and the pack tool share
-// this code, so both accept exactly the same files.
+// The container walk: finds the tail chunk where the container must end
+// (container/anchor.h: at the end of the file, or where its certificate
+// table begins), then reads chunks backward (each checked against its MD5
+// digest) as the tail chunk and records until the stub record's tag and
+// name. Value and file records enter the settings without replacing existing
+// keys; file data goes to outputs that the observer provides. The program
+// and the pack tool share this code, so both accept exactly the same files.
+// A walk that does not reach the stub record fails: a chunk that cannot be
+// read, a digest that does not match, a stored file name that is not bare
+// (container/file_name.h) and an output that fails all end it with false.
 //
 // Length fields are untrusted: a chunk longer than format::max_chunk_length
 // or than the bytes before it is unreadable, found before any move or
 // allocation. Large chunks are checked in pieces of at most piece_size bytes
 // before their data is kept, and file data is never held whole: it is checked
-// in pieces, then read again and written in pieces.
+// in pieces, then read again and written in pieces. A value is held once,
+// in the settings.
 
 #include <cstddef>
 #include <cstdint>
@@ -56,22 +61,23 @@ struct record_info {
 
 enum class walk_end {
     stub_reached,      // the stub record's tag and name were read
-    unreadable_chunk,  // a chunk could not be read; the result is the ok flag
+    unreadable_chunk,  // a chunk could not be read
     digest_mismatch,   // a chunk's data did not match its digest
-    no_marker,         // the marker search failed
+    no_marker,         // no tail chunk where the container must end
+    bad_file_name,     // a stored file name is not a bare file name
     output_failed,     // an output file could not be created or written
 };
 
 struct walk_result {
-    bool ok = false;  // the ok flag at the end: the walk's result
+    // The walk's result: true only when it reached the stub record with the
+    // ok flag set (a tail chunk read, no digest mismatch).
+    bool ok = false;
     walk_end end = walk_end::no_marker;
     bool tail_read = false;  // whether any tail chunk was read
     unsigned chunks = 0;     // chunks read, the mismatching one included
-    std::string reason;      // one line on where and why the walk ended
-
-    // Accepted although it never reached the stub record: a chunk after the
-    // last tail chunk could not be read.
-    bool cut_short() const { return ok && end == walk_end::unreadable_chunk; }
+    // One line on where and why the walk ended; texts from the container
+    // appear in it cut and escaped (container/printable.h).
+    std::string reason;
 };
 
 // Receives one file's data, in order. Destruction closes it.
@@ -99,8 +105,12 @@ public:
     virtual void data_progress(bool copying, std::uint32_t done, std::uint32_t length) {
         (void)copying, (void)done, (void)length;
     }
-    // The marker search failed; called before any further system call.
+    // No tail chunk where the container must end; called before any
+    // further system call.
     virtual void search_failed() {}
+    // A file record's stored name is not a bare file name; the walk then
+    // ends with false and creates nothing for it. Called after record_read.
+    virtual void file_name_refused(const std::string& file_name) { (void)file_name; }
     // Whether file data is to be copied anywhere; if not, file records are
     // checked and enter the settings, and create_output is never called.
     virtual bool writes_files() const { return false; }

@@ -37,11 +37,21 @@ std::string minimal_pe(std::size_t size, bool signed_image) {
     const std::size_t opt = 0x98;   // behind signature and file header
     put16(opt, 0x10B);              // PE32
     put32(opt + 92, 16);            // data directories
-    if (signed_image) {
-        put32(opt + 96 + 4 * 8, static_cast<std::uint32_t>(pe.size()));
-        put32(opt + 96 + 4 * 8 + 4, 0x1000);
-    }
+    if (signed_image) set_security_entry(pe, static_cast<std::uint32_t>(pe.size()), 0x1000);
     return pe;
+}
+
+void set_security_entry(std::string& file, std::uint32_t offset, std::uint32_t size) {
+    for (int i = 0; i < 4; ++i) {
+        file[minimal_pe_security_entry + i] = static_cast<char>(offset >> (8 * i));
+        file[minimal_pe_security_entry + 4 + i] = static_cast<char>(size >> (8 * i));
+    }
+}
+
+std::string with_certificate_table(std::string file, std::size_t padding, const std::string& table) {
+    file.append(padding, '\0');
+    set_security_entry(file, static_cast<std::uint32_t>(file.size()), static_cast<std::uint32_t>(table.size()));
+    return file + table;
 }
 
 std::string sample_container(const std::string& image, const std::string& data32, const std::string& data64) {

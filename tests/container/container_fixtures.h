@@ -18,6 +18,18 @@ std::string pseudo_random_bytes(std::size_t n, unsigned seed);
 // for the builder's checks. signed_image sets the certificate table entry.
 std::string minimal_pe(std::size_t size, bool signed_image = false);
 
+// Offset of the security directory entry (file offset and size of the
+// certificate table, 4 bytes each) in a minimal_pe image.
+inline constexpr std::size_t minimal_pe_security_entry = 0x98 + 96 + 4 * 8;
+
+// What signing does to a file whose image is a minimal_pe: padding zero
+// bytes, then table as the certificate table, which the security directory
+// entry then names (offset behind the padding, size of the table).
+std::string with_certificate_table(std::string file, std::size_t padding, const std::string& table);
+
+// Sets a minimal_pe image's security directory entry in file.
+void set_security_entry(std::string& file, std::uint32_t offset, std::uint32_t size);
+
 // The shipped container's layout (stub, file installer32, file installer64,
 // values executable32, executable64, parameters, msilog, tail) with the given
 // image and file data.

@@ -110,6 +110,29 @@ TEST(Extraction, FailuresNameTheCallThePathAndTheSystemsText) {
     }
 }
 
+// A stored name that is not bare: the box of an output that cannot be made,
+// with the path as it would have been formed and ERROR_INVALID_NAME; no
+// output is created for it, and none after it.
+TEST(Extraction, ANameThatIsNotBareIsRefusedBeforeAnythingIsCreated) {
+    for (const char* name : {"..\\x", "..\\..\\x", "a/../../x", "CON", "x."}) {
+        std::string c;
+        append_stub(c, pseudo_random_bytes(300, 1), "Trevan.exe");
+        append_file_record(c, "later", "later.exe", "2");
+        append_file_record(c, "installer64", name, "planted");
+        append_tail(c);
+        memory_io io;
+        io.archives["C:\\own.exe"] = c;
+        SettingsMap settings;
+        extraction_result r = extract_payload("C:\\own.exe", "C:\\T\\W1\\", settings, io);
+        EXPECT_FALSE(r.ok) << name;
+        ASSERT_TRUE(r.failure.has_value()) << name;
+        EXPECT_EQ(*r.failure, (vennic::failure{"Failed to extract file!",
+                                               std::string("File: C:\\T\\W1\\") + name + "\rError: text 123", 123}))
+            << name;
+        EXPECT_TRUE(io.files.empty()) << name;
+    }
+}
+
 TEST(Extraction, ADamagedChunkIsNoFailureToShow) {
     memory_io io;
     std::string c = small_container();

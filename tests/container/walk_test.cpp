@@ -71,10 +71,11 @@ std::string small_sample() {
 
 TEST(Walk, ShippedLayoutWalksTwentyThreeChunks) {
     std::string data32 = pseudo_random_bytes(2073936, 32), data64 = pseudo_random_bytes(2073944, 64);
-    std::string file = fixtures::sample_container(pseudo_random_bytes(347136, 3), data32, data64);
+    std::string file = fixtures::sample_container(fixtures::minimal_pe(347136), data32, data64);
     std::size_t tail_end = file.size();
-    // A certificate-table-like trailer behind the tail chunk.
-    file += pseudo_random_bytes(5672, 4);
+    // Signed: the certificate table begins behind the tail chunk and the
+    // zeros that pad it to a multiple of 8.
+    file = fixtures::with_certificate_table(file, (8 - tail_end % 8) % 8, pseudo_random_bytes(5672, 4));
 
     SettingsMap settings;
     recorder r;
@@ -188,36 +189,45 @@ TEST(Walk, FlippedByteInEachChunk) {
     EXPECT_TRUE(walk(bad, settings, r).ok);
 }
 
+// A truncated download, or bytes behind the container, fail at the search
+// at once, whether the file is signed or not.
 TEST(Walk, TruncationAtEveryOffset) {
-    std::string good = small_sample();
-    std::string file = good + pseudo_random_bytes(64, 5);
-    for (std::size_t size = 0; size <= file.size(); ++size) {
-        SettingsMap settings;
-        recorder r;
-        walk_result result = walk(file.substr(0, size), settings, r);
-        // Only cuts in the trailer behind the tail chunk leave a container;
-        // a cut into the tail chunk's own trailer reads short, never true.
-        EXPECT_EQ(result.ok, size >= good.size()) << size << ": " << result.reason;
+    const std::string good = small_sample();
+    const std::string signed_file = fixtures::with_certificate_table(
+        fixtures::sample_container(fixtures::minimal_pe(1024), pseudo_random_bytes(100, 1), pseudo_random_bytes(120, 2)),
+        3, pseudo_random_bytes(300, 12));
+    const std::pair<std::string, std::size_t> files[] = {{good + pseudo_random_bytes(64, 5), good.size()},
+                                                         {signed_file, signed_file.size()}};
+    for (const auto& [whole, end] : files) {
+        for (std::size_t size = 0; size <= whole.size(); ++size) {
+            SettingsMap settings;
+            recorder r;
+            walk_result result = walk(whole.substr(0, size), settings, r);
+            EXPECT_EQ(result.ok, size == end) << size << ": " << result.reason;
+            if (size != end) {
+                EXPECT_EQ(result.end, walk_end::no_marker) << size;
+                EXPECT_TRUE(r.chunks.empty()) << size;
+            }
+        }
     }
 }
 
-TEST(Walk, MarkerSearchStopsAtOffset23) {
-    for (std::size_t at : {0, 1, 22, 23, 24}) {
-        std::string file = pseudo_random_bytes(at, 6) + std::string(format::tail_marker) + pseudo_random_bytes(40, 7);
+TEST(Walk, TheMarkerCountsOnlyAsTheLastChunk) {
+    // The marker text anywhere but in the chunk at the end is not looked at.
+    for (std::size_t behind : {0u, 19u, 21u, 40u}) {
+        std::string file = small_sample();
+        file.insert(file.size() / 2, std::string(format::tail_marker));
+        file += std::string(format::tail_marker) + pseudo_random_bytes(behind, 7);
         SettingsMap settings;
         memory_reader in(file);
         walk_result result = walk_container(in, settings);
-        EXPECT_EQ(result.end == walk_end::no_marker, at < 23) << at << ": " << result.reason;
-        EXPECT_FALSE(result.ok) << at;
+        EXPECT_EQ(result.end, walk_end::no_marker) << behind << ": " << result.reason;
+        EXPECT_FALSE(result.ok) << behind;
     }
-    // A marker as the very last bytes lies outside every searched window.
-    SettingsMap settings;
-    memory_reader at_end(pseudo_random_bytes(100, 8) + std::string(format::tail_marker));
-    EXPECT_EQ(walk_container(at_end, settings).end, walk_end::no_marker);
 }
 
 // Hostile length fields: the chunk cannot be read, nothing large is read or
-// kept, and the walk ends with the flag it had (true: the tail was read).
+// kept, and the walk fails although the tail chunk was read.
 TEST(Walk, LengthFieldAttacks) {
     std::string front;
     append_stub(front, pseudo_random_bytes(9u << 20, 9), "Trevan.exe");  // 9 MiB before the hostile chunk
@@ -248,9 +258,116 @@ TEST(Walk, LengthFieldAttacks) {
         recorder r;
         walk_result result = walk_container(in, settings, r);
         EXPECT_EQ(result.end, a.end) << a.length << ": " << result.reason;
-        EXPECT_EQ(result.ok, a.end == walk_end::unreadable_chunk) << a.length;
+        EXPECT_FALSE(result.ok) << a.length;
+        EXPECT_TRUE(result.tail_read) << a.length;
         EXPECT_LE(in.largest_read, piece_size) << a.length;
         EXPECT_TRUE(settings.empty()) << a.length;
+    }
+}
+
+// Wherever the walk meets a chunk it cannot read, it fails: it never
+// reached the stub record, so the records it did not read go unchecked.
+TEST(Walk, AChunkThatCannotBeReadFailsTheWalk) {
+    struct row {
+        const char* what;
+        std::string records;  // between the stub record and the tail chunk
+        chunk_role role;
+    };
+    auto hostile = [](const std::string& data) {
+        std::string c;
+        append_raw_chunk(c, data, 0xFFFFFFF0u, md5_of(data));
+        return c;
+    };
+    auto chunk = [](const std::string& data) {
+        std::string c;
+        append_chunk(c, data);
+        return c;
+    };
+    std::string before;
+    append_value_record(before, "a", "1");
+    const row rows[] = {
+        {"a tag", hostile("value") + before, chunk_role::tag},
+        {"a tag first", before + hostile("value"), chunk_role::tag},
+        {"a name", hostile("b") + chunk("value") + before, chunk_role::name},
+        {"a value", hostile("2") + chunk("b") + chunk("value") + before, chunk_role::value},
+        {"a file name", hostile("x.exe") + chunk("f") + chunk("file") + before, chunk_role::file_name},
+        {"file data", hostile("data") + chunk("x.exe") + chunk("f") + chunk("file") + before, chunk_role::file_data},
+    };
+    for (const row& r : rows) {
+        // The records are written in file order: the hostile chunk comes
+        // first, so the walk meets it last.
+        std::string file;
+        append_stub(file, small_image(), "Trevan.exe");
+        file += r.records;
+        append_tail(file);
+        SettingsMap settings;
+        recorder observer;
+        walk_result result = walk(file, settings, observer);
+        EXPECT_FALSE(result.ok) << r.what;
+        EXPECT_TRUE(result.tail_read) << r.what;
+        EXPECT_EQ(result.end, walk_end::unreadable_chunk) << r.what;
+        EXPECT_NE(result.reason.find(std::string("(") + role_text(r.role) + ")"), std::string::npos)
+            << r.what << ": " << result.reason;
+        EXPECT_TRUE(observer.created.empty()) << r.what;
+    }
+}
+
+// Every byte of a stored digest takes part in the comparison.
+TEST(Walk, EachOfTheSixteenDigestBytesIsCompared) {
+    const std::string good = small_sample();
+    recorder reference;
+    SettingsMap all;
+    ASSERT_TRUE(walk(good, all, reference).ok);
+    // The "parameters" value: chunk 7 in walk order.
+    const chunk_info& value = reference.chunks.at(6);
+    ASSERT_EQ(value.length, 44u);
+    for (std::uint32_t i = 0; i < format::digest_size; ++i) {
+        for (unsigned char flip : {0x01, 0x80}) {
+            std::string bad = good;
+            bad[value.offset + value.length + format::length_size + i] ^= static_cast<char>(flip);
+            SettingsMap settings;
+            recorder r;
+            walk_result result = walk(bad, settings, r);
+            EXPECT_EQ(result.end, walk_end::digest_mismatch) << "byte " << i;
+            EXPECT_EQ(result.chunks, 7u) << "byte " << i;
+            EXPECT_EQ(settings.count("parameters"), 0u) << "byte " << i;
+        }
+    }
+}
+
+// A stored name that could leave the folder or open a device ends the walk
+// with false; nothing is created for it, and the observer hears of it.
+TEST(Walk, StoredNamesMustBeBare) {
+    class refusals : public recorder {
+    public:
+        void file_name_refused(const std::string& name) override { refused.push_back(name); }
+        std::vector<std::string> refused;
+    };
+    for (const char* name : {"..\\x", "..\\..\\x", "a/../../x", "CON", "x.", "nul.txt", "C:x", ""}) {
+        std::string file;
+        append_stub(file, small_image(), "Trevan.exe");
+        append_file_record(file, "bad", name, "planted");
+        append_file_record(file, "good", "good.exe", "fine");
+        append_tail(file);
+        for (bool writes : {true, false}) {
+            SettingsMap settings;
+            refusals r;
+            walk_result result;
+            if (writes) {
+                result = walk(file, settings, r);
+            } else {
+                walk_observer quiet;
+                memory_reader in(file);
+                result = walk_container(in, settings, quiet);
+            }
+            EXPECT_FALSE(result.ok) << name;
+            EXPECT_EQ(result.end, walk_end::bad_file_name) << name;
+            EXPECT_NE(result.reason.find("is not a bare file name"), std::string::npos) << result.reason;
+            if (writes) {
+                EXPECT_EQ(r.created, std::vector<std::string>{"good.exe"}) << name;
+                EXPECT_EQ(r.refused, std::vector<std::string>{name}) << name;
+            }
+        }
     }
 }
 

@@ -180,7 +180,12 @@ TEST_F(PackTool, BadInputIsRefusedWithoutOutput) {
         {{"--stub", stub, "--file", "f:c:x.exe=" + path("small.txt")}, "is not a bare file name"},
         {{"--stub", stub, "--file", "f:..=" + path("small.txt")}, "is not a bare file name"},
         {{"--stub", stub, "--file", "f:x. =" + path("small.txt")}, "is not a bare file name"},
+        {{"--stub", stub, "--file", "f:CON=" + path("small.txt")}, "is not a bare file name"},
+        {{"--stub", stub, "--file", "f:nul.txt=" + path("small.txt")}, "is not a bare file name"},
+        {{"--stub", stub, "--file", "f:Com1.log=" + path("small.txt")}, "is not a bare file name"},
+        {{"--stub", stub, "--file", "f:x.=" + path("small.txt")}, "is not a bare file name"},
         {{"--stub", stub, "--stub-name", "a/b.exe"}, "is not a bare file name"},
+        {{"--stub", stub, "--stub-name", "LPT1"}, "is not a bare file name"},
         {{"--stub", stub, "--file", "f" + path("small.txt")}, "expected NAME[:STORED]=PATH"},
         {{"--stub", stub, "--value", "novalue"}, "expected NAME=TEXT"},
         {{"--file", "f=" + path("small.txt")}, "--stub is required"},
@@ -244,19 +249,157 @@ TEST_F(PackTool, VerifyAndExtractReportFailures) {
     EXPECT_TRUE(names_in(path("y")).empty());
 }
 
-TEST_F(PackTool, WarnsWhenTheWalkStopsShortButSucceeds) {
-    // Behind the tail comes a chunk with an impossible length, where the
-    // walk expects a tag: the program accepts this with its ok flag set.
+// A walk that cannot reach the stub record fails: behind the tail comes a
+// chunk with an impossible length, where the walk expects a tag.
+TEST_F(PackTool, AChunkThatCannotBeReadFailsVerification) {
     std::string c;
     append_stub(c, fixtures::minimal_pe(1024), "Trevan.exe");
+    append_file_record(c, "f", "f.exe", "data");
     append_value_record(c, "a", "1");
     append_raw_chunk(c, "", 0xFFFFFFFFu, md5_of(""));
     append_tail(c);
     write_all(path("short.exe"), c);
     tool_run r = run({"verify", path("short.exe")});
-    EXPECT_EQ(r.code, 0);
-    EXPECT_NE(r.err.find("warning: chunk 2 (tag)"), std::string::npos) << r.err;
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("verification failed: chunk 2 (tag)"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("exceeds the chunk limit"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("warning"), std::string::npos) << r.err;
+    EXPECT_EQ(run({"list", path("short.exe")}).code, 1);
+    EXPECT_EQ(run({"extract", path("short.exe"), "-o", path("x")}).code, 1);
+    EXPECT_FALSE(fs::exists(path("x")));
+}
+
+// The tool finds the container where the program does: at the end of an
+// unsigned file, where the certificate table of a signed one begins; and it
+// says why it refuses anything else.
+TEST_F(PackTool, SharesTheProgramsAnchor) {
+    auto one_value = [](const std::string& image, const std::string& who) {
+        std::string c;
+        append_stub(c, image, "Trevan.exe");
+        append_value_record(c, "who", who);
+        append_tail(c);
+        return c;
+    };
+    const std::string signed_part = one_value(fixtures::minimal_pe(2048), "signed");
+    std::string table = pseudo_random_bytes(1000, 5) + one_value(fixtures::minimal_pe(512), "hidden");
+    write_all(path("signed.exe"), fixtures::with_certificate_table(signed_part, 6, table));
+    write_all(path("behind.exe"), signed_part + "appended");
+    std::string outside = fixtures::with_certificate_table(signed_part, 0, table);
+    write_all(path("outside.exe"), outside.substr(0, outside.size() - 1));
+
+    tool_run listed = run({"list", path("signed.exe")});
+    EXPECT_EQ(listed.code, 0) << listed.err;
+    EXPECT_NE(listed.out.find("value  \"who\" = \"signed\""), std::string::npos) << listed.out;
+    EXPECT_EQ(listed.out.find("hidden"), std::string::npos) << listed.out;
+
+    struct refusal {
+        const char* file;
+        const char* reason;
+    };
+    const refusal refusals[] = {
+        {"behind.exe", "verification failed: no container: no tail chunk \"chunked-installer-tail\" ends at the end "
+                       "of the file"},
+        {"outside.exe", "verification failed: its security directory (certificate table at offset"},
+        {"outside.exe", "points outside the file"},
+    };
+    for (const refusal& r : refusals) {
+        tool_run verified = run({"verify", path(r.file)});
+        EXPECT_EQ(verified.code, 1) << r.file;
+        EXPECT_NE(verified.err.find(r.reason), std::string::npos) << verified.err;
+    }
+}
+
+TEST_F(PackTool, StoredNamesThatAreNotBareFailVerification) {
+    for (const char* name : {"..\\x", "a/../../x", "CON", "x.", "nul.txt"}) {
+        std::string c;
+        append_stub(c, fixtures::minimal_pe(1024), "Trevan.exe");
+        append_file_record(c, "f", name, "planted");
+        append_tail(c);
+        write_all(path("named.exe"), c);
+        tool_run verified = run({"verify", path("named.exe")});
+        EXPECT_EQ(verified.code, 1) << name;
+        EXPECT_NE(verified.err.find("is not a bare file name"), std::string::npos) << verified.err;
+        tool_run extracted = run({"extract", path("named.exe"), "-o", path("x")});
+        EXPECT_EQ(extracted.code, 2) << name;
+        EXPECT_FALSE(fs::exists(path("x"))) << name;
+        EXPECT_FALSE(fs::exists(dir_ / "x")) << name;
+    }
+}
+
+TEST_F(PackTool, AFolderAsTheInputIsBadInput) {
+    fs::create_directories(path("folder.exe"));
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"list", path("folder.exe")}, {"verify", path("folder.exe")},
+          {"extract", path("folder.exe"), "-o", path("x")}}) {
+        tool_run r = run(args);
+        EXPECT_EQ(r.code, 2) << args[0];
+        EXPECT_NE(r.err.find("it is a folder"), std::string::npos) << r.err;
+    }
+    EXPECT_FALSE(fs::exists(path("x")));
+}
+
+// Every place a file goes to is checked before anything is written: a folder
+// in the way of the last file leaves the target folder exactly as it was.
+TEST_F(PackTool, ExtractChecksEveryTargetFirstAndLeavesNothingHalfDone) {
+    ASSERT_EQ(run(build_args(path("out.exe"))).code, 0);
+    fs::create_directories(path("x/small.txt"));  // installer32, met last
+    write_all(path("x/Setup_x64.exe"), "previous");
+    tool_run r = run({"extract", path("out.exe"), "-o", path("x")});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find("it is a folder"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(names_in(path("x")), (std::vector<std::string>{"Setup_x64.exe", "small.txt"}));
+    EXPECT_EQ(read_all(path("x/Setup_x64.exe")), "previous");
+
+    // A link in the way is replaced by the file, never written through.
+    fs::remove(path("x/small.txt"));
+    write_all(path("target.txt"), "not mine to change");
+    fs::create_symlink(path("target.txt"), path("x/small.txt"));
+    ASSERT_EQ(run({"extract", path("out.exe"), "-o", path("x")}).code, 0);
+    EXPECT_FALSE(fs::is_symlink(path("x/small.txt")));
+    EXPECT_EQ(read_all(path("x/small.txt")), "small\n");
+    EXPECT_EQ(read_all(path("target.txt")), "not mine to change");
+    EXPECT_EQ(names_in(path("x")), (std::vector<std::string>{"Setup_x64.exe", "small.txt"}));
+}
+
+// A huge value with line ends and escape sequences: list and extract show a
+// bounded, escaped prefix with the full length, one line per record.
+TEST_F(PackTool, ValuesAreShownCutAndEscaped) {
+    const std::string forged = "\nresult: true (forged)\n\x1b[2J";
+    std::string huge = forged + std::string(3u << 20, 'v');
+    std::string c;
+    append_stub(c, fixtures::minimal_pe(1024), "Trevan.exe");
+    append_value_record(c, "huge", huge);
+    append_value_record(c, "bell\a", "ok");
+    append_tail(c);
+    write_all(path("huge.exe"), c);
+    const std::string length = "(" + std::to_string(huge.size()) + " bytes)";
+
+    tool_run listed = run({"list", path("huge.exe")});
+    EXPECT_EQ(listed.code, 0) << listed.err;
+    EXPECT_EQ(listed.out.find('\x1b'), std::string::npos);
+    EXPECT_EQ(listed.out.find("\nresult: true (forged)"), std::string::npos);
+    EXPECT_NE(listed.out.find("value  \"huge\" = \"\\nresult: true (forged)\\n\\x1b[2Jvvv"), std::string::npos)
+        << listed.out.substr(0, 2000);
+    EXPECT_NE(listed.out.find("vvv\"... " + length + "\n"), std::string::npos);
+    EXPECT_NE(listed.out.find("value  \"bell\\x07\" = \"ok\""), std::string::npos);
+    EXPECT_LT(listed.out.size(), 8000u);
+
+    tool_run json = run({"list", "--json", path("huge.exe")});
+    EXPECT_EQ(json.code, 0);
+    EXPECT_NE(json.out.find("\"value_length\": " + std::to_string(huge.size())), std::string::npos);
+    EXPECT_LT(json.out.size(), 16000u);
+
+    tool_run extracted = run({"extract", path("huge.exe"), "-o", path("x")});
+    EXPECT_EQ(extracted.code, 0) << extracted.err;
+    EXPECT_EQ(std::count(extracted.out.begin(), extracted.out.end(), '\n'), 2) << extracted.out.substr(0, 2000);
+    EXPECT_NE(extracted.out.find("bell\\x07=ok\n"), std::string::npos);
+    EXPECT_NE(extracted.out.find("huge=\\nresult: true (forged)\\n\\x1b[2Jvvv"), std::string::npos);
+    EXPECT_NE(extracted.out.find("vvv... " + length + "\n"), std::string::npos);
+    tool_run extracted_json = run({"extract", "--json", path("huge.exe"), "-o", path("x")});
+    EXPECT_NE(extracted_json.out.find("\"length\": " + std::to_string(huge.size()) + "}"), std::string::npos);
+    EXPECT_LT(extracted_json.out.size(), 16000u);
 }
 
 }  // namespace

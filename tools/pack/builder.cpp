@@ -8,20 +8,17 @@
 #include <system_error>
 #include <vector>
 
-#ifdef _WIN32
-#include <process.h>
-#else
-#include <unistd.h>
-#endif
-
-#include "container/settings.h"
+#include "container/anchor.h"
 #include "container/file_name.h"
 #include "container/file_reader.h"
 #include "container/format.h"
 #include "container/md5.h"
+#include "container/printable.h"
+#include "container/settings.h"
 #include "container/walk.h"
 #include "container/writer.h"
 #include "tools/pack/stdio_file.h"
+#include "tools/pack/temp_file.h"
 
 namespace trevan::pack {
 namespace fs = std::filesystem;
@@ -57,39 +54,27 @@ input open_input(const std::string& what, const std::string& path) {
     return in;
 }
 
-bool read_at(std::FILE* f, std::uint64_t offset, void* out, std::size_t size) {
-    if (offset > 0x7FFFFFFFu) return false;
-    return std::fseek(f, static_cast<long>(offset), SEEK_SET) == 0 && std::fread(out, 1, size, f) == size;
-}
-
-std::uint32_t u16_at(const unsigned char* p) { return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8; }
-std::uint32_t u32_at(const unsigned char* p) { return u16_at(p) | u16_at(p + 2) << 16; }
-
 // The stub must be a Windows executable whose certificate table entry is
 // empty: signing has to come after packing, or the signature would not cover
-// the container and the image chunk's digest would not match the image.
-void check_stub_image(input& stub) {
+// the container and the image chunk's digest would not match the image. Its
+// headers are read as the walk reads them (container/anchor.h).
+void check_stub_image(const input& stub) {
     const std::string what = "stub " + in_quotes(stub.path);
-    std::FILE* f = stub.file.get();
-    unsigned char dos[64];
-    if (stub.size < sizeof dos || !read_at(f, 0, dos, sizeof dos) || dos[0] != 'M' || dos[1] != 'Z')
-        throw build_error(what + " is not a Windows executable (no MZ header)");
-    std::uint64_t pe = u32_at(dos + 0x3C);
-    unsigned char head[24];
-    if (pe + sizeof head > stub.size || !read_at(f, pe, head, sizeof head) || std::memcmp(head, "PE\0\0", 4) != 0)
-        throw build_error(what + " is not a Windows executable (no PE header)");
-    std::uint32_t optional_size = u16_at(head + 20);
-    unsigned char opt[256] = {};
-    if (optional_size < 2 || pe + sizeof head + optional_size > stub.size ||
-        !read_at(f, pe + sizeof head, opt, optional_size < sizeof opt ? optional_size : sizeof opt))
-        throw build_error(what + " has a damaged PE header");
-    std::uint32_t magic = u16_at(opt);
-    std::uint32_t count_at = magic == 0x20b ? 108 : magic == 0x10b ? 92 : 0;
-    if (count_at == 0) throw build_error(what + " has an unknown optional header type");
-    // Data directory 4, the certificate table: address and size, 8 bytes.
-    std::uint32_t security_at = count_at + 4 + 4 * 8;
-    if (optional_size < security_at + 8 || u32_at(opt + count_at) <= 4) return;
-    if (u32_at(opt + security_at) != 0 || u32_at(opt + security_at + 4) != 0)
+    file_reader reader(stub.path);
+    // Open already as a stream: failing here is a race with its removal.
+    if (!reader.is_open())
+        throw build_error("cannot read " + what + " (error " + std::to_string(reader.open_error()) + ")");
+    const pe_headers headers = read_pe_headers(reader, static_cast<std::uint32_t>(stub.size));
+    switch (headers.type) {
+    case pe_headers::kind::pe: break;
+    case pe_headers::kind::not_executable: throw build_error(what + " is not a Windows executable (no MZ header)");
+    case pe_headers::kind::no_pe_header:
+        throw build_error(what + " is not a Windows executable (no PE header: " + headers.problem + ")");
+    case pe_headers::kind::damaged: throw build_error(what + " has a damaged PE header: " + headers.problem);
+    case pe_headers::kind::unknown_optional: throw build_error(what + " has an unknown optional header type");
+    case pe_headers::kind::unreadable: throw build_error("cannot read " + what + ": " + headers.problem);
+    }
+    if (headers.certificate_offset != 0 || headers.certificate_size != 0)
         throw build_error(what + " is signed already (its certificate table entry is set): "
                           "pack the unsigned program and sign the result");
 }
@@ -121,26 +106,22 @@ std::string branded_image(input& stub, const branding& brand) {
 std::string own_file_name(const std::string& path) { return fs::path(path).filename().string(); }
 
 void check_bare(const std::string& what, const std::string& name) {
-    if (!is_bare_file_name(name))
-        throw build_error(what + " " + in_quotes(name) + " is not a bare file name");
+    if (!is_bare_file_name(name)) throw build_error(what + " " + quoted_text(name) + " is not a bare file name");
 }
 
 std::uint64_t chunk_size(std::uint64_t data) { return data + format::trailer_size; }
 
-// The result file: a temporary beside the output that replaces it when done.
+// The result file: a temporary beside the output (created exclusively under
+// an unpredictable name) that replaces it when done.
 class output {
 public:
     explicit output(const std::string& path) : path_(path) {
-#ifdef _WIN32
-        int pid = _getpid();
-#else
-        int pid = static_cast<int>(getpid());
-#endif
-        temp_ = path + ".trevan-pack-" + std::to_string(pid) + ".tmp";
         std::error_code ec;
         if (fs::is_directory(path, ec)) throw build_error("cannot write " + in_quotes(path) + ": it is a folder");
-        file_.reset(std::fopen(temp_.c_str(), "wb"));
-        if (!file_) throw build_error("cannot write " + in_quotes(path) + ": " + errno_text(errno));
+        temp_file temp = create_temp_file(path + ".trevan-pack-");
+        if (!temp.file) throw build_error("cannot write " + in_quotes(path) + ": " + errno_text(errno));
+        temp_ = std::move(temp.path);
+        file_ = std::move(temp.file);
     }
     ~output() {
         if (!committed_) {
@@ -238,7 +219,6 @@ void build_container(const std::string& stub_path, const std::vector<record>& re
                      const std::string& output_path, const build_options& options) {
     input stub = open_input("stub", stub_path);
     check_stub_image(stub);
-    std::rewind(stub.file.get());
     check_no_container(stub);
     std::string stub_name = options.stub_file_name.empty() ? own_file_name(stub_path) : options.stub_file_name;
     check_bare("stub file name", stub_name);

@@ -1,35 +1,24 @@
 #include "tools/pack/extraction.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <set>
 #include <stdexcept>
 
-#ifdef _WIN32
-#include <process.h>
-#else
-#include <unistd.h>
-#endif
-
-#include "container/file_name.h"
+#include "container/printable.h"
 #include "tools/pack/stdio_file.h"
+#include "tools/pack/temp_file.h"
 
 namespace trevan::pack {
 namespace fs = std::filesystem;
 
 namespace {
 
-int process_id() {
-#ifdef _WIN32
-    return _getpid();
-#else
-    return static_cast<int>(getpid());
-#endif
-}
-
 class plain_output : public output_file {
 public:
-    plain_output(std::FILE* file, std::string path, std::string& error)
-        : file_(file), path_(std::move(path)), error_(error) {}
+    plain_output(stdio_file file, std::string path, std::string& error)
+        : file_(std::move(file)), path_(std::move(path)), error_(error) {}
     bool write(const void* data, std::size_t size) override {
         if (std::fwrite(data, 1, size, file_.get()) == size) return true;
         error_ = "cannot write " + path_ + ": " + std::strerror(errno);
@@ -47,40 +36,110 @@ private:
     std::string& error_;
 };
 
+std::string temp_prefix(const fs::path& folder) { return (folder / ".trevan-pack-").string(); }
+
 }  // namespace
+
+void planning_observer::record_read(const record_info& info) {
+    recording_observer::record_read(info);
+    if (info.kind == record_kind::file) file_names.push_back(info.text);
+}
+
+void check_targets(const fs::path& folder, const std::vector<std::string>& file_names) {
+    for (const std::string& name : file_names) {
+        const fs::path target = folder / name;
+        std::error_code ec;
+        // The entry itself: a link is replaced by the file, never followed.
+        const fs::file_status st = fs::symlink_status(target, ec);
+        if (ec && ec != std::errc::no_such_file_or_directory)
+            throw std::runtime_error("cannot write " + target.string() + ": " + ec.message());
+        switch (st.type()) {
+        case fs::file_type::not_found:
+        case fs::file_type::regular:
+        case fs::file_type::symlink: break;
+        case fs::file_type::directory: throw std::runtime_error("cannot write " + target.string() + ": it is a folder");
+        default: throw std::runtime_error("cannot write " + target.string() + ": it is not a regular file");
+        }
+    }
+}
 
 folder_extraction::folder_extraction(fs::path folder, progress_fn progress)
     : recording_observer(std::move(progress)), folder_(std::move(folder)) {}
 
 folder_extraction::~folder_extraction() {
     std::error_code ec;
-    for (const auto& [temp, final_path] : pending_) fs::remove(temp, ec);
+    for (const pending_file& p : pending_) fs::remove(p.temp, ec);
 }
 
 std::unique_ptr<output_file> folder_extraction::create_output(const std::string& file_name, std::uint32_t) {
-    if (!is_bare_file_name(file_name)) {
-        error = "cannot extract \"" + file_name + "\": the stored file name is not a bare file name";
-        return nullptr;
-    }
     fs::path final_path = folder_ / file_name;
-    fs::path temp = folder_ / (".trevan-pack-" + std::to_string(process_id()) + "-" +
-                               std::to_string(pending_.size()) + ".tmp");
-    std::FILE* f = std::fopen(temp.string().c_str(), "wb");
-    if (!f) {
+    temp_file temp = create_temp_file(temp_prefix(folder_));
+    if (!temp.file) {
         error = "cannot write " + final_path.string() + ": " + std::strerror(errno);
         return nullptr;
     }
-    pending_.emplace_back(temp, final_path);
-    return std::make_unique<plain_output>(f, final_path.string(), error);
+    pending_.push_back({temp.path, final_path});
+    return std::make_unique<plain_output>(std::move(temp.file), final_path.string(), error);
 }
 
 void folder_extraction::commit() {
-    for (auto& [temp, final_path] : pending_) {
-        std::error_code ec;
-        fs::rename(temp, final_path, ec);
-        if (ec) throw std::runtime_error("cannot write " + final_path.string() + ": " + ec.message());
+    // Of several files of one name only the last one walked would stay.
+    std::vector<pending_file> moves;
+    std::set<fs::path> named;
+    for (auto it = pending_.rbegin(); it != pending_.rend(); ++it)
+        if (named.insert(it->final_path).second) moves.insert(moves.begin(), *it);
+
+    struct done_move {
+        fs::path final_path;
+        fs::path backup;  // what stood there before; empty when nothing did
+        bool placed = false;
+    };
+    std::vector<done_move> done;
+    auto undo = [&] {
+        std::error_code ignored;
+        for (auto it = done.rbegin(); it != done.rend(); ++it) {
+            if (it->placed) fs::remove(it->final_path, ignored);
+            if (!it->backup.empty()) fs::rename(it->backup, it->final_path, ignored);
+        }
+    };
+    try {
+        for (const pending_file& move : moves) {
+            done.push_back({move.final_path, {}, false});
+            std::error_code ec;
+            if (fs::symlink_status(move.final_path, ec).type() != fs::file_type::not_found) {
+                // A fresh name of our own for what stood there, so that it can
+                // be put back.
+                temp_file backup = create_temp_file(temp_prefix(folder_));
+                if (!backup.file)
+                    throw std::runtime_error("cannot write " + move.final_path.string() + ": " + std::strerror(errno));
+                backup.file.reset();
+                fs::rename(move.final_path, backup.path, ec);
+                if (ec) {
+                    const std::string why = ec.message();
+                    fs::remove(backup.path, ec);
+                    throw std::runtime_error("cannot write " + move.final_path.string() + ": " + why);
+                }
+                done.back().backup = backup.path;
+            }
+            fs::rename(move.temp, move.final_path, ec);
+            if (ec) throw std::runtime_error("cannot write " + move.final_path.string() + ": " + ec.message());
+            done.back().placed = true;
+        }
+    } catch (...) {
+        undo();
+        throw;
     }
-    pending_.clear();
+    std::error_code ignored;
+    for (const done_move& d : done)
+        if (!d.backup.empty()) fs::remove(d.backup, ignored);
+    // The temporaries of the duplicates left out go with the destructor.
+    std::vector<pending_file> left;
+    for (const pending_file& p : pending_)
+        if (std::none_of(moves.begin(), moves.end(), [&](const pending_file& m) {
+                return m.temp == p.temp;
+            }))
+            left.push_back(p);
+    pending_ = std::move(left);
 }
 
 }  // namespace trevan::pack

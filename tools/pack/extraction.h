@@ -1,38 +1,62 @@
 #pragma once
 
-// `trevan-pack extract`: the container's files written into a folder. Each
-// file goes to a temporary name in the folder first and gets its own name
-// only when the whole walk has succeeded (commit), in walk order, so a later
-// record replaces an earlier file of the same name as in the program. What
-// was not moved into place is removed on destruction.
+// `trevan-pack extract`: the container's files written into a folder, all or
+// nothing. A first walk checks the whole container and learns every file's
+// name (planning_observer); check_targets then checks every place before
+// anything is written. The second walk writes each file to a temporary in
+// the folder (created exclusively under an unpredictable name); commit gives
+// every file its name, in walk order, so that of several files of one name
+// the last one walked stays, as in the program. When any step fails, the
+// folder is left as it was: temporaries are removed on destruction, and a
+// commit that fails halfway puts back what it replaced.
 
 #include <filesystem>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "tools/pack/report.h"
 
 namespace trevan::pack {
 
+// Collects the stored names of the file records, in walk order, besides the
+// report.
+class planning_observer : public recording_observer {
+public:
+    using recording_observer::recording_observer;
+    void record_read(const record_info& info) override;
+    std::vector<std::string> file_names;
+};
+
+// Checks that each stored name can take its place in folder: nothing there
+// yet, a file or a link (replaced, not followed), never a folder or
+// another kind of file. Throws std::runtime_error (one line) naming the
+// first place that cannot be written.
+void check_targets(const std::filesystem::path& folder, const std::vector<std::string>& file_names);
+
 class folder_extraction : public recording_observer {
 public:
     folder_extraction(std::filesystem::path folder, progress_fn progress);
     ~folder_extraction() override;
+    folder_extraction(const folder_extraction&) = delete;
+    folder_extraction& operator=(const folder_extraction&) = delete;
 
     bool writes_files() const override { return true; }
     std::unique_ptr<output_file> create_output(const std::string& file_name, std::uint32_t size) override;
 
     // Gives every file its name. Throws std::runtime_error (one line) when a
-    // file cannot be moved into place.
+    // file cannot be moved into place, after putting back what was replaced.
     void commit();
 
     // Why the last output could not be created or written; one line.
     std::string error;
 
 private:
+    struct pending_file {
+        std::filesystem::path temp;
+        std::filesystem::path final_path;
+    };
     std::filesystem::path folder_;
-    std::vector<std::pair<std::filesystem::path, std::filesystem::path>> pending_;  // temporary, final
+    std::vector<pending_file> pending_;
 };
 
 }  // namespace trevan::pack

@@ -5,42 +5,37 @@
 namespace trevan::pack {
 namespace {
 
-// Text mode shows control characters, quotes and backslashes escaped, so
-// that every record stays on one line.
-std::string shown(const std::string& text) {
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default:
-            if (c < 32 || c == 127) {
-                char hex[8];
-                std::snprintf(hex, sizeof hex, "\\x%02x", c);
-                out += hex;
-            } else {
-                out += static_cast<char>(c);
-            }
-        }
-    }
-    return out + "\"";
-}
-
 const char* end_text(walk_end end) {
     switch (end) {
     case walk_end::stub_reached: return "stub";
     case walk_end::unreadable_chunk: return "unreadable chunk";
     case walk_end::digest_mismatch: return "digest mismatch";
     case walk_end::no_marker: return "no container";
+    case walk_end::bad_file_name: return "bad file name";
     case walk_end::output_failed: return "output failed";
     }
     return "?";
 }
 
+// A JSON member "key": "prefix", with "key_length": N behind it when cut.
+std::string json_member(const char* key, const text_prefix& text) {
+    std::string out = "\"" + std::string(key) + "\": " + json_string(text.bytes);
+    if (text.cut()) out += ", \"" + std::string(key) + "_length\": " + std::to_string(text.length);
+    return out;
+}
+
 }  // namespace
+
+record_entry record_entry::of(const record_info& info) {
+    record_entry e;
+    e.kind = info.kind;
+    e.tag = text_prefix::of(info.tag);
+    e.name = text_prefix::of(info.name);
+    e.text = text_prefix::of(info.text);
+    e.file_size = info.file_size;
+    e.setting_added = info.setting_added;
+    return e;
+}
 
 std::string json_string(const std::string& text) {
     std::string out = "\"";
@@ -68,18 +63,19 @@ std::string report_text(const walk_report& report) {
         out += line;
     }
     out += "records (walk order):\n";
-    for (const record_info& r : report.records) {
+    for (const record_entry& r : report.records) {
         out += "  ";
         out += kind_text(r.kind);
         switch (r.kind) {
-        case record_kind::value: out += "  " + shown(r.name) + " = " + shown(r.text); break;
+        case record_kind::value: out += "  " + quoted_text(r.name) + " = " + quoted_text(r.text); break;
         case record_kind::file:
-            out += "   " + shown(r.name) + " = " + shown(r.text) + " (" + std::to_string(r.file_size) + " bytes)";
+            out += "   " + quoted_text(r.name) + " = " + quoted_text(r.text) + " (" + std::to_string(r.file_size) +
+                   " bytes)";
             break;
-        case record_kind::stub: out += "   " + shown(r.name); break;
-        case record_kind::other: out += "  tag " + shown(r.tag) + ", name " + shown(r.name); break;
+        case record_kind::stub: out += "   " + quoted_text(r.name); break;
+        case record_kind::other: out += "  tag " + quoted_text(r.tag) + ", name " + quoted_text(r.name); break;
         }
-        if ((r.kind == record_kind::value || r.kind == record_kind::file) && !r.setting_added && !r.name.empty())
+        if ((r.kind == record_kind::value || r.kind == record_kind::file) && !r.setting_added && r.name.length > 0)
             out += "  [ignored: set before]";
         out += "\n";
     }
@@ -99,13 +95,13 @@ std::string report_json(const walk_report& report) {
     }
     out += report.chunks.empty() ? "],\n  \"records\": [" : "\n  ],\n  \"records\": [";
     for (std::size_t i = 0; i < report.records.size(); ++i) {
-        const record_info& r = report.records[i];
+        const record_entry& r = report.records[i];
         out += i ? ",\n    " : "\n    ";
-        out += "{\"kind\": " + json_string(kind_text(r.kind)) + ", \"tag\": " + json_string(r.tag) +
-               ", \"name\": " + json_string(r.name);
-        if (r.kind == record_kind::value) out += ", \"value\": " + json_string(r.text);
+        out += "{\"kind\": " + json_string(kind_text(r.kind)) + ", " + json_member("tag", r.tag) + ", " +
+               json_member("name", r.name);
+        if (r.kind == record_kind::value) out += ", " + json_member("value", r.text);
         if (r.kind == record_kind::file)
-            out += ", \"file_name\": " + json_string(r.text) + ", \"size\": " + std::to_string(r.file_size);
+            out += ", " + json_member("file_name", r.text) + ", \"size\": " + std::to_string(r.file_size);
         if (r.kind == record_kind::value || r.kind == record_kind::file)
             out += std::string(", \"setting_added\": ") + (r.setting_added ? "true" : "false");
         out += "}";
@@ -121,7 +117,8 @@ std::string report_json(const walk_report& report) {
 
 std::string settings_text(const SettingsMap& settings) {
     std::string out;
-    for (const auto& [name, value] : settings) out += name + "=" + value + "\n";
+    for (const auto& [name, value] : settings)
+        out += escaped_text(text_prefix::of(name)) + "=" + escaped_text(text_prefix::of(value)) + "\n";
     return out;
 }
 
@@ -130,7 +127,14 @@ std::string settings_json(const SettingsMap& settings) {
     bool first = true;
     for (const auto& [name, value] : settings) {
         out += first ? "\n  " : ",\n  ";
-        out += json_string(name) + ": " + json_string(value);
+        const text_prefix shown_name = text_prefix::of(name), shown_value = text_prefix::of(value);
+        // A key is cut like a value; two keys cut alike cannot both be told.
+        out += json_string(shown_name.bytes) + ": ";
+        if (shown_value.cut())
+            out += "{\"prefix\": " + json_string(shown_value.bytes) + ", \"length\": " +
+                   std::to_string(shown_value.length) + "}";
+        else
+            out += json_string(shown_value.bytes);
         first = false;
     }
     return out + (first ? "}\n" : "\n}\n");
