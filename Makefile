@@ -8,8 +8,12 @@ JOBS ?= $(shell nproc)
 HOST := build/host
 W32 := build/win32
 W64 := build/win64
+FUZZ := build/fuzz
+# Seconds each fuzz target runs in `make fuzz`; `make test` runs a short pass.
+FUZZ_TIME ?= 60
+FUZZ_TEST_TIME ?= 3
 
-.PHONY: all build test demo bench dist clean deps configure
+.PHONY: all build test demo bench dist clean deps configure fuzz fuzz-build
 
 all: build
 
@@ -32,13 +36,26 @@ build: configure
 
 # Every suite of every tree runs, even after a failure; the target fails if
 # any of them did. The host tree's suites include the 32-bit one (the shipped
-# program as a WOW64 process), skipped where the machine cannot run it.
-test: build
+# program as a WOW64 process), skipped where the machine cannot run it. The
+# fuzz targets get a short pass over their corpora.
+test: build fuzz-build
 	@status=0; \
 	ctest --test-dir $(HOST) --output-on-failure -j $(JOBS) || status=1; \
 	ctest --test-dir $(W64) --output-on-failure -j $(JOBS) || status=1; \
+	scripts/fuzz $(FUZZ) $(FUZZ_TEST_TIME) || status=1; \
 	if [ $$status -ne 0 ]; then echo "make test: FAILED"; else echo "make test: all suites passed"; fi; \
 	exit $$status
+
+# The libFuzzer targets (Debian's clang, AddressSanitizer and
+# UndefinedBehaviorSanitizer) in their own tree.
+fuzz-build: deps
+	@test -f $(FUZZ)/build.ninja || CC=clang CXX=clang++ cmake -S . -B $(FUZZ) -G Ninja \
+	  -DTREVAN_FUZZ=ON -DTREVAN_TESTS=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(FUZZ) -j $(JOBS)
+
+# Each fuzz target for FUZZ_TIME seconds, its corpus under build/fuzz.
+fuzz: fuzz-build
+	@scripts/fuzz $(FUZZ) $(FUZZ_TIME)
 
 # Packs a demo bootstrapper and runs it under Wine.
 demo: build

@@ -2,6 +2,8 @@
 // build from the same inputs, and the same verdicts.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "tests/container/container_fixtures.h"
 #include "tests/harness/wine_harness.h"
 #include "tools/pack/builder.h"
@@ -38,6 +40,36 @@ TEST(WindowsPackTool, BuildsTheSameBytesAndVerifiesAlike) {
     EXPECT_EQ(run_program(windows_tool(), options).exit_code, 1u);
     options.args = "verify " + windows_path(folder + "/missing.exe");
     EXPECT_EQ(run_program(windows_tool(), options).exit_code, 2u);
+    // The same anchor: bytes behind an unsigned container fail verification.
+    write_file(folder + "/behind.exe", read_file(folder + "/host.exe") + "x");
+    options.args = "verify " + windows_path(folder + "/behind.exe");
+    EXPECT_EQ(run_program(windows_tool(), options).exit_code, 1u);
+    // A folder is bad input, not a container that fails.
+    options.args = "verify " + windows_path(folder);
+    EXPECT_EQ(run_program(windows_tool(), options).exit_code, 2u);
+}
+
+// Extraction on Windows: temporaries created exclusively, all or nothing.
+TEST(WindowsPackTool, ExtractsAllOrNothing) {
+    std::string folder = fresh_test_folder();
+    write_file(folder + "/stub.exe", minimal_pe(2048));
+    write_file(folder + "/a.bin", "first");
+    write_file(folder + "/b.bin", "second");
+    pack::build_container(folder + "/stub.exe",
+                          {pack::file_record("a", "a.exe", folder + "/a.bin"),
+                           pack::file_record("b", "b.exe", folder + "/b.bin")},
+                          folder + "/packed.exe");
+    std::filesystem::create_directories(folder + "/out/a.exe");  // met last
+    run_options options;
+    options.args = "extract " + windows_path(folder + "/packed.exe") + " -o " + windows_path(folder + "/out");
+    EXPECT_EQ(run_program(windows_tool(), options).exit_code, 2u);
+    EXPECT_EQ(list_tree(folder + "/out"), std::vector<std::string>{"a.exe/"});
+
+    std::filesystem::remove(folder + "/out/a.exe");
+    EXPECT_EQ(run_program(windows_tool(), options).exit_code, 0u);
+    EXPECT_EQ(list_tree(folder + "/out"), (std::vector<std::string>{"a.exe", "b.exe"}));
+    EXPECT_EQ(read_file(folder + "/out/a.exe"), "first");
+    EXPECT_EQ(read_file(folder + "/out/b.exe"), "second");
 }
 
 }  // namespace
