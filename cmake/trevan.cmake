@@ -22,6 +22,11 @@ endfunction()
 function(trevan_program_code target)
   if(WIN32)
     set_property(TARGET ${target} PROPERTY INTERPROCEDURAL_OPTIMIZATION ON)
+    # One partition: with the runtime's templates instantiated locally, GCC
+    # 12's partitioned link-time optimisation can stop with an internal
+    # error (binds_to_current_def_p), depending on how the code happens to
+    # fall into partitions. Everything that links this code links this way.
+    target_link_options(${target} PUBLIC -flto-partition=one)
     target_compile_options(${target} PRIVATE -include ${PROJECT_SOURCE_DIR}/cmake/local_instantiation.h)
   endif()
 endfunction()

@@ -54,6 +54,11 @@ input open_input(const std::string& what, const std::string& path) {
     return in;
 }
 
+bool read_at(std::FILE* f, std::uint64_t offset, void* out, std::size_t size) {
+    if (offset > 0x7FFFFFFFu) return false;
+    return std::fseek(f, static_cast<long>(offset), SEEK_SET) == 0 && std::fread(out, 1, size, f) == size;
+}
+
 // The stub must be a Windows executable whose certificate table entry is
 // empty: signing has to come after packing, or the signature would not cover
 // the container and the image chunk's digest would not match the image. Its
