@@ -343,16 +343,19 @@ TEST_F(PackTool, AFolderAsTheInputIsBadInput) {
 // in the way of the last file leaves the target folder exactly as it was.
 TEST_F(PackTool, ExtractChecksEveryTargetFirstAndLeavesNothingHalfDone) {
     ASSERT_EQ(run(build_args(path("out.exe"))).code, 0);
-    fs::create_directories(path("x/small.txt"));  // installer32, met last
-    write_all(path("x/Setup_x64.exe"), "previous");
+    // The walk meets installer32 (small.txt) first, installer64 last.
+    fs::create_directories(path("x/Setup_x64.exe"));
+    write_all(path("x/small.txt"), "previous");
     tool_run r = run({"extract", path("out.exe"), "-o", path("x")});
     EXPECT_EQ(r.code, 2);
     EXPECT_NE(r.err.find("it is a folder"), std::string::npos) << r.err;
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(names_in(path("x")), (std::vector<std::string>{"Setup_x64.exe", "small.txt"}));
-    EXPECT_EQ(read_all(path("x/Setup_x64.exe")), "previous");
+    EXPECT_EQ(read_all(path("x/small.txt")), "previous");
+    EXPECT_TRUE(fs::is_empty(path("x/Setup_x64.exe")));
 
     // A link in the way is replaced by the file, never written through.
+    fs::remove(path("x/Setup_x64.exe"));
     fs::remove(path("x/small.txt"));
     write_all(path("target.txt"), "not mine to change");
     fs::create_symlink(path("target.txt"), path("x/small.txt"));
