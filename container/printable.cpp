@@ -1,6 +1,6 @@
 #include "container/printable.h"
 
-#include <cstdio>
+#include <string>
 
 namespace trevan {
 namespace {
@@ -33,9 +33,11 @@ std::string escape(std::string_view bytes, bool quote) {
             // Bytes from 128 up are the ANSI code page's, not the terminal's,
             // and 128..159 act as control codes on some terminals.
             if (c < 32 || c > 126) {
-                char hex[8];
-                std::snprintf(hex, sizeof hex, "\\x%02x", c);
-                out += hex;
+                // By hand: the program carries no printf implementation.
+                static const char digits[] = "0123456789abcdef";
+                out += "\\x";
+                out += digits[c >> 4];
+                out += digits[c & 15];
             } else {
                 out += byte;
             }
