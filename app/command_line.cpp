@@ -87,7 +87,7 @@ void add_msi_log_option(SettingsMap& settings, const std::string& work_folder,
                         void (*set_normal_attributes)(const std::string& path)) {
     if (settings["msilog"] != "ON") return;
     // Beside the work folder, not in it, so the log outlives the clean-up.
-    const std::string log = parent_folder(work_folder) + "\\KELMO_msi.log.txt";
+    const std::string log = beside_work_folder(work_folder, "KELMO_msi.log.txt");
     if (set_normal_attributes) set_normal_attributes(log);
     std::string p = settings["parameters"];
     if (!contains(p, property_switch)) {

@@ -23,9 +23,10 @@ void filter_partner_identity(SettingsMap& settings, std::string& property_text);
 void merge_parameters(SettingsMap& settings, const std::string& property_text);
 
 // When "msilog" is exactly "ON", inserts the verbose MSI log option for
-// "KELMO_msi.log.txt" beside the work folder into "parameters". The log
-// file's attributes are reset to normal first through set_normal_attributes
-// (its result ignored), so a read-only log of an earlier run is writable.
+// "KELMO_msi.log.txt" beside the work folder (beside_work_folder) into
+// "parameters". The log file's attributes are reset to normal first through
+// set_normal_attributes (its result ignored), so a read-only log of an
+// earlier run is writable.
 void add_msi_log_option(SettingsMap& settings, const std::string& work_folder,
                         void (*set_normal_attributes)(const std::string& path));
 

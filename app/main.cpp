@@ -2,9 +2,12 @@
 
 #include <cstdlib>
 
+#include "app/dll_search.h"
 #include "app/run.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int) {
+    // Before anything else can load a library by name.
+    trevan::restrict_dll_search();
     return trevan::run(instance, command_line);
 }
 

@@ -14,6 +14,7 @@
 #include "support/core/failure.h"
 #include "support/log/file.h"
 #include "support/log/log.h"
+#include "support/platform/plain_file.h"
 #include "support/platform/real_mutex.h"
 
 namespace trevan {
@@ -41,8 +42,16 @@ bool set_up_log() {
     }
 }
 
+// Only a plain file, never what a link there leads to, and through the
+// handle that was checked: the path lies in a folder the user can write.
 void set_normal_attributes(const std::string& path) {
-    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DWORD error = 0;
+    vennic::unique_handle file =
+        vennic::open_plain_file(path, FILE_WRITE_ATTRIBUTES, vennic::when_missing::fail, error);
+    if (!file) return;
+    FILE_BASIC_INFO info = {};  // times of zero stay as they are
+    info.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+    SetFileInformationByHandle(file.get(), FileBasicInfo, &info, sizeof info);
 }
 
 std::string own_path() {
@@ -102,23 +111,25 @@ int run(HINSTANCE instance, const char* command_line) {
             show(no_temp_path_failure());
             temp = fallback_temp_path;
         }
-        const work_folder_result made = make_work_folder(temp);
+        work_folder_result made = make_work_folder(temp);
         if (made.failure) {
-            // The folder stays as made: nothing is removed on this way out.
             show(*made.failure);
             return 1;
         }
-        const std::string& work_folder = made.path;
+        const work_folder& folder = made.folder;
+        const std::string& work_path = folder.path();
 
-        settings["source"] = work_folder.substr(0, work_folder.size() - 1);
+        settings["source"] = work_path.substr(0, work_path.size() - 1);
         const std::string property_text = split_arguments(arguments, settings);
 
-        const extraction_result extraction = extract_payload(own_path(), work_folder, settings);
+        // Held until the setup program has started, or until the clean-up.
+        extracted_files files;
+        const extraction_result extraction = extract_payload(own_path(), work_path, settings, files);
         if (extraction.failure) show(*extraction.failure);
 
         // The parameters are assembled even for a broken archive, from
         // whatever the settings hold.
-        assemble_parameters(settings, property_text, work_folder);
+        assemble_parameters(settings, property_text, work_path);
 
         if (!extraction.ok) {
             show("Invalid Archive!", invalid_archive_text);
@@ -126,14 +137,16 @@ int run(HINSTANCE instance, const char* command_line) {
         } else {
             std::string parameter_text = expand_references(settings["parameters"], settings);
             parameter_text = add_language_option(parameter_text);
-            const launch_plan plan = plan_launch(settings, work_folder, runs_on_64bit_windows());
-            const launch_result launched = launch_setup_program(plan, parameter_text, log_ready);
+            const launch_plan plan = plan_launch(settings, work_path, runs_on_64bit_windows());
+            const launch_result launched =
+                launch_setup_program(plan, parameter_text, log_ready, folder.handle(), files);
             if (launched.failure) show(*launched.failure);
             result = launched.failure ? 1 : static_cast<int>(launched.exit_code);
         }
 
-        SetCurrentDirectoryA(parent_folder(work_folder).c_str());
-        remove_tree(work_folder);
+        // Files still held would keep the clean-up from deleting them.
+        files.release();
+        made.folder.remove();
     } catch (const std::exception& e) {
         // Inverted on purpose, as the program always did: the exception's own
         // text is the caption and "Unhandled Exception" the text.

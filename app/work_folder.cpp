@@ -10,7 +10,15 @@ std::string parent_folder(const std::string& work_folder) {
     // passed over.
     std::string::size_type pos = work_folder.rfind('\\', work_folder.size() - 2);
     if (pos == std::string::npos) return work_folder;
+    // "X:" alone is the drive's current folder, not its root.
+    if (pos == 2 && work_folder[1] == ':') return work_folder.substr(0, 3);
     return work_folder.substr(0, pos);
+}
+
+std::string beside_work_folder(const std::string& work_folder, const std::string& name) {
+    const std::string parent = parent_folder(work_folder);
+    if (!parent.empty() && parent.back() == '\\') return parent + name;
+    return parent + "\\" + name;
 }
 
 std::string work_folder_name(long long seconds) {

@@ -13,6 +13,13 @@
 #include "container/walk.h"
 #include "support/core/failure.h"
 
+#ifdef _WIN32
+#include <vector>
+
+#include "support/platform/file_identity.h"
+#include "support/platform/handle.h"
+#endif
+
 namespace trevan {
 
 // The system the extraction works on: the program's file system on Windows,
@@ -54,7 +61,46 @@ extraction_result extract_payload(const std::string& own_path, const std::string
                                   SettingsMap& settings, extraction_io& io);
 
 #ifdef _WIN32
-// The same on this machine's file system.
+// The files an extraction wrote, each held open from the moment its data is
+// complete: for reading only, shared only for reading, so that nobody can
+// change, rename or delete it, while a program can still be started from it.
+// Move-only; the handles close on release() or destruction.
+class extracted_files {
+public:
+    extracted_files() = default;
+    extracted_files(extracted_files&&) = default;
+    extracted_files& operator=(extracted_files&&) = default;
+    extracted_files(const extracted_files&) = delete;
+    extracted_files& operator=(const extracted_files&) = delete;
+
+    // The held handle of the file at path (under any of its names), or
+    // nullptr when that is not one of the held files.
+    HANDLE find(const std::string& path) const;
+    // Closes every handle.
+    void release();
+
+    // Takes over a file's handle; identity is that of the file as written.
+    void keep(vennic::unique_handle file, const vennic::file_identity& identity);
+    // Closes the handle of the file at path, if held (before the same name
+    // is written again).
+    void release(const std::string& path);
+
+private:
+    struct held {
+        vennic::unique_handle handle;
+        vennic::file_identity identity;
+    };
+    std::vector<held> files_;
+};
+
+// The same on this machine's file system; the files written are held in
+// files. Each is written through a handle that shares reading only, then
+// handed over to a handle for reading (see extract_win32.cpp for how no
+// write gets in between): it must then still be the same file of the same
+// size, otherwise its output fails with ERROR_FILE_INVALID.
+extraction_result extract_payload(const std::string& own_path, const std::string& work_folder,
+                                  SettingsMap& settings, extracted_files& files);
+// As above, the files released at the end.
 extraction_result extract_payload(const std::string& own_path, const std::string& work_folder,
                                   SettingsMap& settings);
 #endif

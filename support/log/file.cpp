@@ -4,7 +4,7 @@
 #include "support/core/system_error_text.h"
 #include "support/core/text.h"
 #include "support/log/log.h"
-#include "support/platform/scope.h"
+#include "support/platform/plain_file.h"
 
 namespace vennic {
 namespace log {
@@ -13,16 +13,10 @@ namespace {
 const char byte_order_mark[] = "\xEF\xBB\xBF";
 
 HANDLE open_shared(const std::string& path) {
-    HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    // Some file systems refuse delete sharing.
-    if (handle == INVALID_HANDLE_VALUE)
-        handle = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                             OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE)
-        throw generic("CreateFile failed: " + system_error_text(GetLastError()));
-    return handle;
+    DWORD error = 0;
+    unique_handle handle = open_plain_file(path, GENERIC_WRITE, when_missing::create, error);
+    if (!handle) throw generic("CreateFile failed: " + system_error_text(error));
+    return handle.release();
 }
 
 // False when the size cannot be read.
@@ -40,45 +34,91 @@ void write_bytes(HANDLE handle, const char* data, DWORD count) {
     WriteFile(handle, data, count, &written, nullptr);
 }
 
+// Releases a mutex taken by file::take_lock on the ways out by exception;
+// release() lets a failing release reach the caller.
+class held_lock {
+public:
+    explicit held_lock(real_mutex& lock) : lock_(&lock) {}
+    held_lock(const held_lock&) = delete;
+    held_lock& operator=(const held_lock&) = delete;
+    ~held_lock() {
+        try {
+            release();
+        } catch (...) {
+        }
+    }
+    void release() {
+        real_mutex* lock = lock_;
+        lock_ = nullptr;
+        if (lock) lock->unlock();
+    }
+
+private:
+    real_mutex* lock_;
+};
+
 }  // namespace
 
 std::string file::mutex_name(const std::string& name) { return "log-" + replace_all_copy(name, "\\", "_"); }
 
-file::file(const std::string& name, std::uint32_t size_limit)
-    : file_lock_(mutex_name(name)), name_(name), size_limit_(size_limit), handle_(open_shared(name + ".log.txt")) {
+file::file(const std::string& name, std::uint32_t size_limit, unsigned long lock_timeout_ms)
+    : file_lock_(mutex_name(name)),
+      name_(name),
+      size_limit_(size_limit),
+      lock_timeout_ms_(lock_timeout_ms),
+      handle_(open_shared(name + ".log.txt")) {
     // Under the file's mutex, so that of several processes opening a new
     // file at once exactly one writes the mark, and before anyone's line.
-    scope guard(&file_lock_);
+    if (!take_lock()) {
+        mark_pending_ = true;
+        return;
+    }
+    held_lock guard(file_lock_);
     unsigned long long size = 0;
     if (file_size(handle_.get(), size) && size == 0) {
         SetFilePointer(handle_.get(), 0, nullptr, FILE_BEGIN);
         write_bytes(handle_.get(), byte_order_mark, 3);
     }
-    guard.unlock();
+    guard.release();
 }
 
 file::~file() = default;
 
+bool file::take_lock() {
+    if (file_lock_.wait(lock_stalled_ ? 0 : lock_timeout_ms_)) {
+        lock_stalled_ = false;
+        return true;
+    }
+    lock_stalled_ = true;
+    return false;
+}
+
 void file::write(int, const std::string& prefix, const std::string& text) {
     const std::string line = string_printf("%s%s\r\n", prefix.c_str(), text.c_str());
 
-    scope guard(&file_lock_);
+    if (!take_lock()) return;
+    held_lock guard(file_lock_);
     // A size that cannot be read is taken as below the limit: emptying the
     // file on a failed query would destroy the log for nothing. The full
     // 64-bit size counts, so a file past 4 GiB still rolls over.
     unsigned long long size = 0;
-    if (file_size(handle_.get(), size) && size >= size_limit_) {
+    const bool size_known = file_size(handle_.get(), size);
+    if (size_known && size >= size_limit_) {
         SetFilePointer(handle_.get(), 0, nullptr, FILE_BEGIN);
         SetEndOfFile(handle_.get());
         write_bytes(handle_.get(), byte_order_mark, 3);
+    } else if (mark_pending_ && size_known && size == 0) {
+        SetFilePointer(handle_.get(), 0, nullptr, FILE_BEGIN);
+        write_bytes(handle_.get(), byte_order_mark, 3);
     }
+    mark_pending_ = false;
     // Other processes append too: always behind the last line, whoever
     // wrote it.
     SetFilePointer(handle_.get(), 0, nullptr, FILE_END);
     write_bytes(handle_.get(), line.data(), static_cast<DWORD>(line.size()));
     // Released here so that a failing release reaches the caller; the
     // guard releases on the ways out by exception.
-    guard.unlock();
+    guard.release();
 }
 
 }  // namespace log

@@ -117,6 +117,14 @@ TEST(AddMsiLogOption, Table) {
     }
 }
 
+TEST(AddMsiLogOption, AtADrivesRootTheLogIsInTheRoot) {
+    attribute_calls.clear();
+    SettingsMap settings{{"msilog", "ON"}, {"parameters", "/S"}};
+    add_msi_log_option(settings, "T:\\VORBELQ7\\", record_attribute_call);
+    EXPECT_EQ(attribute_calls, std::vector<std::string>{"T:\\KELMO_msi.log.txt"});
+    EXPECT_EQ(settings["parameters"], "/S/V\"/l*v \\\"T:\\KELMO_msi.log.txt\\\"\"");
+}
+
 TEST(ParameterAssembly, WorkedExampleWithoutArguments) {
     SettingsMap settings{{"msilog", "ON"},
                          {"parameters", "/V\"USER_PARTNER_IDENTITY=5   WEBINSTALLER=1\""}};

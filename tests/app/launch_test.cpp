@@ -1,4 +1,5 @@
-// The launch plan: which setup program for which machine, and where it starts.
+// The launch plan: which setup program for which machine, where it starts,
+// and how, or whether it may start at all.
 #include <gtest/gtest.h>
 
 #include "app/launch.h"
@@ -26,6 +27,7 @@ TEST(LaunchPlan, PicksTheProgramForTheMachineFromTheWorkFolder) {
         launch_plan plan = plan_launch(settings, "C:\\Temp\\VORBELQ7\\", row.on_64bit);
         EXPECT_EQ(plan.file, row.file) << row.on_64bit;
         EXPECT_EQ(plan.directory, "C:\\Temp") << row.on_64bit;
+        EXPECT_EQ(plan.method, start_method::create_process) << row.on_64bit;
     }
 }
 
@@ -34,6 +36,58 @@ TEST(LaunchPlan, ReferencesAreExpandedAtTheMomentOfUse) {
     settings["executable64"] = "%chosen%";
     settings["chosen"] = "%installer32%";
     EXPECT_EQ(plan_launch(settings, "D:\\W\\", true).file, "D:\\W\\Setup.exe");
+}
+
+TEST(LaunchPlan, AWorkFolderAtADrivesRootStartsInTheRoot) {
+    SettingsMap settings = sample();
+    launch_plan plan = plan_launch(settings, "T:\\VORBELQ7\\", true);
+    EXPECT_EQ(plan.file, "T:\\VORBELQ7\\Setup_x64.exe");
+    // "T:" would be the drive's current folder: the work folder itself.
+    EXPECT_EQ(plan.directory, "T:\\");
+}
+
+TEST(LaunchPlan, OnlyABareNameStartsAndOnlyAProgramStartsDirectly) {
+    const struct {
+        const char* setting;  // nullptr: no setting at all
+        start_method method;
+    } rows[] = {
+        {nullptr, start_method::refuse},
+        {"", start_method::refuse},
+        {".", start_method::refuse},
+        {"..", start_method::refuse},
+        {"..\\Setup.exe", start_method::refuse},
+        {"sub\\Setup.exe", start_method::refuse},
+        {"sub/Setup.exe", start_method::refuse},
+        {"C:\\Windows\\notepad.exe", start_method::refuse},
+        {"Setup.exe.", start_method::refuse},
+        {"Setup.exe ", start_method::refuse},
+        {"Setup.exe", start_method::create_process},
+        {"SETUP.EXE", start_method::create_process},
+        {"Setup.eXe", start_method::create_process},
+        {"%installer64%", start_method::create_process},
+        {".exe", start_method::create_process},
+        {"Setup.msi", start_method::shell},
+        {"Setup.cmd", start_method::shell},
+        {"Setup.exe.lnk", start_method::shell},
+        {"Setupexe", start_method::shell},
+        {"Setup.ex", start_method::shell},
+        // An unknown reference stays as written: a bare name, but no program.
+        {"%unknown%", start_method::shell},
+    };
+    for (const auto& row : rows) {
+        SettingsMap settings = sample();
+        if (row.setting) settings["executable64"] = row.setting;
+        else settings.erase("executable64");
+        const launch_plan plan = plan_launch(settings, "C:\\Temp\\VORBELQ7\\", true);
+        EXPECT_EQ(plan.method, row.method) << (row.setting ? row.setting : "(none)");
+    }
+}
+
+TEST(LaunchPlan, TheDirectCommandLineIsTheShells) {
+    EXPECT_EQ(direct_command_line("C:\\T\\V1\\Setup.exe", "/S /V\"A=\\\"x y\\\"\""),
+              "\"C:\\T\\V1\\Setup.exe\" /S /V\"A=\\\"x y\\\"\"");
+    EXPECT_EQ(direct_command_line("C:\\T\\V1\\Setup.exe", ""), "\"C:\\T\\V1\\Setup.exe\" ");
+    EXPECT_EQ(direct_command_line("C:\\T\\V1\\Setup.exe", "  two"), "\"C:\\T\\V1\\Setup.exe\"   two");
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 // command line, the container and the registry's language settings.
 #include <gtest/gtest.h>
 
+#include <regex>
+
 #include "tests/app/run_fixture.h"
 
 namespace trevan::harness {
@@ -59,14 +61,20 @@ TEST_F(Parameters, WithoutParametersOrWithLowerCaseMsiLog) {
 }
 
 TEST_F(Parameters, ReferencesInTheParametersAreExpanded) {
-    std::vector<pack::record> records = sample_files();
-    records.push_back(pack::value_record("executable64", "%installer64%"));
-    records.push_back(pack::value_record("parameters", "/V\"SETUP=%installer32% FROM=%source% %unknown%\""));
-    const std::string program = build(records);
-    const std::string text = received(program);
-    const std::string prefix = " /V\" SETUP=VorbelquintSetup.exe FROM=" + temp_windows() + "VORBELQ";
-    EXPECT_EQ(text.substr(0, prefix.size()), prefix) << text;
-    EXPECT_EQ(text.substr(text.size() - 11), " %unknown%\"") << text;
+    std::vector<pack::record> container = sample_files();
+    container.push_back(pack::value_record("executable64", "%installer64%"));
+    container.push_back(pack::value_record("parameters", "/V\"SETUP=%installer32% FROM=%source% %unknown%\""));
+    const std::string program = build(container);
+    run_result r = run(program);
+    EXPECT_TRUE(r.boxes.empty());
+    std::vector<standin_record> started = records();
+    ASSERT_EQ(started.size(), 1u);
+    // "source" is the work folder whole, without its trailing backslash,
+    // which would escape the closing quotation mark behind it.
+    const std::string& path = started[0].path;
+    const std::string source = path.substr(0, path.rfind('\\'));
+    EXPECT_TRUE(std::regex_match(source, std::regex(regex_escape(temp_windows()) + R"(VORBELQ-?\d+)"))) << source;
+    EXPECT_EQ(started[0].parameters(), " /V\" SETUP=VorbelquintSetup.exe FROM=" + source + " %unknown%\"");
 }
 
 // Registry values of the language sources, set in the test prefix and removed

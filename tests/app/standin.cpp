@@ -10,6 +10,11 @@
 //                           hold:MS   wait MS milliseconds
 //                           wait      wait (up to 60 s) until the file named by
 //                                     TREVAN_STANDIN_GO exists
+//                           rename-folder  try to rename the folder it lies in
+//                                     (the run's work folder) to the same name
+//                                     with "-moved", and append the line
+//                                     "rename-folder done" or "rename-folder
+//                                     refused ERROR" to the record file
 #include <windows.h>
 
 #include <cstdio>
@@ -31,6 +36,15 @@ std::string own_folder() {
     return p.substr(0, p.rfind('\\') + 1);
 }
 
+void append_record(const std::string& line) {
+    const std::string log = env("TREVAN_STANDIN_LOG");
+    if (log.empty()) return;
+    if (FILE* f = std::fopen(log.c_str(), "ab")) {
+        std::fprintf(f, "%s\n", line.c_str());
+        std::fclose(f);
+    }
+}
+
 void act(const std::string& action) {
     const std::string folder = own_folder();
     if (action == "readonly") {
@@ -45,6 +59,12 @@ void act(const std::string& action) {
         if (FILE* f = std::fopen((folder + ".cache\\data").c_str(), "wb")) std::fclose(f);
     } else if (action.rfind("hold:", 0) == 0) {
         Sleep(std::strtoul(action.c_str() + 5, nullptr, 10));
+    } else if (action == "rename-folder") {
+        const std::string plain = folder.substr(0, folder.size() - 1);
+        if (MoveFileA(plain.c_str(), (plain + "-moved").c_str()))
+            append_record("rename-folder done");
+        else
+            append_record("rename-folder refused " + std::to_string(GetLastError()));
     } else if (action == "wait") {
         const std::string go = env("TREVAN_STANDIN_GO");
         for (int i = 0; i < 6000 && GetFileAttributesA(go.c_str()) == INVALID_FILE_ATTRIBUTES; ++i)

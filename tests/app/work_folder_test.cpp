@@ -10,13 +10,21 @@ TEST(ParentFolder, Table) {
     const std::pair<std::string, std::string> rows[] = {
         {"C:\\Temp\\VORBELQ1437469477\\", "C:\\Temp"},
         {"C:\\Temp\\VORBELQ1437469477", "C:\\Temp"},
-        {"C:\\VORBELQ1\\", "C:"},
+        // A drive's root keeps its backslash: "C:" is the drive's current folder.
+        {"C:\\VORBELQ1\\", "C:\\"},
+        {"C:\\VORBELQ1", "C:\\"},
         {"VORBELQ1\\", "VORBELQ1\\"},  // no backslash before the last one
         {"x", "x"},
         {"", ""},
         {"\\\\server\\share\\t\\", "\\\\server\\share"},
     };
     for (const auto& [in, out] : rows) EXPECT_EQ(parent_folder(in), out) << in;
+}
+
+TEST(BesideWorkFolder, OneBackslashBetweenParentAndName) {
+    EXPECT_EQ(beside_work_folder("C:\\Temp\\VORBELQ1\\", "KELMO_msi.log.txt"), "C:\\Temp\\KELMO_msi.log.txt");
+    EXPECT_EQ(beside_work_folder("T:\\VORBELQ1\\", "KELMO_msi.log.txt"), "T:\\KELMO_msi.log.txt");
+    EXPECT_EQ(beside_work_folder("\\\\server\\share\\VORBELQ1\\", "x"), "\\\\server\\share\\x");
 }
 
 TEST(WorkFolderName, TakesTheLowHalfOfTheTimeAsSigned) {

@@ -1,6 +1,8 @@
 // The work folder on a real file system (under Wine): making a fresh one,
-// and removing a tree with what must stay.
+// holding it, its security, the temporary path, and removing a tree with
+// what must stay.
 #include <windows.h>
+#include <sddl.h>
 
 #include <gtest/gtest.h>
 
@@ -111,7 +113,7 @@ TEST_F(WorkFolder, AFolderOfTheSameNameIsNeverUsed) {
     }
     work_folder_result made = make_work_folder(temp_path());
     ASSERT_FALSE(made.failure.has_value());
-    const std::string& folder = made.path;
+    const std::string folder = made.folder.path();
     EXPECT_EQ(folder.rfind(temp + "VORBELQ", 0), 0u) << folder;
     EXPECT_EQ(folder.back(), '\\');
     for (long long t = now - 1; t <= now + 4; ++t) EXPECT_NE(folder, temp + work_folder_name(t));
@@ -132,7 +134,153 @@ TEST_F(WorkFolder, ATemporaryPathThatIsAFileEndsTheRun) {
     EXPECT_EQ(made.failure->caption, "SetCurrentDirectory failed");
     EXPECT_EQ(made.failure->text, "Unable to set Working Directory");
     EXPECT_NE(made.failure->error, 0u);
+    EXPECT_TRUE(made.folder.path().empty());
     SetEnvironmentVariableA("TMP", nullptr);
+}
+
+TEST_F(WorkFolder, TheHeldFolderCannotBeRenamedOrDeletedUntilTheRunRemovesIt) {
+    const std::string temp = root_ + "temp\\";
+    ASSERT_TRUE(CreateDirectoryA(temp.c_str(), nullptr));
+    work_folder_result made = make_work_folder(temp);
+    ASSERT_FALSE(made.failure.has_value());
+    const std::string folder = made.folder.path();
+    const std::string plain = folder.substr(0, folder.size() - 1);
+    make_file(folder + "setup.exe");
+    // Away from it, so that the current directory's own handle does not
+    // keep the folder: only the held one does.
+    ASSERT_TRUE(SetCurrentDirectoryA(root_.c_str()));
+
+    EXPECT_FALSE(MoveFileA(plain.c_str(), (root_ + "moved").c_str()));
+    EXPECT_FALSE(exists(root_ + "moved"));
+    HANDLE for_deletion = CreateFileA(plain.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    EXPECT_EQ(for_deletion, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    if (for_deletion != INVALID_HANDLE_VALUE) CloseHandle(for_deletion);
+    // Others may still look inside and write there (its security decides).
+    EXPECT_TRUE(exists(folder + "setup.exe"));
+
+    // The run itself still can.
+    EXPECT_TRUE(made.folder.remove());
+    EXPECT_FALSE(exists(plain));
+    EXPECT_TRUE(made.folder.path().empty());
+    EXPECT_FALSE(made.folder.remove());
+}
+
+TEST_F(WorkFolder, TheLastOwnerRemovesTheFolder) {
+    const std::string temp = root_ + "temp\\";
+    ASSERT_TRUE(CreateDirectoryA(temp.c_str(), nullptr));
+    std::string folder;
+    {
+        work_folder_result made = make_work_folder(temp);
+        ASSERT_FALSE(made.failure.has_value());
+        folder = made.folder.path();
+        make_file(folder + "setup.exe");
+        work_folder owner = std::move(made.folder);
+        EXPECT_TRUE(made.folder.path().empty());
+        EXPECT_EQ(owner.path(), folder);
+        EXPECT_TRUE(exists(folder + "setup.exe"));
+    }
+    EXPECT_FALSE(exists(folder));
+    // The current directory is the folder's parent again.
+    char cwd[MAX_PATH];
+    GetCurrentDirectoryA(MAX_PATH, cwd);
+    EXPECT_EQ(std::string(cwd) + "\\", temp);
+}
+
+TEST_F(WorkFolder, ATemporaryPathOutsideTheCodePageIsUsedInItsShortForm) {
+    ASSERT_EQ(GetACP(), 1252u) << "the test prefix is expected to use code page 1252";
+    // Cyrillic, which code page 1252 lacks; and a-macron, for which the
+    // system's own conversion gives a look-alike "a": another folder, which
+    // exists here.
+    ASSERT_TRUE(CreateDirectoryA((root_ + "temp-a").c_str(), nullptr));
+    for (const wchar_t* name : {L"temp-\x0416\x0443\x043a", L"temp-\x0101"}) {
+        std::wstring dir(root_.begin(), root_.end());
+        dir += name;
+        dir += L"\\";
+        ASSERT_TRUE(CreateDirectoryW(dir.c_str(), nullptr));
+        ASSERT_TRUE(SetEnvironmentVariableW(L"TMP", dir.c_str()));
+        wchar_t short_form[MAX_PATH] = {};
+        ASSERT_GT(GetShortPathNameW(dir.c_str(), short_form, MAX_PATH), 0u);
+        std::string expected;
+        for (const wchar_t* c = short_form; *c; ++c) {
+            ASSERT_LT(*c, 0x80) << "the short form is expected in ASCII";
+            expected += static_cast<char>(*c);
+        }
+        const std::string temp = temp_path();
+        EXPECT_EQ(temp, expected);
+        EXPECT_EQ(temp.find("temp-a\\"), std::string::npos) << temp;
+        EXPECT_NE(GetFileAttributesA(temp.c_str()), INVALID_FILE_ATTRIBUTES) << temp;
+    }
+    SetEnvironmentVariableA("TMP", nullptr);
+}
+
+// The descriptor is built here and given to the system; Wine keeps none on
+// its file systems, so it is read back from what the program built.
+TEST(WorkFolderSecurity, AdministratorsOwnItAndTheUserOnlyReadsAndExecutes) {
+    DWORD error = 0;
+    const security_descriptor descriptor = work_folder_security(error);
+    ASSERT_TRUE(descriptor) << error;
+    ASSERT_TRUE(IsValidSecurityDescriptor(descriptor.get()));
+
+    PSID owner = nullptr;
+    BOOL defaulted = FALSE;
+    ASSERT_TRUE(GetSecurityDescriptorOwner(descriptor.get(), &owner, &defaulted));
+    ASSERT_NE(owner, nullptr);
+    EXPECT_TRUE(IsWellKnownSid(owner, WinBuiltinAdministratorsSid));
+
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    ASSERT_TRUE(GetSecurityDescriptorControl(descriptor.get(), &control, &revision));
+    EXPECT_TRUE(control & SE_DACL_PROTECTED) << "entries of the temporary folder would pass in";
+
+    BOOL present = FALSE;
+    PACL dacl = nullptr;
+    ASSERT_TRUE(GetSecurityDescriptorDacl(descriptor.get(), &present, &dacl, &defaulted));
+    ASSERT_TRUE(present);
+    ASSERT_NE(dacl, nullptr) << "a null list would grant everyone everything";
+
+    HANDLE token = nullptr;
+    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token));
+    unsigned char user_buffer[256];
+    DWORD size = 0;
+    ASSERT_TRUE(GetTokenInformation(token, TokenUser, user_buffer, sizeof user_buffer, &size));
+    CloseHandle(token);
+    const PSID user = reinterpret_cast<TOKEN_USER*>(user_buffer)->User.Sid;
+
+    const DWORD writing = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_WRITE_EA | FILE_WRITE_ATTRIBUTES | DELETE |
+                          FILE_DELETE_CHILD | WRITE_DAC | WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL;
+    bool admins = false, system = false, the_user = false;
+    for (DWORD i = 0; i < dacl->AceCount; ++i) {
+        ACE_HEADER* header = nullptr;
+        ASSERT_TRUE(GetAce(dacl, i, reinterpret_cast<void**>(&header)));
+        ASSERT_EQ(header->AceType, ACCESS_ALLOWED_ACE_TYPE) << i;
+        EXPECT_EQ(header->AceFlags & (OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE),
+                  OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE) << "inherited by files and folders inside, " << i;
+        EXPECT_EQ(header->AceFlags & INHERIT_ONLY_ACE, 0) << i;
+        const auto* ace = reinterpret_cast<ACCESS_ALLOWED_ACE*>(header);
+        const PSID sid = const_cast<DWORD*>(&ace->SidStart);
+        if (IsWellKnownSid(sid, WinBuiltinAdministratorsSid)) {
+            admins = true;
+            EXPECT_EQ(ace->Mask, static_cast<DWORD>(FILE_ALL_ACCESS));
+        } else if (IsWellKnownSid(sid, WinLocalSystemSid)) {
+            system = true;
+            EXPECT_EQ(ace->Mask, static_cast<DWORD>(FILE_ALL_ACCESS));
+        } else if (EqualSid(sid, user)) {
+            the_user = true;
+            EXPECT_EQ(ace->Mask & writing, 0u) << std::hex << ace->Mask;
+            EXPECT_EQ(ace->Mask & (FILE_READ_DATA | FILE_EXECUTE), static_cast<DWORD>(FILE_READ_DATA | FILE_EXECUTE))
+                << std::hex << ace->Mask;
+        } else {
+            char* text = nullptr;
+            ConvertSidToStringSidA(sid, &text);
+            ADD_FAILURE() << "an entry for " << (text ? text : "?");
+            LocalFree(text);
+        }
+    }
+    EXPECT_TRUE(admins);
+    EXPECT_TRUE(system);
+    EXPECT_TRUE(the_user);
 }
 
 }  // namespace

@@ -134,6 +134,9 @@ std::vector<std::string> wine_environment(const std::map<std::string, std::strin
         {"WINEPREFIX", wine_prefix()},
         {"WINEDEBUG", "-all"},
         {"WINEDLLOVERRIDES", "mscoree,mshtml="},
+        // Wine reads Linux file names in the locale's character set: without
+        // one, a name outside ASCII names no file.
+        {"LANG", "C.UTF-8"},
     };
     std::string display = session_display();
     if (!display.empty()) vars["DISPLAY"] = display;

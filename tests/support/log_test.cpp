@@ -317,6 +317,27 @@ TEST_F(LogFile, WritesWaitForTheNamedMutex) {
     EXPECT_EQ(contents(), bom + "waited\r\n");
 }
 
+TEST_F(LogFile, AHeldMutexCostsOneWaitThenLinesAreDroppedUntilItIsFree) {
+    trevan_test::child_process holder(std::string("\"") + SUPPORT_HELPER + "\" mutex-hold " +
+                                      vennic::log::file::mutex_name(base_));
+    ASSERT_EQ(holder.read_line(), "owned");
+    {
+        const DWORD start = GetTickCount();
+        vennic::log::file f(base_, 0xFFFFFFFFu, 1000);
+        for (int i = 0; i < 10; ++i) f.write(1, "", "dropped");
+        // One wait of a second, not one per line.
+        EXPECT_LT(GetTickCount() - start, 8000u);
+        EXPECT_EQ(contents(), "") << "not even the mark without the mutex";
+
+        holder.send_line();
+        EXPECT_EQ(holder.wait(), 0u);
+        // Left without release: the mutex counts as free again.
+        f.write(1, "", "later");
+        f.write(1, "", "and on");
+    }
+    EXPECT_EQ(contents(), bom + "later\r\nand on\r\n");
+}
+
 TEST_F(LogFile, ManyProcessesAppendingAtOnce) {
     constexpr int writers = 4;
     constexpr int lines = 500;

@@ -6,7 +6,8 @@
 // The request file has one field per line ("key value"):
 //   program PATH    the program to start (required)
 //   args TEXT       raw argument text put behind the quoted program path
-//   temp PATH       TEMP and TMP for the program
+//   temp PATH       TEMP and TMP for the program (UTF-8, so that folders
+//                   outside the ANSI code page can be given)
 //   env NAME=VALUE  a further environment variable (repeatable)
 //   cwd PATH        the program's current directory
 //   timeout MS      end the program after this long (default 60000)
@@ -38,6 +39,14 @@ std::string utf8(const std::wstring& w) {
     WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), &s[0], n, nullptr,
                         nullptr);
     return s;
+}
+
+std::wstring from_utf8(const std::string& s) {
+    if (s.empty()) return std::wstring();
+    int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
+    std::wstring w(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), &w[0], n);
+    return w;
 }
 
 std::wstring window_text(HWND h) {
@@ -103,8 +112,9 @@ int main(int argc, char** argv) {
         else if (key == "result") result = value;
         else if (key == "timeout") timeout = std::strtoul(value.c_str(), nullptr, 10);
         else if (key == "temp") {
-            SetEnvironmentVariableA("TEMP", value.c_str());
-            SetEnvironmentVariableA("TMP", value.c_str());
+            const std::wstring wide = from_utf8(value);
+            SetEnvironmentVariableW(L"TEMP", wide.c_str());
+            SetEnvironmentVariableW(L"TMP", wide.c_str());
         } else if (key == "env") {
             std::string::size_type eq = value.find('=');
             if (eq != std::string::npos)

@@ -1,0 +1,110 @@
+#include "support/platform/plain_file.h"
+
+#include <vector>
+
+namespace vennic {
+namespace {
+
+// Empty when the system cannot tell.
+std::wstring final_path(HANDLE file) {
+    std::vector<wchar_t> buffer(MAX_PATH);
+    for (;;) {
+        DWORD n = GetFinalPathNameByHandleW(file, buffer.data(), static_cast<DWORD>(buffer.size()),
+                                            FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        if (n == 0) return std::wstring();
+        if (n < buffer.size()) return std::wstring(buffer.data(), n);
+        buffer.resize(n + 1);
+    }
+}
+
+// "\\?\C:\x" as "C:\x", "\\?\UNC\server\share\x" as "\\server\share\x".
+std::wstring without_long_prefix(const std::wstring& path) {
+    if (path.compare(0, 8, L"\\\\?\\UNC\\") == 0) return L"\\\\" + path.substr(8);
+    if (path.compare(0, 4, L"\\\\?\\") == 0) return path.substr(4);
+    return path;
+}
+
+// The path as the system would spell the file it names: full, and with its
+// short (8.3) components in their long form. The file must exist.
+std::wstring long_full_path(const std::string& path) {
+    const int n = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
+    if (n <= 0) return std::wstring();
+    std::vector<wchar_t> wide(static_cast<std::size_t>(n));
+    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide.data(), n);
+
+    std::vector<wchar_t> full(MAX_PATH);
+    DWORD length = GetFullPathNameW(wide.data(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (length >= full.size()) {
+        full.resize(length + 1);
+        length = GetFullPathNameW(wide.data(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    }
+    if (length == 0 || length >= full.size()) return std::wstring();
+
+    std::vector<wchar_t> long_form(MAX_PATH);
+    length = GetLongPathNameW(full.data(), long_form.data(), static_cast<DWORD>(long_form.size()));
+    if (length >= long_form.size()) {
+        long_form.resize(length + 1);
+        length = GetLongPathNameW(full.data(), long_form.data(), static_cast<DWORD>(long_form.size()));
+    }
+    if (length == 0 || length >= long_form.size()) return std::wstring();
+    return std::wstring(long_form.data(), length);
+}
+
+bool same_path(const std::wstring& a, const std::wstring& b) {
+    return !a.empty() && CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                                              static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+HANDLE open(const std::string& path, DWORD access, DWORD disposition) {
+    // The reparse point itself is opened, not what it points to; a system
+    // that cannot open links themselves resolves them, which the final path
+    // then shows.
+    const DWORD flags = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT;
+    HANDLE h = CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, disposition, flags, nullptr);
+    // Some file systems refuse delete sharing.
+    if (h == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS &&
+        GetLastError() != ERROR_FILE_NOT_FOUND && GetLastError() != ERROR_PATH_NOT_FOUND)
+        h = CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, disposition, flags,
+                        nullptr);
+    return h;
+}
+
+bool is_plain(HANDLE file, const std::string& path) {
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(file, &info)) return false;
+    if (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) return false;
+    // Another name of the same file may lie anywhere on the volume.
+    if (info.nNumberOfLinks != 1) return false;
+    return same_path(without_long_prefix(final_path(file)), long_full_path(path));
+}
+
+}  // namespace
+
+unique_handle open_plain_file(const std::string& path, DWORD access, when_missing missing, DWORD& error) {
+    access |= FILE_READ_ATTRIBUTES;
+    // Never "open always": that creates the target of a link leading nowhere
+    // on some systems. A new file is created only where no name exists at
+    // all, a dangling link included.
+    unique_handle file;
+    if (missing == when_missing::create) {
+        file.reset(open(path, access, CREATE_NEW));
+        if (!file && GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) {
+            error = GetLastError();
+            return unique_handle();
+        }
+    }
+    if (!file) file.reset(open(path, access, OPEN_EXISTING));
+    if (!file) {
+        error = GetLastError();
+        return unique_handle();
+    }
+    if (!is_plain(file.get(), path)) {
+        error = ERROR_CANT_ACCESS_FILE;
+        return unique_handle();
+    }
+    error = 0;
+    return file;
+}
+
+}  // namespace vennic

@@ -1,0 +1,290 @@
+// The elevated run under Wine with what an unprivileged process of the same
+// user could prepare: links in the temporary folder, a held log mutex, a
+// setup program that reaches for its work folder, missing or escaping
+// executable settings, unusual temporary folders and a planted library.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <regex>
+#include <thread>
+
+#include "tests/app/run_fixture.h"
+
+namespace fs = std::filesystem;
+
+namespace trevan::harness {
+namespace {
+
+const message_box not_started{"ShellExecuteEx failed", "Unable to spawn process"};
+
+const std::string stamp = R"(\d{4}/\d{2}/\d{2} \d{2}:\d{2}:\d{2}    )";
+
+class Hardening : public ProgramRun {
+protected:
+    // sample_records() without the executable settings, plus the given ones.
+    std::vector<pack::record> records_with(const std::vector<pack::record>& executables) const {
+        std::vector<pack::record> records = sample_files();
+        for (const pack::record& v : sample_values())
+            if (v.name != "executable32" && v.name != "executable64") records.push_back(v);
+        records.insert(records.end(), executables.begin(), executables.end());
+        return records;
+    }
+
+    // Waits until the stand-in has started and returns the run's work folder.
+    std::string work_folder_while_running() {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (records().empty() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        std::vector<std::string> folders = work_folders_left();
+        return folders.size() == 1 ? temp_ + "/" + folders[0] : std::string();
+    }
+};
+
+TEST_F(Hardening, OnlyAFileDirectlyInTheWorkFolderIsEverStarted) {
+    // A setup program planted beside the work folder, which an escaping
+    // setting would reach.
+    fs::copy_file(standin_path(), temp_ + "/VorbelquintSetup_x64.exe");
+    const struct {
+        const char* label;
+        std::vector<pack::record> executables;
+    } rows[] = {
+        // Formerly the work folder itself went to the shell: a file manager
+        // opened and the run never ended.
+        {"no setting", {}},
+        {"empty", {pack::value_record("executable64", "")}},
+        {"dot", {pack::value_record("executable64", ".")}},
+        {"parent", {pack::value_record("executable64", "..\\VorbelquintSetup_x64.exe")}},
+        {"not extracted", {pack::value_record("executable64", "NoSuchSetup.exe")}},
+    };
+    for (const auto& row : rows) {
+        fs::remove(records_file_);
+        const std::string program = build(records_with(row.executables));
+        run_options o = options();
+        o.timeout = std::chrono::seconds(30);
+        run_result r = run_program(program, o);
+        EXPECT_FALSE(r.timed_out) << row.label;
+        EXPECT_EQ(r.exit_code, 1u) << row.label;
+        EXPECT_EQ(r.boxes, std::vector<message_box>{not_started}) << row.label;
+        EXPECT_TRUE(records().empty()) << row.label;
+        EXPECT_TRUE(work_folders_left().empty()) << row.label;
+    }
+}
+
+TEST_F(Hardening, AFileThatIsNoProgramGoesThroughTheShellWhichShowsNoBoxOfItsOwn) {
+    write_file(dir_ + "/Setup.cmd",
+               "@echo parameters %*>>\"%TREVAN_STANDIN_LOG%\"\r\n"
+               "@exit /b 5\r\n");
+    write_file(dir_ + "/Setup.unknownext", "no program");
+    const struct {
+        const char* stored;
+        std::uint32_t exit_code;
+        std::vector<message_box> boxes;
+        const char* recorded;
+    } rows[] = {
+        // The command interpreter drops the leading blank of %*.
+        {"Setup.cmd", 5, {}, "parameters /V\" A=1\"\r\n"},
+        {"Setup.unknownext", 1, {not_started}, ""},
+    };
+    for (const auto& row : rows) {
+        fs::remove(records_file_);
+        const std::string program =
+            build({pack::file_record("installer64", row.stored, dir_ + "/" + row.stored),
+                   pack::value_record("executable64", "%installer64%"),
+                   pack::value_record("parameters", "/V\"A=1\"")});
+        run_result r = run(program);
+        EXPECT_FALSE(r.timed_out) << row.stored;
+        EXPECT_EQ(r.exit_code, row.exit_code) << row.stored;
+        EXPECT_EQ(r.boxes, row.boxes) << row.stored;
+        EXPECT_EQ(read_file(records_file_), row.recorded) << row.stored;
+        EXPECT_TRUE(work_folders_left().empty()) << row.stored;
+    }
+}
+
+TEST_F(Hardening, LinksAtTheLogPathsAreNeverFollowed) {
+    const std::string program = build(sample_records());
+    enum class link { symbolic, hard, dangling };
+    const struct {
+        const char* label;
+        const char* name;
+        link kind;
+        bool read_only;  // what an attribute reset would change
+    } rows[] = {
+        {"log symlink", "Trevan.log.txt", link::symbolic, false},
+        {"log hard link", "Trevan.log.txt", link::hard, false},
+        {"log dangling symlink", "Trevan.log.txt", link::dangling, false},
+        {"msi log symlink", "KELMO_msi.log.txt", link::symbolic, true},
+        {"msi log hard link", "KELMO_msi.log.txt", link::hard, true},
+        {"msi log dangling symlink", "KELMO_msi.log.txt", link::dangling, true},
+    };
+    int n = 0;
+    for (const auto& row : rows) {
+        fs::remove(records_file_);
+        const std::string temp = dir_ + "/temp" + std::to_string(n);
+        const std::string target = dir_ + "/target" + std::to_string(n++);
+        fs::create_directories(temp);
+        if (row.kind != link::dangling) {
+            write_file(target, "theirs");
+            if (row.read_only)
+                fs::permissions(target, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+        }
+        if (row.kind == link::hard)
+            fs::create_hard_link(target, temp + "/" + row.name);
+        else
+            fs::create_symlink(target, temp + "/" + row.name);
+        const fs::perms before = row.kind == link::dangling ? fs::perms::none : fs::status(target).permissions();
+
+        run_options o = options();
+        o.temp_dir = temp;
+        run_result r = run_program(program, o);
+        EXPECT_EQ(r.exit_code, 0u) << row.label;
+        EXPECT_TRUE(r.boxes.empty()) << row.label;
+        EXPECT_EQ(records().size(), 1u) << row.label;
+        if (row.kind == link::dangling) {
+            EXPECT_FALSE(fs::exists(fs::symlink_status(target))) << row.label << ": created through the link";
+        } else {
+            EXPECT_EQ(read_file(target), "theirs") << row.label;
+            EXPECT_EQ(fs::status(target).permissions(), before) << row.label;
+        }
+        for (const std::string& entry : r.temp_entries)
+            EXPECT_EQ(entry.rfind("VORBELQ", 0), std::string::npos) << row.label << ": " << entry;
+    }
+}
+
+TEST_F(Hardening, AHeldLogMutexCostsTheLogNotTheRun) {
+    const std::string program = build(sample_records());
+    std::string name = "log-" + temp_windows() + "Trevan";
+    std::replace(name.begin(), name.end(), '\\', '_');
+    mutex_holder other("Global\\" + name);
+    run_result r = run(program);
+    EXPECT_FALSE(r.timed_out);
+    EXPECT_EQ(r.exit_code, 0u);
+    EXPECT_TRUE(r.boxes.empty());
+    EXPECT_EQ(records().size(), 1u);
+    // Opened, but no line could be written: not even the mark.
+    EXPECT_EQ(read_file(temp_ + "/Trevan.log.txt"), "");
+    EXPECT_TRUE(work_folders_left().empty());
+}
+
+TEST_F(Hardening, TheSetupProgramCannotRenameItsWorkFolder) {
+    const std::string program = build(sample_records());
+    run_result r = run(program, "", {{"TREVAN_STANDIN_ACTIONS", "rename-folder"}});
+    EXPECT_EQ(r.exit_code, 0u);
+    EXPECT_TRUE(r.boxes.empty());
+    const std::string record = read_file(records_file_);
+    EXPECT_NE(record.find("rename-folder refused"), std::string::npos) << record;
+    EXPECT_EQ(r.temp_entries, std::vector<std::string>{"Trevan.log.txt"});
+}
+
+TEST_F(Hardening, AFileLinkInTheWorkFolderLeavesItsTargetWhole) {
+    const std::string program = build(sample_records());
+    const std::string target = dir_ + "/target.txt";
+    write_file(target, "mine");
+    const std::string go = dir_ + "/go";
+
+    program_run running(program, options("", {{"TREVAN_STANDIN_ACTIONS", "wait"},
+                                              {"TREVAN_STANDIN_GO", windows_path(go)}}));
+    // While the setup program runs, a link to a file outside appears in the
+    // work folder.
+    const std::string work = work_folder_while_running();
+    ASSERT_FALSE(work.empty());
+    fs::create_symlink(target, work + "/link.txt");
+    write_file(go, "go");
+    run_result r = running.wait();
+
+    EXPECT_EQ(r.exit_code, 0u);
+    EXPECT_TRUE(r.boxes.empty());
+    EXPECT_EQ(read_file(target), "mine");
+    // Everything else of the work folder is gone. Windows removes the link
+    // itself; Wine cannot remove a Linux symlink through any Windows call,
+    // so there the link and its folder stay.
+    if (fs::exists(work)) {
+        EXPECT_EQ(list_tree(work), std::vector<std::string>{"link.txt"});
+    }
+}
+
+// A Wine drive letter that leads to a test folder, for the test's length.
+class mapped_drive {
+public:
+    mapped_drive(const std::string& letter, const std::string& folder)
+        : link_(wine_prefix() + "/dosdevices/" + letter + ":") {
+        fs::remove(link_);
+        fs::create_directory_symlink(folder, link_);
+    }
+    ~mapped_drive() {
+        std::error_code ignored;
+        fs::remove(link_, ignored);
+    }
+    mapped_drive(const mapped_drive&) = delete;
+    mapped_drive& operator=(const mapped_drive&) = delete;
+
+private:
+    std::string link_;
+};
+
+TEST_F(Hardening, ATemporaryFolderAtADrivesRoot) {
+    const std::string program = build(sample_records());
+    const std::string root = dir_ + "/root";
+    fs::create_directories(root);
+    mapped_drive drive("t", root);
+    run_options o = options();
+    o.temp_dir = root;
+    o.temp_windows = "T:\\";
+    run_result r = run_program(program, o);
+
+    EXPECT_EQ(r.exit_code, 0u);
+    EXPECT_TRUE(r.boxes.empty());
+    std::vector<standin_record> started = records();
+    ASSERT_EQ(started.size(), 1u);
+    EXPECT_TRUE(std::regex_match(started[0].path, std::regex(R"(T:\\VORBELQ-?\d+\\VorbelquintSetup_x64\.exe)")))
+        << started[0].path;
+    EXPECT_EQ(started[0].cwd, "T:\\");
+    EXPECT_EQ(started[0].parameters(),
+              " /V\"/l*v \\\"T:\\KELMO_msi.log.txt\\\"  USER_PARTNER_IDENTITY=5   WEBINSTALLER=1\"");
+    // The work folder is gone, the log is there.
+    EXPECT_EQ(r.temp_entries, std::vector<std::string>{"Trevan.log.txt"});
+    EXPECT_TRUE(std::regex_search(read_file(root + "/Trevan.log.txt"), std::regex(stamp + "File: T:\\\\VORBELQ")));
+}
+
+TEST_F(Hardening, ATemporaryFolderOutsideTheCodePageIsUsedInItsShortForm) {
+    const std::string program = build(sample_records());
+    // Cyrillic: not in the prefix's code page 1252.
+    const std::string temp = dir_ + "/temp-\xD0\x96\xD1\x83\xD0\xBA";
+    fs::create_directories(temp);
+    run_options o = options();
+    o.temp_dir = temp;
+    run_result r = run_program(program, o);
+
+    EXPECT_EQ(r.exit_code, 0u);
+    EXPECT_TRUE(r.boxes.empty());
+    std::vector<standin_record> started = records();
+    ASSERT_EQ(started.size(), 1u);
+    const standin_record& s = started[0];
+    // The file as started (Wine reports a program's own path in its long
+    // form, so the command line tells).
+    ASSERT_EQ(s.command_line.substr(0, 1), "\"");
+    const std::string file = s.command_line.substr(1, s.command_line.find('"', 1) - 1);
+    for (char c : file + s.cwd) EXPECT_GT(static_cast<signed char>(c), 0) << file << " in " << s.cwd;
+    // Started in the short form of the folder, from a work folder in it.
+    EXPECT_TRUE(std::regex_match(file, std::regex(regex_escape(s.cwd) + R"(\\VORBELQ-?\d+\\VorbelquintSetup_x64\.exe)")))
+        << file << " in " << s.cwd;
+    EXPECT_EQ(s.parameters(), " /V\"/l*v \\\"" + s.cwd + "\\KELMO_msi.log.txt\\\"  USER_PARTNER_IDENTITY=5   WEBINSTALLER=1\"");
+    EXPECT_EQ(r.temp_entries, std::vector<std::string>{"Trevan.log.txt"});
+    EXPECT_NE(read_file(temp + "/Trevan.log.txt").find("File: " + file + "\r\n"), std::string::npos);
+}
+
+TEST_F(Hardening, ALibraryBesideTheProgramIsNotLoaded) {
+    const std::string downloads = dir_ + "/Downloads";
+    fs::create_directories(downloads);
+    fs::copy_file(win64_dir() + "/tests/app/dll_probe.exe", downloads + "/dll_probe.exe");
+    fs::copy_file(win64_dir() + "/tests/app/trevan_planted.dll", downloads + "/trevan_planted.dll");
+    run_options o;
+    EXPECT_EQ(run_program(downloads + "/dll_probe.exe", o).exit_code, 0u) << "loaded despite the restriction";
+    // The probe can see it: without the restriction the library is loaded.
+    o.args = "--unprotected";
+    EXPECT_EQ(run_program(downloads + "/dll_probe.exe", o).exit_code, 1u);
+}
+
+}  // namespace
+}  // namespace trevan::harness
