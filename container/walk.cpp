@@ -143,23 +143,27 @@ public:
         return false;
     }
 
-    // Copies the located data (position at its start) to out in pieces and
-    // returns to the start.
-    enum class copy_status { done, read_failed, write_failed };
+    // Reads the located data (position at its start) once, in pieces: each
+    // is hashed and written to out. out is finished only when the digest
+    // matched; the position returns to the start.
+    enum class copy_status { done, unreadable, mismatch, write_failed };
     copy_status copy(const chunk_place& place, output_file& out, std::string& why) {
+        md5_digest md5;
         for (std::uint32_t left = place.length; left > 0;) {
             std::uint32_t size = left < piece_size ? left : piece_size;
             char* p = piece(size);
             if (!in_.read(p, size)) {
-                why = "its data cannot be read again";
-                return copy_status::read_failed;
+                why = "its data cannot be read";
+                return copy_status::unreadable;
             }
+            md5.update(p, size);
             if (!out.write(p, size)) return copy_status::write_failed;
             left -= size;
             progress(true, place, left);
         }
+        if (!matches(md5, place)) return copy_status::mismatch;
         if (!out.finish()) return copy_status::write_failed;
-        return back_to_start(place, why) ? copy_status::done : copy_status::read_failed;
+        return back_to_start(place, why) ? copy_status::done : copy_status::unreadable;
     }
 
     archive_reader& reader() { return in_; }
@@ -223,16 +227,18 @@ public:
                 record.kind = record_kind::file;
                 if (!read(chunk_role::file_name, record.text)) return result_;
                 chunk_place data;
-                if (!check_file_data(data)) return result_;
+                if (observer_.writes_files()) {
+                    // Nothing is created under a name that is not bare.
+                    if (!is_bare_file_name(record.text)) return refuse_file_name(record.text, result_.chunks);
+                    if (!write_file(record.text, data)) return result_;
+                } else if (!check_file_data(data)) {
+                    return result_;
+                }
                 record.file_size = data.length;
                 if (!record.name.empty())
                     record.setting_added = settings_.emplace(record.name, record.text).second;
                 observer_.record_read(record);
-                if (!is_bare_file_name(record.text)) {
-                    refuse_file_name(record.text);
-                    return result_;
-                }
-                if (observer_.writes_files() && !write_file(record.text, data)) return result_;
+                if (!is_bare_file_name(record.text)) return refuse_file_name(record.text, result_.chunks - 1);
             } else if (record.tag == format::stub_tag) {
                 record.kind = record_kind::stub;
                 observer_.record_read(record);
@@ -259,11 +265,13 @@ private:
         return chunk_done(role, place, status == chunk_status::read);
     }
 
-    // Checks a file record's data in pieces and leaves the position at its
-    // start, ready for the copy.
+    // Checks a file record's data in pieces, or only locates it when the
+    // observer does not want it checked, and leaves the position at its
+    // start.
     bool check_file_data(chunk_place& place) {
         std::string why;
         if (!source_.locate(place, why)) return unreadable(chunk_role::file_data, why);
+        if (!observer_.checks_file_data()) return chunk_done(chunk_role::file_data, place, true);
         chunk_status status = source_.check_in_pieces(place, why);
         if (status == chunk_status::unreadable) return unreadable(chunk_role::file_data, why);
         if (status == chunk_status::read && !source_.back_to_start(place, why))
@@ -271,20 +279,21 @@ private:
         return chunk_done(chunk_role::file_data, place, status == chunk_status::read);
     }
 
-    bool write_file(const std::string& file_name, const chunk_place& place) {
+    // Locates a file record's data and copies it to a new output, checked as
+    // it goes; the position ends at its start.
+    bool write_file(const std::string& file_name, chunk_place& place) {
+        std::string why;
+        if (!source_.locate(place, why)) return unreadable(chunk_role::file_data, why);
         std::unique_ptr<output_file> out = observer_.create_output(file_name, place.length);
         if (!out) return output_failed("cannot create the output file " + quoted_text(file_name));
-        std::string why;
         switch (source_.copy(place, *out, why)) {
-        case chunk_source::copy_status::done: return true;
+        case chunk_source::copy_status::done: return chunk_done(chunk_role::file_data, place, true);
+        case chunk_source::copy_status::mismatch: return chunk_done(chunk_role::file_data, place, false);
         case chunk_source::copy_status::write_failed:
             return output_failed("cannot write the output file " + quoted_text(file_name));
-        case chunk_source::copy_status::read_failed: break;
+        case chunk_source::copy_status::unreadable: break;
         }
-        result_.ok = false;
-        result_.end = walk_end::unreadable_chunk;
-        result_.reason = describe(result_.chunks, chunk_role::file_data, end_) + " cannot be copied: " + why;
-        return false;
+        return unreadable(chunk_role::file_data, why);
     }
 
     bool chunk_done(chunk_role role, const chunk_place& place, bool digest_ok) {
@@ -316,12 +325,14 @@ private:
         return false;
     }
 
-    void refuse_file_name(const std::string& file_name) {
+    // name_chunk: the index of the file name's chunk.
+    walk_result refuse_file_name(const std::string& file_name, unsigned name_chunk) {
         observer_.file_name_refused(file_name);
         result_.ok = false;
         result_.end = walk_end::bad_file_name;
-        result_.reason = "chunk " + std::to_string(result_.chunks - 1) + " (file name): " + quoted_text(file_name) +
+        result_.reason = "chunk " + std::to_string(name_chunk) + " (file name): " + quoted_text(file_name) +
                          " is not a bare file name";
+        return result_;
     }
 
     bool output_failed(const std::string& why) {

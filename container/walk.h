@@ -14,9 +14,10 @@
 // Length fields are untrusted: a chunk longer than format::max_chunk_length
 // or than the bytes before it is unreadable, found before any move or
 // allocation. Large chunks are checked in pieces of at most piece_size bytes
-// before their data is kept, and file data is never held whole: it is checked
-// in pieces, then read again and written in pieces. A value is held once,
-// in the settings.
+// before their data is kept, and file data is never held whole: it is read
+// once, in pieces, each piece hashed and written; the output is finished
+// only when the whole data matched its digest. A value is held once, in the
+// settings.
 
 #include <cstddef>
 #include <cstdint>
@@ -109,14 +110,21 @@ public:
     // further system call.
     virtual void search_failed() {}
     // A file record's stored name is not a bare file name; the walk then
-    // ends with false and creates nothing for it. Called after record_read.
+    // ends with false and creates nothing for it.
     virtual void file_name_refused(const std::string& file_name) { (void)file_name; }
     // Whether file data is to be copied anywhere; if not, file records are
     // checked and enter the settings, and create_output is never called.
     virtual bool writes_files() const { return false; }
-    // Called once a file record's data has passed its check and its setting
-    // is in place. Returns the output, or nullptr when it cannot be created
-    // (the walk then ends with false; report the failure here).
+    // Whether a walk that writes no files reads and checks file data at all.
+    // False skips it unread (its chunk is reported with digest_ok true):
+    // only for a first look at names and places, never as a verification.
+    virtual bool checks_file_data() const { return true; }
+    // Called when a file record's data is about to be read, its stored name
+    // found bare. Returns the output, or nullptr when it cannot be created
+    // (the walk then ends with false; report the failure here). The data
+    // arrives piece by piece as it is checked; finish() follows only when it
+    // all matched its digest, and the setting is added after that. An output
+    // destroyed without finish() holds data that must not be used.
     virtual std::unique_ptr<output_file> create_output(const std::string& file_name,
                                                        std::uint32_t size);
 };

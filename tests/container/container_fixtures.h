@@ -49,9 +49,11 @@ public:
     std::optional<std::uint32_t> move(std::int32_t d) override { return inner_.move(d); }
     bool read(void* destination, std::uint32_t size) override {
         if (size > largest_read) largest_read = size;
+        bytes_read += size;
         return inner_.read(destination, size);
     }
     std::uint32_t largest_read = 0;
+    std::uint64_t bytes_read = 0;
 
 private:
     archive_reader& inner_;

@@ -26,6 +26,10 @@ public:
             data_.append(static_cast<const char*>(data), size);
             return !owner_.fail_writes;
         }
+        bool finish() override {
+            ++owner_.finished;
+            return true;
+        }
 
     private:
         recorder& owner_;
@@ -53,6 +57,7 @@ public:
     std::vector<std::string> created;
     std::map<std::string, std::string> files;
     std::size_t largest_write = 0;
+    unsigned finished = 0;  // outputs whose data matched its digest
     bool fail_creation = false;
     bool fail_writes = false;
 };
@@ -178,8 +183,10 @@ TEST(Walk, FlippedByteInEachChunk) {
         for (const auto& [last, key] : record_ends)
             if (last < c.index) expected[key] = all[key];
         EXPECT_EQ(settings, expected) << "chunk " << c.index;
-        // A file's output is created only after its data has passed the check.
-        EXPECT_EQ(r.created.size(), (c.index > 17) + (c.index > 21)) << "chunk " << c.index;
+        // A file's output is created when its data is reached, and finished
+        // only when all of it matched its digest.
+        EXPECT_EQ(r.created.size(), (c.index >= 17) + (c.index >= 21)) << "chunk " << c.index;
+        EXPECT_EQ(r.finished, (c.index > 17) + (c.index > 21)) << "chunk " << c.index;
     }
     // The stub image chunk is never read, so damage there goes unseen.
     std::string bad = good;
@@ -412,10 +419,14 @@ TEST(Walk, LargeFileDataIsCheckedAndCopiedInPieces) {
     recorder r;
     EXPECT_TRUE(walk_container(in, settings, r).ok);
     EXPECT_EQ(r.files["big.bin"], data);
+    EXPECT_EQ(r.finished, 1u);
     EXPECT_LE(in.largest_read, piece_size);
     EXPECT_LE(r.largest_write, piece_size);
+    // Every byte of the data is read once: hashed and written in one pass.
+    EXPECT_LE(in.bytes_read, file.size() - small_image().size());
 
-    // A mismatch found late in the data: no output, no setting.
+    // A mismatch found late in the data: the output is never finished, and
+    // no setting.
     std::string bad = file;
     for (const chunk_info& c : r.chunks)
         if (c.role == chunk_role::file_data) bad[c.offset + c.length - 10] ^= 0x01;
@@ -423,11 +434,12 @@ TEST(Walk, LargeFileDataIsCheckedAndCopiedInPieces) {
     recorder r2;
     walk_result result = walk(bad, s2, r2);
     EXPECT_EQ(result.end, walk_end::digest_mismatch);
-    EXPECT_TRUE(r2.created.empty());
+    EXPECT_EQ(r2.created, std::vector<std::string>{"big.bin"});
+    EXPECT_EQ(r2.finished, 0u);
     EXPECT_TRUE(s2.empty());
 }
 
-TEST(Walk, OutputFailuresEndTheWalkAfterTheSettingIsIn) {
+TEST(Walk, OutputFailuresEndTheWalkBeforeTheSettingIsIn) {
     for (bool fail_creation : {true, false}) {
         std::string file;
         append_stub(file, small_image(), "Trevan.exe");
@@ -442,7 +454,8 @@ TEST(Walk, OutputFailuresEndTheWalkAfterTheSettingIsIn) {
         walk_result result = walk(file, settings, r);
         EXPECT_FALSE(result.ok);
         EXPECT_EQ(result.end, walk_end::output_failed);
-        EXPECT_EQ(settings, (SettingsMap{{"after", "2"}, {"f", "f.exe"}}));
+        EXPECT_EQ(settings, (SettingsMap{{"after", "2"}}));
+        EXPECT_EQ(r.finished, 0u);
     }
 }
 

@@ -1,10 +1,13 @@
 #pragma once
 
 // `trevan-pack extract`: the container's files written into a folder, all or
-// nothing. A first walk checks the whole container and learns every file's
-// name (planning_observer); check_targets then checks every place before
+// nothing. A first walk checks the container's records and learns every
+// file's name (planning_observer; it skips the file data, which the second
+// walk checks as it writes); check_targets then checks every place before
 // anything is written. The second walk writes each file to a temporary in
-// the folder (created exclusively under an unpredictable name); commit gives
+// the folder (created exclusively under an unpredictable name), each piece
+// checked as it goes and the file finished only when its digest matched,
+// so that every byte is read once; commit gives
 // every file its name, in walk order, so that of several files of one name
 // the last one walked stays, as in the program. When any step fails, the
 // folder is left as it was: temporaries are removed on destruction, and a
@@ -19,11 +22,12 @@
 namespace trevan::pack {
 
 // Collects the stored names of the file records, in walk order, besides the
-// report.
+// report. File data is skipped unread.
 class planning_observer : public recording_observer {
 public:
     using recording_observer::recording_observer;
     void record_read(const record_info& info) override;
+    bool checks_file_data() const override { return false; }
     std::vector<std::string> file_names;
 };
 

@@ -165,10 +165,10 @@ int run_verify(const std::string& path) {
 int run_extract(const std::string& path, const std::string& folder, bool json) {
     file_reader reader(path);
     open_container(reader, path);
-    // The whole container is checked, and every place a file goes to, before
-    // anything is written.
+    // The container's records are checked, and every place a file goes to,
+    // before anything is written; the file data is checked as it is written.
     {
-        pack::planning_observer plan(walk_progress());
+        pack::planning_observer plan;
         SettingsMap ignored;
         walk_result checked = walk_container(reader, ignored, plan);
         if (checked.end == walk_end::bad_file_name) throw input_error("cannot extract: " + checked.reason);
