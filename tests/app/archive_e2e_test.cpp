@@ -15,11 +15,6 @@ namespace fs = std::filesystem;
 namespace trevan::harness {
 namespace {
 
-const message_box invalid_archive{
-    "Invalid Archive!",
-    "We are sorry, but your installation / update did not complete due to unexpected download "
-    "errors.\r\nPlease download full version of the program"};
-
 std::uint32_t u32_at(const std::string& bytes, std::size_t at) {
     std::uint32_t v = 0;
     for (int i = 3; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(bytes.at(at + i));

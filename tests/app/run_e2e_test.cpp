@@ -14,15 +14,6 @@ namespace fs = std::filesystem;
 namespace trevan::harness {
 namespace {
 
-const message_box invalid_archive{
-    "Invalid Archive!",
-    "We are sorry, but your installation / update did not complete due to unexpected download "
-    "errors.\r\nPlease download full version of the program"};
-const message_box already_running{
-    "Already Running",
-    "Another installation is already running or in the process of starting up.\nPlease wait "
-    "until the other installation has completed before trying again."};
-
 class Ends : public ProgramRun {};
 
 TEST_F(Ends, TheRoadOfOneRun) {

@@ -7,6 +7,15 @@ namespace fs = std::filesystem;
 
 namespace trevan::harness {
 
+const message_box invalid_archive{
+    "Invalid Archive!",
+    "We are sorry, but your installation / update did not complete due to unexpected download "
+    "errors.\r\nPlease download full version of the program"};
+const message_box already_running{
+    "Already Running",
+    "Another installation is already running or in the process of starting up.\nPlease wait "
+    "until the other installation has completed before trying again."};
+
 std::string program_path() { return program_dir() + "/Trevan.exe"; }
 std::string no2002_program_path() { return win64_dir() + "/tests/app/Trevan-no2002.exe"; }
 std::string standin_path() { return win64_dir() + "/tests/app/standin.exe"; }

@@ -64,6 +64,10 @@ protected:
     std::string records_file_;
 };
 
+// The boxes that end a run the same way wherever it fails.
+extern const message_box invalid_archive;
+extern const message_box already_running;
+
 // The text as a regular expression that matches exactly it.
 std::string regex_escape(const std::string& text);
 

@@ -17,11 +17,6 @@ namespace fs = std::filesystem;
 namespace trevan::harness {
 namespace {
 
-const message_box already_running{
-    "Already Running",
-    "Another installation is already running or in the process of starting up.\nPlease wait "
-    "until the other installation has completed before trying again."};
-
 constexpr std::uint16_t machine_i386 = 0x14c;
 
 // The machine field of a PE file's header; 0 when the file is no PE image.

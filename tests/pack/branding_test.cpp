@@ -12,8 +12,10 @@
 #include <set>
 #include <sstream>
 
+#include "tests/pack/file_helpers.h"
 #include "tools/pack/branding.h"
 #include "tools/pack/branding_file.h"
+#include "tools/pack/byte_fields.h"
 #include "tools/pack/icon_file.h"
 #include "tools/pack/pe_image.h"
 #include "tools/pack/resource_tree.h"
@@ -25,41 +27,23 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string read_all(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void write_all(const fs::path& path, const std::string& data) { std::ofstream(path, std::ios::binary) << data; }
-
 std::string program(const std::string& tree) { return tree == "win32" ? TREVAN_WIN32_PROGRAM : TREVAN_WIN64_PROGRAM; }
-
-void put16(std::string& b, std::size_t at, std::uint32_t v) {
-    b[at] = static_cast<char>(v);
-    b[at + 1] = static_cast<char>(v >> 8);
-}
-void put32(std::string& b, std::size_t at, std::uint32_t v) {
-    put16(b, at, v & 0xFFFF);
-    put16(b, at + 2, v >> 16);
-}
 
 // An icon file of count 16x16 bitmap images (or the given image data).
 std::string icon_file(std::size_t count, const std::string& image = "") {
     std::string bitmap(40 + 16 * 16 * 4 + 16 * 4, '\x11');
-    put32(bitmap, 0, 40);
-    put16(bitmap, 12, 1);
-    put16(bitmap, 14, 32);
+    write32(bitmap, 0, 40);
+    write16(bitmap, 12, 1);
+    write16(bitmap, 14, 32);
     const std::string& data = image.empty() ? bitmap : image;
     std::string out(6 + 16 * count, '\0');
-    put16(out, 2, 1);
-    put16(out, 4, static_cast<std::uint32_t>(count));
+    write16(out, 2, 1);
+    write16(out, 4, static_cast<std::uint32_t>(count));
     for (std::size_t i = 0; i < count; ++i) {
         std::size_t entry = 6 + 16 * i;
         out[entry] = out[entry + 1] = 16;
-        put32(out, entry + 8, static_cast<std::uint32_t>(data.size()));
-        put32(out, entry + 12, static_cast<std::uint32_t>(6 + 16 * count + i * data.size()));
+        write32(out, entry + 8, static_cast<std::uint32_t>(data.size()));
+        write32(out, entry + 12, static_cast<std::uint32_t>(6 + 16 * count + i * data.size()));
     }
     for (std::size_t i = 0; i < count; ++i) out += data;
     return out;
@@ -165,9 +149,9 @@ TEST(IconFile, NotAnIconFile) {
     std::string cursor = icon_file(1);
     cursor[2] = 2;
     std::string outside = icon_file(2);
-    put32(outside, 6 + 16 + 8, 1u << 20);
+    write32(outside, 6 + 16 + 8, 1u << 20);
     std::string overlapping = icon_file(1);
-    put32(overlapping, 6 + 12, 4);
+    write32(overlapping, 6 + 12, 4);
     std::string neither = icon_file(1, std::string(100, 'x'));
     struct row {
         std::string bytes, message;
@@ -279,8 +263,8 @@ TEST_P(ResourceSection, ImagesThatCannotTakeNewResources) {
     const std::size_t table_end = optional + (static_cast<unsigned char>(original[pe + 20])) + 40 * parsed.sections().size();
 
     std::string no_resources = original;
-    put32(no_resources, directories + 16, 0);
-    put32(no_resources, directories + 20, 0);
+    write32(no_resources, directories + 16, 0);
+    write32(no_resources, directories + 20, 0);
     std::string no_room = original;
     no_room[table_end + 39] = 1;
     struct row {
@@ -322,8 +306,8 @@ protected:
         write_all(path("stub.exe"), stub);
         // The same program without a resource directory.
         const std::size_t pe = static_cast<unsigned char>(stub[0x3C]);
-        put32(stub, pe + 24 + 112 + 16, 0);
-        put32(stub, pe + 24 + 112 + 20, 0);
+        write32(stub, pe + 24 + 112 + 16, 0);
+        write32(stub, pe + 24 + 112 + 20, 0);
         write_all(path("bare.exe"), stub);
     }
 

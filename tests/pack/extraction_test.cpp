@@ -7,19 +7,13 @@
 #include <fstream>
 #include <sstream>
 
+#include "tests/pack/file_helpers.h"
 #include "tools/pack/extraction.h"
 
 namespace trevan::pack {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string read_all(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 std::vector<std::string> names_in(const fs::path& folder) {
     std::vector<std::string> names;

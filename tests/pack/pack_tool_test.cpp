@@ -13,12 +13,16 @@
 #include "container/file_reader.h"
 #include "container/format.h"
 #include "container/walk.h"
-#include "tests/container/container_fixtures.h"
 #include "container/writer.h"
+#include "tests/container/container_fixtures.h"
+#include "tests/pack/file_helpers.h"
 #include "tools/pack/builder.h"
 
 namespace trevan {
 namespace {
+
+using pack::read_all;
+using pack::write_all;
 
 namespace fs = std::filesystem;
 using fixtures::pseudo_random_bytes;
@@ -28,15 +32,6 @@ struct tool_run {
     std::string out;
     std::string err;
 };
-
-std::string read_all(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void write_all(const fs::path& path, const std::string& data) { std::ofstream(path, std::ios::binary) << data; }
 
 class PackTool : public ::testing::Test {
 protected:

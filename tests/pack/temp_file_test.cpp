@@ -8,19 +8,13 @@
 #include <set>
 #include <sstream>
 
+#include "tests/pack/file_helpers.h"
 #include "tools/pack/temp_file.h"
 
 namespace trevan::pack {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string read_all(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 class TempFile : public ::testing::Test {
 protected:

@@ -1,21 +1,9 @@
 #include "tools/pack/icon_file.h"
 
+#include "tools/pack/byte_fields.h"
+
 namespace trevan::pack {
 namespace {
-
-std::uint32_t u16_at(const std::string& b, std::size_t at) {
-    return static_cast<unsigned char>(b[at]) | static_cast<unsigned char>(b[at + 1]) << 8;
-}
-std::uint32_t u32_at(const std::string& b, std::size_t at) { return u16_at(b, at) | u16_at(b, at + 2) << 16; }
-
-void add16(std::string& out, std::uint32_t v) {
-    out += static_cast<char>(v);
-    out += static_cast<char>(v >> 8);
-}
-void add32(std::string& out, std::uint32_t v) {
-    add16(out, v & 0xFFFF);
-    add16(out, v >> 16);
-}
 
 const std::string png_signature("\x89PNG\r\n\x1a\n", 8);
 constexpr std::size_t bitmap_header_size = 40;
@@ -24,8 +12,8 @@ constexpr std::size_t bitmap_header_size = 40;
 
 std::vector<icon_image> read_icon_file(const std::string& bytes, const std::string& what) {
     const std::string not_icon = what + " is not an icon file";
-    if (bytes.size() < 6 || u16_at(bytes, 0) != 0 || u16_at(bytes, 2) != 1) throw branding_error(not_icon);
-    const std::size_t count = u16_at(bytes, 4);
+    if (bytes.size() < 6 || read16(bytes, 0) != 0 || read16(bytes, 2) != 1) throw branding_error(not_icon);
+    const std::size_t count = read16(bytes, 4);
     if (count == 0) throw branding_error(what + " holds no images");
     if (count > max_icon_images)
         throw branding_error(what + " holds " + std::to_string(count) + " images, more than " +
@@ -36,22 +24,22 @@ std::vector<icon_image> read_icon_file(const std::string& bytes, const std::stri
     std::vector<icon_image> images;
     for (std::size_t i = 0; i < count; ++i) {
         const std::size_t entry = 6 + 16 * i;
-        const std::uint32_t size = u32_at(bytes, entry + 8), offset = u32_at(bytes, entry + 12);
+        const std::uint32_t size = read32(bytes, entry + 8), offset = read32(bytes, entry + 12);
         if (offset < directory_end || offset > bytes.size() || bytes.size() - offset < size)
             throw branding_error(not_icon + " (image " + std::to_string(i + 1) + " lies outside the file)");
         icon_image image;
         image.width = static_cast<std::uint8_t>(bytes[entry]);
         image.height = static_cast<std::uint8_t>(bytes[entry + 1]);
         image.colors = static_cast<std::uint8_t>(bytes[entry + 2]);
-        image.planes = static_cast<std::uint16_t>(u16_at(bytes, entry + 4));
-        image.bit_count = static_cast<std::uint16_t>(u16_at(bytes, entry + 6));
+        image.planes = static_cast<std::uint16_t>(read16(bytes, entry + 4));
+        image.bit_count = static_cast<std::uint16_t>(read16(bytes, entry + 6));
         image.data = bytes.substr(offset, size);
         if (image.data.compare(0, png_signature.size(), png_signature) == 0 && size > png_signature.size()) {
             if (image.planes == 0) image.planes = 1;
             if (image.bit_count == 0) image.bit_count = 32;
-        } else if (size > bitmap_header_size && u32_at(image.data, 0) == bitmap_header_size) {
-            if (image.planes == 0) image.planes = static_cast<std::uint16_t>(u16_at(image.data, 12));
-            if (image.bit_count == 0) image.bit_count = static_cast<std::uint16_t>(u16_at(image.data, 14));
+        } else if (size > bitmap_header_size && read32(image.data, 0) == bitmap_header_size) {
+            if (image.planes == 0) image.planes = static_cast<std::uint16_t>(read16(image.data, 12));
+            if (image.bit_count == 0) image.bit_count = static_cast<std::uint16_t>(read16(image.data, 14));
         } else {
             throw branding_error(not_icon + " (image " + std::to_string(i + 1) + " is neither a bitmap nor PNG)");
         }
@@ -62,19 +50,19 @@ std::vector<icon_image> read_icon_file(const std::string& bytes, const std::stri
 
 std::string group_icon_resource(const std::vector<icon_image>& images, std::uint16_t first_id) {
     std::string out;
-    add16(out, 0);
-    add16(out, 1);
-    add16(out, static_cast<std::uint32_t>(images.size()));
+    append16(out, 0);
+    append16(out, 1);
+    append16(out, static_cast<std::uint32_t>(images.size()));
     for (std::size_t i = 0; i < images.size(); ++i) {
         const icon_image& image = images[i];
         out += static_cast<char>(image.width);
         out += static_cast<char>(image.height);
         out += static_cast<char>(image.colors);
         out += '\0';
-        add16(out, image.planes);
-        add16(out, image.bit_count);
-        add32(out, static_cast<std::uint32_t>(image.data.size()));
-        add16(out, static_cast<std::uint32_t>(first_id + i));
+        append16(out, image.planes);
+        append16(out, image.bit_count);
+        append32(out, static_cast<std::uint32_t>(image.data.size()));
+        append16(out, static_cast<std::uint32_t>(first_id + i));
     }
     return out;
 }

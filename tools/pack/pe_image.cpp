@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "tools/pack/byte_fields.h"
+
 namespace trevan::pack {
 namespace {
 
@@ -17,19 +19,11 @@ std::uint64_t align_up(std::uint64_t n, std::uint32_t alignment) {
 
 }  // namespace
 
-std::uint32_t pe_image::u32(std::size_t at) const {
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(bytes_.data()) + at;
-    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
-}
+std::uint32_t pe_image::u32(std::size_t at) const { return read32(bytes_, at); }
 
-void pe_image::put32(std::size_t at, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) bytes_[at + i] = static_cast<char>(value >> (8 * i));
-}
+void pe_image::put32(std::size_t at, std::uint32_t value) { write32(bytes_, at, value); }
 
-void pe_image::put16(std::size_t at, std::uint16_t value) {
-    bytes_[at] = static_cast<char>(value);
-    bytes_[at + 1] = static_cast<char>(value >> 8);
-}
+void pe_image::put16(std::size_t at, std::uint16_t value) { write16(bytes_, at, value); }
 
 pe_image::pe_image(std::string bytes, const std::string& what) : bytes_(std::move(bytes)), what_(what) {
     auto fail = [&](const std::string& why) { return branding_error(what_ + " " + why); };

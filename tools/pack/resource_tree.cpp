@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "tools/pack/byte_fields.h"
 #include "tools/pack/text16.h"
 
 namespace trevan::pack {
@@ -11,12 +12,6 @@ constexpr std::uint32_t subdirectory_bit = 0x80000000u;
 // A bound on the entries of a directory read, so that entries pointing back
 // at shared directories cannot multiply the work.
 constexpr std::size_t max_entries = 65536;
-
-std::uint32_t le32(const std::string& b, std::size_t at) {
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(b.data()) + at;
-    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
-}
-std::uint32_t le16(const std::string& b, std::size_t at) { return le32(b, at) & 0xFFFF; }
 
 class reader {
 public:
@@ -58,17 +53,17 @@ private:
     std::vector<std::pair<resource_id, std::uint32_t>> entries(std::size_t offset) {
         const std::string& b = image_.bytes();
         if (!fits(offset, 16)) throw damaged();
-        std::size_t count = le16(b, begin_ + offset + 12) + le16(b, begin_ + offset + 14);
+        std::size_t count = read16(b, begin_ + offset + 12) + read16(b, begin_ + offset + 14);
         if (!fits(offset + 16, count * 8) || (seen_ += count) > max_entries) throw damaged();
         std::vector<std::pair<resource_id, std::uint32_t>> out;
         for (std::size_t i = 0; i < count; ++i) {
             std::size_t at = begin_ + offset + 16 + i * 8;
-            std::uint32_t name = le32(b, at), target = le32(b, at + 4);
+            std::uint32_t name = read32(b, at), target = read32(b, at + 4);
             resource_id id;
             if (name & subdirectory_bit) {
                 std::size_t name_at = name & ~subdirectory_bit;
                 if (!fits(name_at, 2)) throw damaged();
-                std::size_t length = le16(b, begin_ + name_at);
+                std::size_t length = read16(b, begin_ + name_at);
                 if (!fits(name_at + 2, length * 2)) throw damaged();
                 id.named = true;
                 id.name = utf16_from_bytes(b.data() + begin_ + name_at + 2, length * 2);
@@ -85,10 +80,10 @@ private:
         if (entry_field & subdirectory_bit) throw damaged();
         const std::string& b = image_.bytes();
         if (!fits(entry_field, 16)) throw damaged();
-        std::uint32_t rva = le32(b, begin_ + entry_field), size = le32(b, begin_ + entry_field + 4);
+        std::uint32_t rva = read32(b, begin_ + entry_field), size = read32(b, begin_ + entry_field + 4);
         auto offset = image_.offset_of(rva, size);
         if (!offset) throw damaged();
-        return {b.substr(*offset, size), le32(b, begin_ + entry_field + 8)};
+        return {b.substr(*offset, size), read32(b, begin_ + entry_field + 8)};
     }
 
     const pe_image& image_;
@@ -96,14 +91,6 @@ private:
     std::size_t begin_ = 0, end_ = 0;
     std::size_t seen_ = 0;
 };
-
-void put32(std::string& out, std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) out[at + i] = static_cast<char>(v >> (8 * i));
-}
-void put16(std::string& out, std::size_t at, std::uint32_t v) {
-    out[at] = static_cast<char>(v);
-    out[at + 1] = static_cast<char>(v >> 8);
-}
 
 std::size_t align8(std::size_t n) { return (n + 7) & ~std::size_t(7); }
 
@@ -143,7 +130,7 @@ std::string write_resources(const resource_tree& tree, std::uint32_t rva) {
     auto id_field = [&](const resource_id& id) -> std::uint32_t {
         if (!id.named) return id.number;
         std::size_t at = next_string;
-        put16(out, at, static_cast<std::uint32_t>(id.name.size()));
+        write16(out, at, static_cast<std::uint32_t>(id.name.size()));
         out.replace(at + 2, 2 * id.name.size(), utf16_bytes(id.name));
         next_string += 2 + 2 * id.name.size();
         return subdirectory_bit | static_cast<std::uint32_t>(at);
@@ -151,8 +138,8 @@ std::string write_resources(const resource_tree& tree, std::uint32_t rva) {
     // A table header; the entries follow it.
     auto table = [&](std::size_t named, std::size_t numbered) {
         std::size_t at = next_table;
-        put16(out, at + 12, static_cast<std::uint32_t>(named));
-        put16(out, at + 14, static_cast<std::uint32_t>(numbered));
+        write16(out, at + 12, static_cast<std::uint32_t>(named));
+        write16(out, at + 14, static_cast<std::uint32_t>(numbered));
         next_table += table_size(named + numbered);
         return at + 16;
     };
@@ -165,23 +152,23 @@ std::string write_resources(const resource_tree& tree, std::uint32_t rva) {
     auto [named_types, numbered_types] = counts(tree);
     std::size_t type_entry = table(named_types, numbered_types);
     for (const auto& [type, names] : tree) {
-        put32(out, type_entry, id_field(type));
-        put32(out, type_entry + 4, subdirectory_bit | static_cast<std::uint32_t>(next_table));
+        write32(out, type_entry, id_field(type));
+        write32(out, type_entry + 4, subdirectory_bit | static_cast<std::uint32_t>(next_table));
         type_entry += 8;
         auto [named_names, numbered_names] = counts(names);
         std::size_t name_entry = table(named_names, numbered_names);
         for (const auto& [name, languages] : names) {
-            put32(out, name_entry, id_field(name));
-            put32(out, name_entry + 4, subdirectory_bit | static_cast<std::uint32_t>(next_table));
+            write32(out, name_entry, id_field(name));
+            write32(out, name_entry + 4, subdirectory_bit | static_cast<std::uint32_t>(next_table));
             name_entry += 8;
             std::size_t language_entry = table(0, languages.size());
             for (const auto& [language, data] : languages) {
-                put32(out, language_entry, language);
-                put32(out, language_entry + 4, static_cast<std::uint32_t>(next_leaf));
+                write32(out, language_entry, language);
+                write32(out, language_entry + 4, static_cast<std::uint32_t>(next_leaf));
                 language_entry += 8;
-                put32(out, next_leaf, rva + static_cast<std::uint32_t>(next_blob));
-                put32(out, next_leaf + 4, static_cast<std::uint32_t>(data.bytes.size()));
-                put32(out, next_leaf + 8, data.codepage);
+                write32(out, next_leaf, rva + static_cast<std::uint32_t>(next_blob));
+                write32(out, next_leaf + 4, static_cast<std::uint32_t>(data.bytes.size()));
+                write32(out, next_leaf + 8, data.codepage);
                 next_leaf += 16;
                 out.replace(next_blob, data.bytes.size(), data.bytes);
                 next_blob = align8(next_blob + data.bytes.size());

@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "tools/pack/byte_fields.h"
 #include "tools/pack/text16.h"
 
 namespace trevan::pack {
@@ -10,24 +11,7 @@ namespace {
 constexpr std::uint32_t fixed_signature = 0xFEEF04BD;
 constexpr std::size_t fixed_size = 52;
 
-void add16(std::string& out, std::uint32_t v) {
-    out += static_cast<char>(v);
-    out += static_cast<char>(v >> 8);
-}
-void add32(std::string& out, std::uint32_t v) {
-    add16(out, v & 0xFFFF);
-    add16(out, v >> 16);
-}
 void pad4(std::string& out) { out.resize((out.size() + 3) & ~std::size_t(3), '\0'); }
-void put16(std::string& out, std::size_t at, std::uint32_t v) {
-    out[at] = static_cast<char>(v);
-    out[at + 1] = static_cast<char>(v >> 8);
-}
-
-std::uint32_t u16_at(const std::string& b, std::size_t at) {
-    return static_cast<unsigned char>(b[at]) | static_cast<unsigned char>(b[at + 1]) << 8;
-}
-std::uint32_t u32_at(const std::string& b, std::size_t at) { return u16_at(b, at) | u16_at(b, at + 2) << 16; }
 
 // One block: length, value length, type, key, the value, the children, each
 // starting on a 4-byte boundary of the resource. The length counts the
@@ -36,14 +20,14 @@ class block {
 public:
     block(std::string& out, const std::u16string& key, std::uint32_t value_length, bool text)
         : out_(out), start_(out.size()) {
-        add16(out_, 0);
-        add16(out_, value_length);
-        add16(out_, text ? 1 : 0);
+        append16(out_, 0);
+        append16(out_, value_length);
+        append16(out_, text ? 1 : 0);
         out_ += utf16_bytes(key);
-        add16(out_, 0);
+        append16(out_, 0);
         pad4(out_);
     }
-    ~block() { put16(out_, start_, static_cast<std::uint32_t>(out_.size() - start_)); }
+    ~block() { write16(out_, start_, static_cast<std::uint32_t>(out_.size() - start_)); }
     block(const block&) = delete;
     block& operator=(const block&) = delete;
     void child() { pad4(out_); }
@@ -65,14 +49,14 @@ struct node {
 std::optional<node> read_node(const std::string& b, std::size_t at, std::size_t limit, bool text_value) {
     if (at + 6 > limit) return std::nullopt;
     node n;
-    std::size_t length = u16_at(b, at);
+    std::size_t length = read16(b, at);
     if (length < 6 || length > limit - at) return std::nullopt;
     n.end = at + length;
-    n.value_length = u16_at(b, at + 2);
+    n.value_length = read16(b, at + 2);
     std::size_t p = at + 6;
     for (;;) {
         if (p + 2 > n.end) return std::nullopt;
-        char16_t c = static_cast<char16_t>(u16_at(b, p));
+        char16_t c = static_cast<char16_t>(read16(b, p));
         p += 2;
         if (c == 0) break;
         n.key += c;
@@ -147,19 +131,19 @@ std::string build_version_resource(const version_info& info) {
     std::string out;
     {
         block root(out, u"VS_VERSION_INFO", fixed_size, false);
-        add32(out, fixed_signature);
-        add32(out, 0x00010000);
-        add32(out, info.file_version.high());
-        add32(out, info.file_version.low());
-        add32(out, info.product_version.high());
-        add32(out, info.product_version.low());
-        add32(out, info.file_flags_mask);
-        add32(out, info.file_flags);
-        add32(out, info.file_os);
-        add32(out, info.file_type);
-        add32(out, info.file_subtype);
-        add32(out, info.file_date_high);
-        add32(out, info.file_date_low);
+        append32(out, fixed_signature);
+        append32(out, 0x00010000);
+        append32(out, info.file_version.high());
+        append32(out, info.file_version.low());
+        append32(out, info.product_version.high());
+        append32(out, info.product_version.low());
+        append32(out, info.file_flags_mask);
+        append32(out, info.file_flags);
+        append32(out, info.file_os);
+        append32(out, info.file_type);
+        append32(out, info.file_subtype);
+        append32(out, info.file_date_high);
+        append32(out, info.file_date_low);
         root.child();
         {
             block file_info(out, u"StringFileInfo", 0, true);
@@ -170,7 +154,7 @@ std::string build_version_resource(const version_info& info) {
                 // The value length counts characters with the closing zero.
                 block text(out, key, static_cast<std::uint32_t>(value.size() + 1), true);
                 out += utf16_bytes(value);
-                add16(out, 0);
+                append16(out, 0);
             }
         }
         if (!info.translations.empty()) {
@@ -178,7 +162,7 @@ std::string build_version_resource(const version_info& info) {
             block var_info(out, u"VarFileInfo", 0, true);
             var_info.child();
             block translation(out, u"Translation", static_cast<std::uint32_t>(4 * info.translations.size()), false);
-            for (std::uint32_t t : info.translations) add32(out, t);
+            for (std::uint32_t t : info.translations) append32(out, t);
         }
         if (out.size() > 0xFFFF) throw std::length_error("the version texts are too long for a version resource");
     }
@@ -188,26 +172,26 @@ std::string build_version_resource(const version_info& info) {
 std::optional<version_info> parse_version_resource(const std::string& data) {
     auto root = read_node(data, 0, data.size(), false);
     if (!root || root->key != u"VS_VERSION_INFO" || root->value_length < fixed_size ||
-        root->value_at + fixed_size > root->end || u32_at(data, root->value_at) != fixed_signature)
+        root->value_at + fixed_size > root->end || read32(data, root->value_at) != fixed_signature)
         return std::nullopt;
     version_info info;
     const std::size_t f = root->value_at;
     auto number = [&](std::size_t at) {
         version_number v;
-        std::uint32_t high = u32_at(data, at), low = u32_at(data, at + 4);
+        std::uint32_t high = read32(data, at), low = read32(data, at + 4);
         v.parts = {static_cast<std::uint16_t>(high >> 16), static_cast<std::uint16_t>(high),
                    static_cast<std::uint16_t>(low >> 16), static_cast<std::uint16_t>(low)};
         return v;
     };
     info.file_version = number(f + 8);
     info.product_version = number(f + 16);
-    info.file_flags_mask = u32_at(data, f + 24);
-    info.file_flags = u32_at(data, f + 28);
-    info.file_os = u32_at(data, f + 32);
-    info.file_type = u32_at(data, f + 36);
-    info.file_subtype = u32_at(data, f + 40);
-    info.file_date_high = u32_at(data, f + 44);
-    info.file_date_low = u32_at(data, f + 48);
+    info.file_flags_mask = read32(data, f + 24);
+    info.file_flags = read32(data, f + 28);
+    info.file_os = read32(data, f + 32);
+    info.file_type = read32(data, f + 36);
+    info.file_subtype = read32(data, f + 40);
+    info.file_date_high = read32(data, f + 44);
+    info.file_date_low = read32(data, f + 48);
     info.translations.clear();
 
     bool table_read = false, ok = true;
@@ -229,7 +213,7 @@ std::optional<version_info> parse_version_resource(const std::string& data) {
             ok = for_children(data, child, false, [&](const node& var) {
                 if (var.key != u"Translation") return;
                 std::size_t end = std::min<std::size_t>(var.value_at + var.value_length, var.end);
-                for (std::size_t at = var.value_at; at + 4 <= end; at += 4) info.translations.push_back(u32_at(data, at));
+                for (std::size_t at = var.value_at; at + 4 <= end; at += 4) info.translations.push_back(read32(data, at));
             }) && ok;
         }
     }) && ok;
