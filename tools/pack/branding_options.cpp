@@ -52,10 +52,10 @@ std::function<branding()> add_branding_options(CLI::App& build) {
         if (!c->icon.empty()) b.icon = c->icon;
         if (c->maker_option->count()) b.maker_name = c->maker_name;
         if (c->product_option->count()) b.product_name = c->product_name;
-        for (const std::string& spec : c->version_info) {
-            std::string::size_type eq = spec.find('=');
-            if (eq == std::string::npos) throw branding_error("--version-info " + spec + ": expected FIELD=TEXT");
-            b.version_info[spec.substr(0, eq)] = spec.substr(eq + 1);
+        for (const std::string& assignment : c->version_info) {
+            std::string::size_type eq = assignment.find('=');
+            if (eq == std::string::npos) throw branding_error("--version-info " + assignment + ": expected FIELD=TEXT");
+            b.version_info[assignment.substr(0, eq)] = assignment.substr(eq + 1);
         }
         return b;
     };
