@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "support/platform/file_identity.h"
+#include "support/platform/paths.h"
 #include "support/platform/unicode.h"
 
 namespace trevan {
@@ -50,16 +51,7 @@ public:
 
     // The full path of what the handle refers to, links in it resolved;
     // empty when the system cannot tell.
-    std::wstring final_path() const {
-        std::wstring path(MAX_PATH, L'\0');
-        for (;;) {
-            DWORD n = GetFinalPathNameByHandleW(handle_.get(), &path[0], static_cast<DWORD>(path.size()),
-                                                FILE_NAME_NORMALIZED);
-            if (n == 0) return std::wstring();
-            if (n < path.size()) return path.substr(0, n);
-            path.assign(n + 1, L'\0');
-        }
-    }
+    std::wstring final_path() const { return vennic::final_path(handle_.get()); }
 
     vennic::file_identity identity() const { return vennic::identity_of(handle_.get()); }
 
@@ -80,11 +72,6 @@ private:
     vennic::unique_handle handle_;
 };
 
-bool same_path(const std::wstring& a, const std::wstring& b) {
-    return !a.empty() && CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
-                                              static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
-}
-
 std::wstring parent_of(const std::wstring& path) {
     std::wstring::size_type pos = path.rfind(L'\\');
     return pos == std::wstring::npos ? std::wstring() : path.substr(0, pos);
@@ -94,7 +81,7 @@ std::wstring parent_of(const std::wstring& path) {
 // whose final path is given, rather than to something a link leads to (a
 // system that cannot open links themselves resolves them on open).
 bool lies_in(const entry_handle& entry, const std::wstring& folder) {
-    return same_path(parent_of(entry.final_path()), folder);
+    return vennic::same_path(parent_of(entry.final_path()), folder);
 }
 
 // Deletes one file or link that must lie in the folder; the result is not
@@ -148,7 +135,7 @@ bool remove_folder(const std::string& folder, const std::wstring& parent, vennic
     // the same path and the same folder, not one that took its name since.
     if (held) held->reset();
     entry_handle handle(folder, entry_handle::remove);
-    return handle.valid() && !handle.is_link() && same_path(handle.final_path(), folder_path) &&
+    return handle.valid() && !handle.is_link() && vennic::same_path(handle.final_path(), folder_path) &&
            handle.identity() == folder_id && handle.mark_for_deletion();
 }
 
@@ -186,14 +173,8 @@ std::wstring nt_name(const std::string& folder) {
         return std::wstring();
     }
     while (wide.size() > 1 && (wide.back() == L'\\' || wide.back() == L'/')) wide.pop_back();
-    std::vector<wchar_t> full(MAX_PATH);
-    DWORD n = GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-    if (n >= full.size()) {
-        full.resize(n + 1);
-        n = GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-    }
-    if (n == 0 || n >= full.size()) return std::wstring();
-    const std::wstring path(full.data(), n);
+    const std::wstring path = vennic::full_path(wide);
+    if (path.empty()) return std::wstring();
     if (path.compare(0, 4, L"\\\\?\\") == 0 || path.compare(0, 4, L"\\\\.\\") == 0)
         return L"\\??\\" + path.substr(4);
     if (path.compare(0, 2, L"\\\\") == 0) return L"\\??\\UNC\\" + path.substr(2);

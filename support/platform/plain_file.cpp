@@ -2,20 +2,10 @@
 
 #include <vector>
 
+#include "support/platform/paths.h"
+
 namespace vennic {
 namespace {
-
-// Empty when the system cannot tell.
-std::wstring final_path(HANDLE file) {
-    std::vector<wchar_t> buffer(MAX_PATH);
-    for (;;) {
-        DWORD n = GetFinalPathNameByHandleW(file, buffer.data(), static_cast<DWORD>(buffer.size()),
-                                            FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-        if (n == 0) return std::wstring();
-        if (n < buffer.size()) return std::wstring(buffer.data(), n);
-        buffer.resize(n + 1);
-    }
-}
 
 // "\\?\C:\x" as "C:\x", "\\?\UNC\server\share\x" as "\\server\share\x".
 std::wstring without_long_prefix(const std::wstring& path) {
@@ -32,27 +22,17 @@ std::wstring long_full_path(const std::string& path) {
     std::vector<wchar_t> wide(static_cast<std::size_t>(n));
     MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide.data(), n);
 
-    std::vector<wchar_t> full(MAX_PATH);
-    DWORD length = GetFullPathNameW(wide.data(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-    if (length >= full.size()) {
-        full.resize(length + 1);
-        length = GetFullPathNameW(wide.data(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-    }
-    if (length == 0 || length >= full.size()) return std::wstring();
+    const std::wstring full = full_path(wide.data());
+    if (full.empty()) return std::wstring();
 
     std::vector<wchar_t> long_form(MAX_PATH);
-    length = GetLongPathNameW(full.data(), long_form.data(), static_cast<DWORD>(long_form.size()));
+    DWORD length = GetLongPathNameW(full.data(), long_form.data(), static_cast<DWORD>(long_form.size()));
     if (length >= long_form.size()) {
         long_form.resize(length + 1);
         length = GetLongPathNameW(full.data(), long_form.data(), static_cast<DWORD>(long_form.size()));
     }
     if (length == 0 || length >= long_form.size()) return std::wstring();
     return std::wstring(long_form.data(), length);
-}
-
-bool same_path(const std::wstring& a, const std::wstring& b) {
-    return !a.empty() && CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
-                                              static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
 }
 
 HANDLE open(const std::string& path, DWORD access, DWORD disposition) {

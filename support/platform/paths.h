@@ -1,0 +1,23 @@
+#pragma once
+
+// Paths as the system spells them: the full form of a path, the final path
+// of an open file, and comparing two of them. Never throws.
+
+#include <windows.h>
+
+#include <string>
+
+namespace vennic {
+
+// The absolute form of path (GetFullPathNameW), of any length; empty when
+// the system cannot make one.
+std::wstring full_path(const std::wstring& path);
+
+// The path of what the handle refers to, links in it resolved, with the
+// drive letter ("\\?\C:\x"); empty when the system cannot tell.
+std::wstring final_path(HANDLE file);
+
+// Whether two non-empty paths are the same text in any letter case.
+bool same_path(const std::wstring& a, const std::wstring& b);
+
+}  // namespace vennic
