@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "container/file_reader.h"
-#include "support/core/system_error_text.h"
+#include "support/platform/system_error_text.h"
 
 namespace trevan {
 namespace {

@@ -1,10 +1,10 @@
 #include "support/log/file.h"
 
 #include "support/core/string_printf.h"
-#include "support/core/system_error_text.h"
 #include "support/core/text.h"
 #include "support/log/log.h"
 #include "support/platform/plain_file.h"
+#include "support/platform/system_error_text.h"
 
 namespace vennic {
 namespace log {

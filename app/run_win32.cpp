@@ -10,10 +10,10 @@
 #include "container/expand.h"
 #include "container/extract.h"
 #include "container/settings.h"
-#include "support/core/config.h"
 #include "support/core/failure.h"
 #include "support/log/file.h"
 #include "support/log/log.h"
+#include "support/platform/config.h"
 #include "support/platform/plain_file.h"
 #include "support/platform/real_mutex.h"
 
