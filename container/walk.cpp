@@ -98,8 +98,8 @@ public:
 
     // Reads the located data (position at its start) once, in pieces, each
     // hashed and, given an output, written to it; the output is finished
-    // only when the whole data matched its digest. The position ends at the
-    // data's start again.
+    // only when the whole data matched its digest. Read and matched, the
+    // position ends at the data's start again.
     chunk_status read_pieces(const chunk_place& place, output_file* out, std::string& why) {
         md5_digest md5;
         for (std::uint32_t left = place.length; left > 0;) {
