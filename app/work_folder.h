@@ -8,6 +8,7 @@
 #ifdef _WIN32
 #include <windows.h>
 
+#include "support/core/error_or.h"
 #include "support/platform/handle.h"
 #endif
 
@@ -65,9 +66,15 @@ private:
 // The work folder's descriptor: owner Administrators; full control for
 // Administrators and SYSTEM, read and execute only for the user this process
 // runs as; nothing inherited from the parent (protected), and every entry
-// inherited by the files and folders inside. Empty with error set when the
-// user or the descriptor cannot be had.
-security_descriptor work_folder_security(DWORD& error);
+// inherited by the files and folders inside. Fails when the user or the
+// descriptor cannot be had.
+vennic::error_or<security_descriptor> work_folder_security();
+
+// Called by a removal with the folder's path once the folder is emptied and
+// no longer held, right before it is opened to be deleted: the moment a
+// folder of the same name swapped in by someone else must be told apart.
+// A seam for tests; the run passes none.
+using before_folder_deletion = void (*)(const std::string& folder);
 
 // The run's work folder: created by this run and held from its creation
 // until it is removed. The handle shares reading and writing but not
@@ -92,9 +99,10 @@ public:
 
     // Leaves the folder (the parent becomes the current directory), then
     // deletes its contents as remove_tree does and the folder itself, which
-    // must still be the one created: true when it is gone. Afterwards the
-    // object holds nothing, whatever the result.
-    bool remove();
+    // must still be the one created (a folder swapped in under its name
+    // stays): true when it is gone. Afterwards the object holds nothing,
+    // whatever the result.
+    bool remove(before_folder_deletion before_deletion = nullptr);
 
 private:
     friend struct work_folder_maker;

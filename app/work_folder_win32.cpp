@@ -5,6 +5,7 @@
 #include <winternl.h>
 
 #include <ctime>
+#include <optional>
 #include <vector>
 
 #include "support/platform/file_identity.h"
@@ -72,16 +73,11 @@ private:
     vennic::unique_handle handle_;
 };
 
-std::wstring parent_of(const std::wstring& path) {
-    std::wstring::size_type pos = path.rfind(L'\\');
-    return pos == std::wstring::npos ? std::wstring() : path.substr(0, pos);
-}
-
 // Whether the handle refers to an entry that lies directly in the folder
 // whose final path is given, rather than to something a link leads to (a
 // system that cannot open links themselves resolves them on open).
 bool lies_in(const entry_handle& entry, const std::wstring& folder) {
-    return vennic::same_path(parent_of(entry.final_path()), folder);
+    return vennic::lies_directly_in(entry.final_path(), folder);
 }
 
 // Deletes one file or link that must lie in the folder; the result is not
@@ -94,8 +90,10 @@ void delete_entry(const std::string& path, const std::wstring& folder) {
 // Empties and removes the folder; true when it is gone. With a parent given
 // (the parent's final path), the folder must lie directly in it. A handle
 // held on the folder without delete sharing (held) is closed just before
-// the folder itself is deleted, which its sharing would refuse.
-bool remove_folder(const std::string& folder, const std::wstring& parent, vennic::unique_handle* held) {
+// the folder itself is deleted, which its sharing would refuse; then
+// before_deletion, if given, is called.
+bool remove_folder(const std::string& folder, const std::wstring& parent, vennic::unique_handle* held,
+                   before_folder_deletion before_deletion) {
     std::wstring folder_path;
     vennic::file_identity folder_id;
     {
@@ -123,7 +121,7 @@ bool remove_folder(const std::string& folder, const std::wstring& parent, vennic
                 if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
                     delete_entry(path, folder_path);  // a link to a folder: never entered
                 else
-                    remove_folder(path, folder_path, nullptr);
+                    remove_folder(path, folder_path, nullptr, nullptr);
             } else {
                 // Files and file links alike: a link is deleted as a link.
                 delete_entry(path, folder_path);
@@ -134,6 +132,7 @@ bool remove_folder(const std::string& folder, const std::wstring& parent, vennic
     // Deleted through a handle that is checked to be the folder just emptied:
     // the same path and the same folder, not one that took its name since.
     if (held) held->reset();
+    if (before_deletion) before_deletion(folder);
     entry_handle handle(folder, entry_handle::remove);
     return handle.valid() && !handle.is_link() && vennic::same_path(handle.final_path(), folder_path) &&
            handle.identity() == folder_id && handle.mark_for_deletion();
@@ -141,24 +140,24 @@ bool remove_folder(const std::string& folder, const std::wstring& parent, vennic
 
 // The text in the ANSI code page when that represents it exactly: no
 // character left out or replaced by a look-alike ("a" for "ā" would name
-// another folder).
-bool to_exact_ansi(const std::wstring& text, std::string& ansi) {
+// another folder). Nothing when it does not, or for an empty text.
+std::optional<std::string> exact_ansi(const std::wstring& text) {
     const UINT code_page = GetACP();
     const DWORD flags = vennic::unicode::is_flag_capable(code_page) ? WC_NO_BEST_FIT_CHARS : 0;
     const int size = static_cast<int>(text.size());
-    if (size == 0) return false;
+    if (size == 0) return std::nullopt;
     const int n = WideCharToMultiByte(code_page, flags, text.data(), size, nullptr, 0, nullptr, nullptr);
-    if (n <= 0) return false;
+    if (n <= 0) return std::nullopt;
     std::string out(static_cast<std::size_t>(n), '\0');
-    if (WideCharToMultiByte(code_page, flags, text.data(), size, &out[0], n, nullptr, nullptr) != n) return false;
+    if (WideCharToMultiByte(code_page, flags, text.data(), size, &out[0], n, nullptr, nullptr) != n)
+        return std::nullopt;
     // What reads back as the same text is exact.
     const int back = MultiByteToWideChar(code_page, 0, out.data(), n, nullptr, 0);
-    if (back != size) return false;
+    if (back != size) return std::nullopt;
     std::wstring round(static_cast<std::size_t>(back), L'\0');
     MultiByteToWideChar(code_page, 0, out.data(), n, &round[0], back);
-    if (round != text) return false;
-    ansi = out;
-    return true;
+    if (round != text) return std::nullopt;
+    return out;
 }
 
 std::string fitting(const std::string& path) { return path.size() < MAX_PATH ? path : std::string(); }
@@ -188,24 +187,18 @@ using status_to_error_fn = ULONG(NTAPI*)(NTSTATUS);
 // Creates the folder with the descriptor and opens it in the same step: the
 // handle is of the folder this call made, never of one that took its name
 // after a separate creation. CreateDirectory makes the folder the same way
-// but closes its handle. error is ERROR_ALREADY_EXISTS when the name is
+// but closes its handle. The error is ERROR_ALREADY_EXISTS when the name is
 // taken.
-vennic::unique_handle create_held_folder(const std::string& folder, PSECURITY_DESCRIPTOR descriptor,
-                                         DWORD& error) {
+vennic::error_or<vennic::unique_handle> create_held_folder(const std::string& folder,
+                                                           PSECURITY_DESCRIPTOR descriptor) {
     HMODULE ntdll = GetModuleHandleA("ntdll");
     auto nt_create_file = reinterpret_cast<nt_create_file_fn>(
         reinterpret_cast<void*>(GetProcAddress(ntdll, "NtCreateFile")));
     auto status_to_error = reinterpret_cast<status_to_error_fn>(
         reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlNtStatusToDosError")));
-    if (!nt_create_file || !status_to_error) {
-        error = ERROR_PROC_NOT_FOUND;
-        return vennic::unique_handle();
-    }
+    if (!nt_create_file || !status_to_error) return vennic::system_error{ERROR_PROC_NOT_FOUND};
     std::wstring name = nt_name(folder);
-    if (name.empty() || name.size() * sizeof(wchar_t) > 0xFFFE) {
-        error = ERROR_INVALID_NAME;
-        return vennic::unique_handle();
-    }
+    if (name.empty() || name.size() * sizeof(wchar_t) > 0xFFFE) return vennic::system_error{ERROR_INVALID_NAME};
     UNICODE_STRING object_name;
     object_name.Buffer = &name[0];
     object_name.Length = static_cast<USHORT>(name.size() * sizeof(wchar_t));
@@ -218,10 +211,7 @@ vennic::unique_handle create_held_folder(const std::string& folder, PSECURITY_DE
         &handle, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE, &attributes, &io, nullptr,
         FILE_ATTRIBUTE_NORMAL, FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_CREATE,
         FILE_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_FOR_BACKUP_INTENT, nullptr, 0);
-    if (status < 0) {
-        error = status_to_error(status);
-        return vennic::unique_handle();
-    }
+    if (status < 0) return vennic::system_error{status_to_error(status)};
     return vennic::unique_handle(handle);
 }
 
@@ -237,14 +227,14 @@ std::string temp_path() {
     if (length == 0 || length >= wide.size()) return std::string();
     const std::wstring path(wide.data(), length);
 
-    std::string ansi;
-    if (to_exact_ansi(path, ansi)) return fitting(ansi);
+    if (const std::optional<std::string> ansi = exact_ansi(path)) return fitting(*ansi);
 
     std::vector<wchar_t> short_form(MAX_PATH);
     length = GetShortPathNameW(path.c_str(), short_form.data(), static_cast<DWORD>(short_form.size()));
-    if (length > 0 && length < short_form.size() &&
-        to_exact_ansi(std::wstring(short_form.data(), length), ansi))
-        return fitting(ansi);
+    if (length > 0 && length < short_form.size()) {
+        if (const std::optional<std::string> ansi = exact_ansi(std::wstring(short_form.data(), length)))
+            return fitting(*ansi);
+    }
 
     // No form the code page can hold: the system's ANSI text, with which the
     // run ends as it always did.
@@ -273,30 +263,23 @@ security_descriptor& security_descriptor::operator=(security_descriptor&& other)
     return *this;
 }
 
-security_descriptor work_folder_security(DWORD& error) {
+vennic::error_or<security_descriptor> work_folder_security() {
     // The user as the token names it: an elevated run still runs as the user
     // who started it, whose unelevated processes share that name.
     vennic::unique_handle token;
     {
         HANDLE h = nullptr;
-        if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &h)) {
-            error = GetLastError();
-            return security_descriptor();
-        }
+        if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &h)) return vennic::system_error{GetLastError()};
         token.reset(h);
     }
     DWORD size = 0;
     GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
     std::vector<unsigned char> user(size ? size : 1);
-    if (!GetTokenInformation(token.get(), TokenUser, user.data(), size, &size)) {
-        error = GetLastError();
-        return security_descriptor();
-    }
+    if (!GetTokenInformation(token.get(), TokenUser, user.data(), size, &size))
+        return vennic::system_error{GetLastError()};
     char* sid_text = nullptr;
-    if (!ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid, &sid_text)) {
-        error = GetLastError();
-        return security_descriptor();
-    }
+    if (!ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid, &sid_text))
+        return vennic::system_error{GetLastError()};
     const std::string sid(sid_text);
     LocalFree(sid_text);
 
@@ -308,11 +291,8 @@ security_descriptor work_folder_security(DWORD& error) {
     const std::string text = "O:BAD:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;" + sid + ")";
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(text.c_str(), SDDL_REVISION_1, &descriptor,
-                                                              nullptr)) {
-        error = GetLastError();
-        return security_descriptor();
-    }
-    error = 0;
+                                                              nullptr))
+        return vennic::system_error{GetLastError()};
     return security_descriptor(descriptor);
 }
 
@@ -336,13 +316,13 @@ work_folder& work_folder::operator=(work_folder&& other) noexcept {
     return *this;
 }
 
-bool work_folder::remove() {
+bool work_folder::remove(before_folder_deletion before_deletion) {
     if (path_.empty()) return false;
     const std::string path = path_;
     path_.clear();
     // The current directory's own handle would keep the folder.
     SetCurrentDirectoryA(parent_folder(path).c_str());
-    const bool gone = remove_folder(path, std::wstring(), &handle_);
+    const bool gone = remove_folder(path, std::wstring(), &handle_, before_deletion);
     handle_.reset();
     return gone;
 }
@@ -362,20 +342,21 @@ work_folder_result make_work_folder(const std::string& temp) {
     // be one this run created: an existing folder of the same name may hold
     // files planted by someone else.
     work_folder_result result;
-    DWORD error = 0;
-    const security_descriptor security = work_folder_security(error);
+    const vennic::error_or<security_descriptor> security = work_folder_security();
+    unsigned long error = security.error();
     if (security) {
         const long long now = static_cast<long long>(std::time(nullptr));
         for (int attempt = 0; attempt <= max_name_attempts; ++attempt) {
             std::string folder = temp + work_folder_name(now + attempt);
-            vennic::unique_handle handle = create_held_folder(folder, security.get(), error);
+            vennic::error_or<vennic::unique_handle> handle = create_held_folder(folder, security->get());
             if (handle) {
-                result.folder = work_folder_maker::make(folder, std::move(handle));
+                result.folder = work_folder_maker::make(folder, std::move(*handle));
                 if (SetCurrentDirectoryA(folder.c_str())) return result;
                 error = GetLastError();
                 result.folder.remove();
                 break;
             }
+            error = handle.error();
             if (error != ERROR_ALREADY_EXISTS) break;
         }
     }
@@ -387,7 +368,7 @@ bool remove_tree(const std::string& folder) {
     // Every deletion goes through a handle of the entry itself, checked to lie
     // in the folder being emptied: nothing a link points to is ever deleted,
     // also when an entry is swapped for a link while the tree is removed.
-    return remove_folder(folder, std::wstring(), nullptr);
+    return remove_folder(folder, std::wstring(), nullptr, nullptr);
 }
 
 }  // namespace trevan

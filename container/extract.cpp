@@ -55,13 +55,12 @@ public:
 
     std::unique_ptr<output_file> create_output(const std::string& file_name, std::uint32_t) override {
         std::string path = work_folder_ + file_name;
-        unsigned long error = 0;
-        std::unique_ptr<output_file> out = io_.create_output(path, error);
+        vennic::error_or<std::unique_ptr<output_file>> out = io_.create_output(path);
         if (!out) {
-            failure = file_failure("Failed to extract file!", path, error, io_);
+            failure = file_failure("Failed to extract file!", path, out.error(), io_);
             return nullptr;
         }
-        return std::make_unique<checked_output>(std::move(out), std::move(path), io_, failure);
+        return std::make_unique<checked_output>(std::move(*out), std::move(path), io_, failure);
     }
 
     std::optional<vennic::failure> failure;
@@ -77,14 +76,13 @@ private:
 extraction_result extract_payload(const std::string& own_path, const std::string& work_folder,
                                   SettingsMap& settings, extraction_io& io) {
     extraction_result result;
-    unsigned long error = 0;
-    std::unique_ptr<archive_reader> archive = io.open_archive(own_path, error);
+    vennic::error_or<std::unique_ptr<archive_reader>> archive = io.open_archive(own_path);
     if (!archive) {
-        result.failure = file_failure("Failed to open archive!", own_path, error, io);
+        result.failure = file_failure("Failed to open archive!", own_path, archive.error(), io);
         return result;
     }
     extraction observer(own_path, work_folder, io);
-    result.ok = walk_container(*archive, settings, observer).ok;
+    result.ok = walk_container(**archive, settings, observer).ok;
     result.failure = std::move(observer.failure);
     return result;
 }

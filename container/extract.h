@@ -11,6 +11,7 @@
 #include "container/reader.h"
 #include "container/settings.h"
 #include "container/walk.h"
+#include "support/core/error_or.h"
 #include "support/core/failure.h"
 
 #ifdef _WIN32
@@ -27,11 +28,11 @@ namespace trevan {
 class extraction_io {
 public:
     virtual ~extraction_io() = default;
-    // Opens the archive for reading; nullptr with error set when it cannot.
-    virtual std::unique_ptr<archive_reader> open_archive(const std::string& path, unsigned long& error) = 0;
-    // Creates (or replaces) an output file; nullptr with error set when it
-    // cannot. A write that fails keeps its code in the output's error().
-    virtual std::unique_ptr<output_file> create_output(const std::string& path, unsigned long& error) = 0;
+    // Opens the archive for reading.
+    virtual vennic::error_or<std::unique_ptr<archive_reader>> open_archive(const std::string& path) = 0;
+    // Creates (or replaces) an output file. A write that fails keeps its
+    // code in the output's error().
+    virtual vennic::error_or<std::unique_ptr<output_file>> create_output(const std::string& path) = 0;
     // The thread's last error code now.
     virtual unsigned long last_error() = 0;
     // The system's text for an error code, without its line end.

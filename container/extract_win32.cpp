@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "container/file_reader.h"
-#include "support/core/system_error_text.h"
+#include "support/platform/system_error_text.h"
 
 namespace trevan {
 namespace {
@@ -109,23 +109,20 @@ class windows_io : public extraction_io {
 public:
     explicit windows_io(extracted_files& files) : files_(files) {}
 
-    std::unique_ptr<archive_reader> open_archive(const std::string& path, unsigned long& error) override {
+    vennic::error_or<std::unique_ptr<archive_reader>> open_archive(const std::string& path) override {
         auto archive = std::make_unique<file_reader>(path);
-        if (archive->is_open()) return archive;
-        error = archive->open_error();
-        return nullptr;
+        if (!archive->is_open()) return vennic::system_error{archive->open_error()};
+        return std::unique_ptr<archive_reader>(std::move(archive));
     }
 
-    std::unique_ptr<output_file> create_output(const std::string& path, unsigned long& error) override {
+    vennic::error_or<std::unique_ptr<output_file>> create_output(const std::string& path) override {
         // A file written before under the same name is replaced, as always.
         files_.release(path);
         HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ, nullptr,
                                   CREATE_ALWAYS, FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE) {
-            error = GetLastError();
-            return nullptr;
-        }
-        return std::make_unique<extracted_file>(vennic::unique_handle(file), path, files_);
+        if (file == INVALID_HANDLE_VALUE) return vennic::system_error{GetLastError()};
+        return std::unique_ptr<output_file>(
+            std::make_unique<extracted_file>(vennic::unique_handle(file), path, files_));
     }
 
     unsigned long last_error() override { return GetLastError(); }

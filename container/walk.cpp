@@ -38,8 +38,6 @@ std::unique_ptr<output_file> walk_observer::create_output(const std::string&, st
 
 namespace {
 
-enum class chunk_status { read, unreadable, mismatch };
-
 // Where a located chunk's data lies and the digest its trailer holds.
 struct chunk_place {
     std::uint32_t offset = 0;
@@ -98,9 +96,11 @@ public:
         return true;
     }
 
-    // Reads the located chunk's data in pieces and compares its digest; the
-    // position ends behind the data.
-    chunk_status check_in_pieces(const chunk_place& place, std::string& why) {
+    // Reads the located data (position at its start) once, in pieces, each
+    // hashed and, given an output, written to it; the output is finished
+    // only when the whole data matched its digest. Read and matched, the
+    // position ends at the data's start again.
+    chunk_status read_pieces(const chunk_place& place, output_file* out, std::string& why) {
         md5_digest md5;
         for (std::uint32_t left = place.length; left > 0;) {
             std::uint32_t size = left < piece_size ? left : piece_size;
@@ -110,10 +110,13 @@ public:
                 return chunk_status::unreadable;
             }
             md5.update(p, size);
+            if (out && !out->write(p, size)) return chunk_status::write_failed;
             left -= size;
-            progress(false, place, left);
+            progress(out != nullptr, place, left);
         }
-        return matches(md5, place) ? chunk_status::read : chunk_status::mismatch;
+        if (!matches(md5, place)) return chunk_status::mismatch;
+        if (out && !out->finish()) return chunk_status::write_failed;
+        return back_to_start(place, why) ? chunk_status::read : chunk_status::unreadable;
     }
 
     // The rest of read_chunk for a located chunk: its data into data, checked,
@@ -122,9 +125,8 @@ public:
     // large allocation.
     chunk_status read_located(const chunk_place& place, std::string& data, std::string& why) {
         if (place.length > piece_size) {
-            chunk_status checked = check_in_pieces(place, why);
+            chunk_status checked = read_pieces(place, nullptr, why);
             if (checked != chunk_status::read) return checked;
-            if (!back_to_start(place, why)) return chunk_status::unreadable;
         }
         data.assign(place.length, '\0');
         if (!in_.read(&data[0], place.length)) {
@@ -141,29 +143,6 @@ public:
         if (in_.move(-static_cast<std::int32_t>(place.length))) return true;
         why = "cannot move back to its start";
         return false;
-    }
-
-    // Reads the located data (position at its start) once, in pieces: each
-    // is hashed and written to out. out is finished only when the digest
-    // matched; the position returns to the start.
-    enum class copy_status { done, unreadable, mismatch, write_failed };
-    copy_status copy(const chunk_place& place, output_file& out, std::string& why) {
-        md5_digest md5;
-        for (std::uint32_t left = place.length; left > 0;) {
-            std::uint32_t size = left < piece_size ? left : piece_size;
-            char* p = piece(size);
-            if (!in_.read(p, size)) {
-                why = "its data cannot be read";
-                return copy_status::unreadable;
-            }
-            md5.update(p, size);
-            if (!out.write(p, size)) return copy_status::write_failed;
-            left -= size;
-            progress(true, place, left);
-        }
-        if (!matches(md5, place)) return copy_status::mismatch;
-        if (!out.finish()) return copy_status::write_failed;
-        return back_to_start(place, why) ? copy_status::done : copy_status::unreadable;
     }
 
     archive_reader& reader() { return in_; }
@@ -272,10 +251,8 @@ private:
         std::string why;
         if (!source_.locate(place, why)) return unreadable(chunk_role::file_data, why);
         if (!observer_.checks_file_data()) return chunk_done(chunk_role::file_data, place, true);
-        chunk_status status = source_.check_in_pieces(place, why);
+        chunk_status status = source_.read_pieces(place, nullptr, why);
         if (status == chunk_status::unreadable) return unreadable(chunk_role::file_data, why);
-        if (status == chunk_status::read && !source_.back_to_start(place, why))
-            return unreadable(chunk_role::file_data, why);
         return chunk_done(chunk_role::file_data, place, status == chunk_status::read);
     }
 
@@ -286,12 +263,11 @@ private:
         if (!source_.locate(place, why)) return unreadable(chunk_role::file_data, why);
         std::unique_ptr<output_file> out = observer_.create_output(file_name, place.length);
         if (!out) return output_failed("cannot create the output file " + quoted_text(file_name));
-        switch (source_.copy(place, *out, why)) {
-        case chunk_source::copy_status::done: return chunk_done(chunk_role::file_data, place, true);
-        case chunk_source::copy_status::mismatch: return chunk_done(chunk_role::file_data, place, false);
-        case chunk_source::copy_status::write_failed:
-            return output_failed("cannot write the output file " + quoted_text(file_name));
-        case chunk_source::copy_status::unreadable: break;
+        switch (source_.read_pieces(place, out.get(), why)) {
+        case chunk_status::read: return chunk_done(chunk_role::file_data, place, true);
+        case chunk_status::mismatch: return chunk_done(chunk_role::file_data, place, false);
+        case chunk_status::write_failed: return output_failed("cannot write the output file " + quoted_text(file_name));
+        case chunk_status::unreadable: break;
         }
         return unreadable(chunk_role::file_data, why);
     }
@@ -365,17 +341,12 @@ walk_result walk_container(archive_reader& in, SettingsMap& settings) {
     return walk_container(in, settings, none);
 }
 
-bool read_chunk(archive_reader& in, bool& ok, std::string& data) {
+chunk_status read_chunk(archive_reader& in, std::string& data) {
     chunk_source source(in, nullptr);
     chunk_place place;
     std::string why;
-    if (!source.locate(place, why)) return false;
-    switch (source.read_located(place, data, why)) {
-    case chunk_status::read: return true;
-    case chunk_status::mismatch: ok = false; return false;
-    case chunk_status::unreadable: return false;
-    }
-    return false;
+    if (!source.locate(place, why)) return chunk_status::unreadable;
+    return source.read_located(place, data, why);
 }
 
 }  // namespace trevan

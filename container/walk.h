@@ -135,10 +135,17 @@ public:
 walk_result walk_container(archive_reader& in, SettingsMap& settings, walk_observer& observer);
 walk_result walk_container(archive_reader& in, SettingsMap& settings);
 
+// How reading a chunk's data ended.
+enum class chunk_status {
+    read,          // read whole and matching its digest
+    unreadable,    // it could not be located or read
+    mismatch,      // its data did not match its digest
+    write_failed,  // an output of its data failed (never from read_chunk)
+};
+
 // The chunk primitive on its own: with the position at the end of a chunk,
-// reads its data into data and leaves the position at the chunk's start.
-// False when the chunk cannot be read (ok untouched) or its digest does not
-// match (ok set to false).
-bool read_chunk(archive_reader& in, bool& ok, std::string& data);
+// reads its data into data and leaves the position at the chunk's start
+// (when read).
+chunk_status read_chunk(archive_reader& in, std::string& data);
 
 }  // namespace trevan

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "support/platform/scope_semantics.h"
+#include "support/core/scope_semantics.h"
 
 namespace vennic {
 

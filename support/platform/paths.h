@@ -1,7 +1,8 @@
 #pragma once
 
 // Paths as the system spells them: the full form of a path, the final path
-// of an open file, and comparing two of them. Never throws.
+// of an open file, comparing two of them, and whether one lies directly in
+// another. Never throws.
 
 #include <windows.h>
 
@@ -19,5 +20,10 @@ std::wstring final_path(HANDLE file);
 
 // Whether two non-empty paths are the same text in any letter case.
 bool same_path(const std::wstring& a, const std::wstring& b);
+
+// Whether path names an entry directly inside folder: the text before its
+// last backslash is the same path as folder. Both are final paths (the
+// system's spelling), so that a link along the way shows as another folder.
+bool lies_directly_in(const std::wstring& path, const std::wstring& folder);
 
 }  // namespace vennic

@@ -2,8 +2,8 @@
 
 #include <string>
 
+#include "support/core/scope_semantics.h"
 #include "support/platform/handle.h"
-#include "support/platform/scope_semantics.h"
 
 namespace vennic {
 

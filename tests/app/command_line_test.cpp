@@ -101,6 +101,8 @@ TEST(AddMsiLogOption, Table) {
          " /V\"/l*v \\\"" + log + "\\\"  USER_PARTNER_IDENTITY=5   WEBINSTALLER=1\""},
         {"ON", "/S", "/S/V\"/l*v \\\"" + log + "\\\"\""},
         {"ON", "/VA=1", "/V\"/l*v \\\"" + log + "\\\"\"A=1"},
+        // Offset 2 wherever the switch is, as merge_parameters does.
+        {"ON", "/S /VA=1", "/S\"/l*v \\\"" + log + "\\\"\" /VA=1"},
         {"on", "/V\"A=1\"", "/V\"A=1\""},  // only exactly "ON"
         {"ON ", "/V\"A=1\"", "/V\"A=1\""},
         {"", "/V\"A=1\"", "/V\"A=1\""},

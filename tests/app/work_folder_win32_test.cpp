@@ -167,6 +167,30 @@ TEST_F(WorkFolder, TheHeldFolderCannotBeRenamedOrDeletedUntilTheRunRemovesIt) {
     EXPECT_FALSE(made.folder.remove());
 }
 
+// Puts a fresh folder of its own under the emptied folder's name, as
+// someone else could once the run no longer holds it.
+std::string swapped_in;
+void swap_in_a_fresh_folder(const std::string& folder) {
+    const std::string plain = folder.substr(0, folder.size() - 1);
+    if (MoveFileA(plain.c_str(), (plain + "-emptied").c_str()) && CreateDirectoryA(plain.c_str(), nullptr))
+        swapped_in = plain;
+}
+
+TEST_F(WorkFolder, AFolderSwappedInBeforeTheDeletionStays) {
+    const std::string temp = root_ + "temp\\";
+    ASSERT_TRUE(CreateDirectoryA(temp.c_str(), nullptr));
+    work_folder_result made = make_work_folder(temp);
+    ASSERT_FALSE(made.failure.has_value());
+    const std::string folder = made.folder.path();
+    make_file(folder + "setup.exe");
+    swapped_in.clear();
+    EXPECT_FALSE(made.folder.remove(swap_in_a_fresh_folder));
+    ASSERT_EQ(swapped_in, folder.substr(0, folder.size() - 1)) << "nothing was swapped in";
+    EXPECT_TRUE(exists(swapped_in));
+    // The run's own folder was emptied before.
+    EXPECT_FALSE(exists(swapped_in + "-emptied\\setup.exe"));
+}
+
 TEST_F(WorkFolder, TheLastOwnerRemovesTheFolder) {
     const std::string temp = root_ + "temp\\";
     ASSERT_TRUE(CreateDirectoryA(temp.c_str(), nullptr));
@@ -218,9 +242,10 @@ TEST_F(WorkFolder, ATemporaryPathOutsideTheCodePageIsUsedInItsShortForm) {
 // The descriptor is built here and given to the system; Wine keeps none on
 // its file systems, so it is read back from what the program built.
 TEST(WorkFolderSecurity, AdministratorsOwnItAndTheUserOnlyReadsAndExecutes) {
-    DWORD error = 0;
-    const security_descriptor descriptor = work_folder_security(error);
-    ASSERT_TRUE(descriptor) << error;
+    const vennic::error_or<security_descriptor> made = work_folder_security();
+    ASSERT_TRUE(made) << made.error();
+    const security_descriptor& descriptor = *made;
+    ASSERT_TRUE(descriptor);
     ASSERT_TRUE(IsValidSecurityDescriptor(descriptor.get()));
 
     PSID owner = nullptr;

@@ -32,21 +32,15 @@ public:
         std::string& data_;
     };
 
-    std::unique_ptr<archive_reader> open_archive(const std::string& path, unsigned long& error) override {
+    vennic::error_or<std::unique_ptr<archive_reader>> open_archive(const std::string& path) override {
         auto it = archives.find(path);
-        if (it == archives.end()) {
-            error = 2;
-            return nullptr;
-        }
-        return std::make_unique<memory_reader>(it->second);
+        if (it == archives.end()) return vennic::system_error{2};
+        return std::unique_ptr<archive_reader>(std::make_unique<memory_reader>(it->second));
     }
-    std::unique_ptr<output_file> create_output(const std::string& path, unsigned long& error) override {
-        if (create_error) {
-            error = create_error;
-            return nullptr;
-        }
+    vennic::error_or<std::unique_ptr<output_file>> create_output(const std::string& path) override {
+        if (create_error) return vennic::system_error{create_error};
         files[path].clear();
-        return std::make_unique<memory_output>(*this, files[path]);
+        return std::unique_ptr<output_file>(std::make_unique<memory_output>(*this, files[path]));
     }
     unsigned long last_error() override { return 131; }
     std::string error_text(unsigned long code) override { return "text " + std::to_string(code); }

@@ -383,10 +383,8 @@ TEST(Walk, ReadChunkFailsBeforeMovingOrKeepingData) {
     append_raw_chunk(file, "abc", 0xFFFFFFF0u, md5_of("abc"));
     memory_reader in(file);
     in.move_to_end();
-    bool ok = true;
     std::string data = "untouched";
-    EXPECT_FALSE(read_chunk(in, ok, data));
-    EXPECT_TRUE(ok);
+    EXPECT_EQ(read_chunk(in, data), chunk_status::unreadable);
     EXPECT_EQ(data, "untouched");
     // The position stands behind the length field that was refused.
     EXPECT_EQ(in.position(), file.size() - 16);
@@ -395,15 +393,14 @@ TEST(Walk, ReadChunkFailsBeforeMovingOrKeepingData) {
     append_chunk(good, "abc");
     memory_reader in2(good);
     in2.move_to_end();
-    EXPECT_TRUE(read_chunk(in2, ok, data));
+    EXPECT_EQ(read_chunk(in2, data), chunk_status::read);
     EXPECT_EQ(data, "abc");
     EXPECT_EQ(in2.position(), 64u);
 
     good[64] = 'x';
     memory_reader in3(good);
     in3.move_to_end();
-    EXPECT_FALSE(read_chunk(in3, ok, data));
-    EXPECT_FALSE(ok);
+    EXPECT_EQ(read_chunk(in3, data), chunk_status::mismatch);
 }
 
 TEST(Walk, LargeFileDataIsCheckedAndCopiedInPieces) {

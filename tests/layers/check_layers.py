@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """Checks that includes between the source folders run one way:
 app -> container -> support, tools -> container -> support, and inside
-support: log -> platform -> core.
+support: log -> platform -> core; and that in support/, container/ and
+app/ every Windows-only source is named x_win32.cpp: each source of a
+Windows-only folder, and each source that includes a Windows header.
 
     check_layers.py SOURCE_DIR     exit 0 when every include keeps the rule,
                                    1 with one line per include that breaks it
@@ -22,14 +24,14 @@ ALLOWED = {
     "tools": {"tools", "container", "support/core", "support/platform", "support/log"},
 }
 
-# The one arrow that runs back: the wide exception's narrow copies and the
-# description of an exception convert text, which is the platform's job.
-EXCEPTIONS = {
-    ("support/core/exception_w.cpp", "support/platform/unicode.h"),
-    ("support/core/describe_exception.cpp", "support/platform/unicode.h"),
-}
+# Folders whose every source is Windows-only.
+WINDOWS_ONLY_FOLDERS = ("support/platform", "support/log")
+# Where the naming rule holds (tools/ has a rule of its own).
+NAMED_FOLDERS = ("support", "container", "app")
+WINDOWS_HEADERS = {"windows.h", "shellapi.h", "shlobj.h", "sddl.h", "winternl.h", "comdef.h"}
 
 INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"]+)"')
+SYSTEM_INCLUDE = re.compile(r'^\s*#\s*include\s*<([^>]+)>')
 
 
 def folder_of(path):
@@ -58,10 +60,40 @@ def violations(root):
                         target_folder = folder_of(target)
                         if target_folder is None and not target.startswith("tests/"):
                             continue  # a system or third-party header
-                        if target_folder in ALLOWED[source] or (path, target) in EXCEPTIONS:
+                        if target_folder in ALLOWED[source]:
                             continue
                         may = ", ".join(sorted(ALLOWED[source]))
                         found.append(f"{path}:{number} includes {target}: {source}/ may include only from {may}")
+    return found
+
+
+def windows_only_reason(root, path):
+    """Why a source is Windows-only, or None when nothing says it is."""
+    folder = folder_of(path)
+    if folder in WINDOWS_ONLY_FOLDERS:
+        return "every source of " + folder + "/ is Windows-only"
+    with open(os.path.join(root, path), encoding="utf-8", errors="replace") as f:
+        for number, line in enumerate(f, 1):
+            m = SYSTEM_INCLUDE.match(line)
+            if m and m.group(1).lower() in WINDOWS_HEADERS:
+                return "line %d includes <%s>" % (number, m.group(1))
+            m = INCLUDE.match(line)
+            if m and folder_of(m.group(1)) in WINDOWS_ONLY_FOLDERS:
+                return "line %d includes %s" % (number, m.group(1))
+    return None
+
+
+def misnamed(root):
+    found = []
+    for top in NAMED_FOLDERS:
+        for directory, _, files in os.walk(os.path.join(root, top)):
+            for name in sorted(files):
+                if not name.endswith(".cpp") or name.endswith("_win32.cpp"):
+                    continue
+                path = os.path.relpath(os.path.join(directory, name), root).replace(os.sep, "/")
+                reason = windows_only_reason(root, path)
+                if reason:
+                    found.append(f"{path}: Windows-only ({reason}), so it is to be named {name[:-4]}_win32.cpp")
     return found
 
 
@@ -74,21 +106,30 @@ def self_test():
         put("support/core/a.h", '#include <string>\n#include "support/core/b.h"\n')
         put("support/core/bad.cpp", '#include "app/run.h"\n')
         put("container/bad.h", '#pragma once\n  #  include "tools/pack/builder.h"\n')
-        put("container/good.cpp", '#include "container/good.h"\n#include "support/log/log.h"\n')
+        put("container/good_win32.cpp", '#include "container/good.h"\n#include "support/log/log.h"\n')
         put("app/good.cpp", '#include "container/walk.h"\n')
-        put("support/core/exception_w.cpp", '#include "support/platform/unicode.h"\n')
         put("support/core/text.cpp", '#include "support/platform/unicode.h"\n')
-        found = violations(root)
+        put("support/platform/paths_win32.cpp", '#include <windows.h>\n#include "support/platform/paths.h"\n')
+        put("support/platform/scope.cpp", '#include "support/core/scope.h"\n')
+        put("app/run.cpp", '#include "app/run.h"\n#include <Windows.h>\n')
+        put("container/extract.cpp", '#include "container/extract.h"\n#include "support/log/log.h"\n')
+        put("container/walk.cpp", '#include <vector>\n#include "container/walk.h"\n')
+        put("tools/pack/main.cpp", '#include <windows.h>\n')
+        found = violations(root) + misnamed(root)
         expected = [
             "container/bad.h:2 includes tools/pack/builder.h",
             "support/core/bad.cpp:1 includes app/run.h",
             "support/core/text.cpp:1 includes support/platform/unicode.h",
+            "support/core/text.cpp: Windows-only (line 1 includes support/platform/unicode.h)",
+            "support/platform/scope.cpp: Windows-only (every source",
+            "app/run.cpp: Windows-only (line 2 includes <Windows.h>)",
+            "container/extract.cpp: Windows-only (line 2 includes support/log/log.h)",
         ]
         ok = len(found) == len(expected) and all(any(v.startswith(e) for v in found) for e in expected)
         if not ok:
             print("self-test failed; found:\n  " + "\n  ".join(found))
             return 1
-        print("self-test passed: %d broken includes caught" % len(found))
+        print("self-test passed: %d broken includes and misnamed sources caught" % len(found))
         return 0
 
 
@@ -98,11 +139,11 @@ def main(argv):
     if len(argv) != 2:
         print(__doc__)
         return 2
-    found = violations(argv[1])
+    found = violations(argv[1]) + misnamed(argv[1])
     for line in found:
         print(line)
     if not found:
-        print("layers: every include runs the right way")
+        print("layers: every include runs the right way, every Windows-only source is named x_win32.cpp")
     return 1 if found else 0
 
 

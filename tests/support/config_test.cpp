@@ -6,8 +6,8 @@
 
 #include <string>
 
-#include "support/core/config.h"
-#include "support/core/exception_w.h"
+#include "support/platform/config.h"
+#include "support/platform/exception_w.h"
 
 namespace {
 

@@ -16,12 +16,12 @@
 #include <thread>
 #include <vector>
 
-#include "support/core/system_error_text.h"
 #include "support/log/dispatcher.h"
 #include "support/log/file.h"
 #include "support/log/listener.h"
 #include "support/log/log.h"
 #include "support/platform/real_mutex.h"
+#include "support/platform/system_error_text.h"
 #include "tests/support/child_process.h"
 
 namespace {

@@ -1,6 +1,8 @@
 // Opening files in a folder that others can write: only plain files, never
 // through a second name (on a real file system, under Wine; links made from
-// Linux are tested end to end).
+// Linux are tested end to end). Wine makes no Windows links, so the decision
+// on a link's attributes and final path is tested on what the system would
+// tell.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -53,24 +55,25 @@ TEST_F(PlainFile, OpensAPlainFileUnderAnyOfItsSpellings) {
     ASSERT_GT(GetShortPathNameA((folder_ + "plain.txt").c_str(), short_form, MAX_PATH), 0u);
     ASSERT_NE(std::string(short_form), folder_ + "plain.txt") << "the folder is expected to have a short name";
     for (const std::string& path : {folder_ + "plain.txt", upper, std::string(short_form)}) {
-        DWORD error = 1;
-        vennic::unique_handle file = open_plain_file(path, GENERIC_WRITE, when_missing::fail, error);
-        EXPECT_TRUE(file) << path << ": " << error;
-        EXPECT_EQ(error, 0u) << path;
+        const vennic::error_or<vennic::unique_handle> file = open_plain_file(path, GENERIC_WRITE, when_missing::fail);
+        EXPECT_TRUE(file) << path << ": " << file.error();
+        EXPECT_TRUE(*file) << path;
+        EXPECT_EQ(file.error(), 0u) << path;
     }
 }
 
 TEST_F(PlainFile, CreatesOnlyWhenAskedAndOnlyWhereNothingIs) {
-    DWORD error = 0;
-    EXPECT_FALSE(open_plain_file(folder_ + "new.txt", GENERIC_WRITE, when_missing::fail, error));
-    EXPECT_EQ(error, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    const vennic::error_or<vennic::unique_handle> missing =
+        open_plain_file(folder_ + "new.txt", GENERIC_WRITE, when_missing::fail);
+    EXPECT_FALSE(missing);
+    EXPECT_EQ(missing.error(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
     EXPECT_EQ(GetFileAttributesA((folder_ + "new.txt").c_str()), INVALID_FILE_ATTRIBUTES);
 
-    EXPECT_TRUE(open_plain_file(folder_ + "new.txt", GENERIC_WRITE, when_missing::create, error));
+    EXPECT_TRUE(open_plain_file(folder_ + "new.txt", GENERIC_WRITE, when_missing::create));
     EXPECT_NE(GetFileAttributesA((folder_ + "new.txt").c_str()), INVALID_FILE_ATTRIBUTES);
     // An existing file is opened, not emptied.
     put("plain.txt", "kept");
-    EXPECT_TRUE(open_plain_file(folder_ + "plain.txt", GENERIC_WRITE, when_missing::create, error));
+    EXPECT_TRUE(open_plain_file(folder_ + "plain.txt", GENERIC_WRITE, when_missing::create));
     EXPECT_EQ(contents("plain.txt"), "kept");
 }
 
@@ -80,12 +83,66 @@ TEST_F(PlainFile, RefusesFoldersAndFilesWithASecondName) {
     ASSERT_TRUE(CreateHardLinkA((folder_ + "second.txt").c_str(), (folder_ + "target.txt").c_str(), nullptr));
     for (const char* name : {"sub", "second.txt", "target.txt"}) {
         for (when_missing missing : {when_missing::fail, when_missing::create}) {
-            DWORD error = 0;
-            EXPECT_FALSE(open_plain_file(folder_ + name, GENERIC_WRITE, missing, error)) << name;
-            EXPECT_NE(error, 0u) << name;
+            const vennic::error_or<vennic::unique_handle> file =
+                open_plain_file(folder_ + name, GENERIC_WRITE, missing);
+            EXPECT_FALSE(file) << name;
+            EXPECT_NE(file.error(), 0u) << name;
         }
     }
     EXPECT_EQ(contents("target.txt"), "theirs");
+}
+
+const std::wstring asked = L"C:\\Temp\\Trevan.log.txt";
+
+vennic::file_facts facts(DWORD attributes, DWORD links, const std::wstring& final_path = L"\\\\?\\" + asked) {
+    vennic::file_facts f;
+    f.attributes = attributes;
+    f.links = links;
+    f.final_path = final_path;
+    return f;
+}
+
+TEST(PlainFileAttributes, NoFolderNoReparsePointNoSecondName) {
+    const struct {
+        DWORD attributes;
+        DWORD links;
+        bool plain;
+    } rows[] = {
+        {FILE_ATTRIBUTE_NORMAL, 1, true},
+        {FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN, 1, true},
+        {FILE_ATTRIBUTE_REPARSE_POINT, 1, false},  // a file link, opened as itself
+        {FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_REPARSE_POINT, 1, false},
+        {FILE_ATTRIBUTE_DIRECTORY, 1, false},
+        {FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT, 1, false},  // a junction
+        {FILE_ATTRIBUTE_NORMAL, 2, false},
+        {FILE_ATTRIBUTE_NORMAL, 0, false},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(vennic::is_plain_file(facts(row.attributes, row.links), asked), row.plain)
+            << std::hex << row.attributes << " links " << row.links;
+}
+
+TEST(PlainFileFinalPath, TheFileMustBeWhereItWasAskedFor) {
+    const struct {
+        const wchar_t* final_path;
+        const wchar_t* asked_path;
+        bool plain;
+    } rows[] = {
+        {L"\\\\?\\C:\\Temp\\Trevan.log.txt", L"C:\\Temp\\Trevan.log.txt", true},
+        {L"\\\\?\\c:\\TEMP\\trevan.LOG.txt", L"C:\\Temp\\Trevan.log.txt", true},
+        {L"C:\\Temp\\Trevan.log.txt", L"C:\\Temp\\Trevan.log.txt", true},
+        {L"\\\\?\\UNC\\server\\share\\Trevan.log.txt", L"\\\\server\\share\\Trevan.log.txt", true},
+        // A link along the way, or the file a link leads to.
+        {L"\\\\?\\C:\\Users\\Other\\Trevan.log.txt", L"C:\\Temp\\Trevan.log.txt", false},
+        {L"\\\\?\\C:\\Temp\\target.txt", L"C:\\Temp\\Trevan.log.txt", false},
+        {L"\\\\?\\UNC\\server\\share\\Trevan.log.txt", L"C:\\Temp\\Trevan.log.txt", false},
+        // Unknown on either side.
+        {L"", L"C:\\Temp\\Trevan.log.txt", false},
+        {L"\\\\?\\C:\\Temp\\Trevan.log.txt", L"", false},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(vennic::is_plain_file(facts(FILE_ATTRIBUTE_ARCHIVE, 1, row.final_path), row.asked_path), row.plain)
+            << row.final_path << " | " << row.asked_path;
 }
 
 }  // namespace

@@ -30,7 +30,7 @@
 #include "tools/pack/report.h"
 
 #ifdef _WIN32
-#include "support/core/system_error_text.h"
+#include "support/platform/system_error_text.h"
 #endif
 
 namespace fs = std::filesystem;

@@ -14,7 +14,7 @@
 #include <string>
 
 #include "container/extract.h"
-#include "support/core/system_error_text.h"
+#include "support/platform/system_error_text.h"
 
 namespace {
 

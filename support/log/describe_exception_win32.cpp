@@ -1,12 +1,12 @@
-#include "support/core/describe_exception.h"
+#include "support/log/describe_exception.h"
 
 #include <windows.h>
 #include <comdef.h>
 
 #include <exception>
 
-#include "support/core/exception_w.h"
 #include "support/core/string_printf.h"
+#include "support/platform/exception_w.h"
 #include "support/platform/unicode.h"
 
 namespace vennic {

@@ -1,5 +1,6 @@
-// The Windows parts of the support core: the wide exception, system error
-// texts and the description of the exception being handled.
+// Texts on Windows: the wide exception, the system's error texts, the
+// description of the exception being handled, and the runtime formatter's
+// failure on a text it cannot convert.
 #include <windows.h>
 #include <comdef.h>
 
@@ -7,10 +8,10 @@
 
 #include <stdexcept>
 
-#include "support/core/describe_exception.h"
-#include "support/core/exception_w.h"
 #include "support/core/string_printf.h"
-#include "support/core/system_error_text.h"
+#include "support/log/describe_exception.h"
+#include "support/platform/exception_w.h"
+#include "support/platform/system_error_text.h"
 
 namespace {
 

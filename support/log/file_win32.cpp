@@ -1,10 +1,12 @@
 #include "support/log/file.h"
 
+#include <optional>
+
 #include "support/core/string_printf.h"
-#include "support/core/system_error_text.h"
 #include "support/core/text.h"
 #include "support/log/log.h"
 #include "support/platform/plain_file.h"
+#include "support/platform/system_error_text.h"
 
 namespace vennic {
 namespace log {
@@ -13,20 +15,18 @@ namespace {
 const char byte_order_mark[] = "\xEF\xBB\xBF";
 
 HANDLE open_shared(const std::string& path) {
-    DWORD error = 0;
-    unique_handle handle = open_plain_file(path, GENERIC_WRITE, when_missing::create, error);
-    if (!handle) throw generic("CreateFile failed: " + system_error_text(error));
-    return handle.release();
+    error_or<unique_handle> handle = open_plain_file(path, GENERIC_WRITE, when_missing::create);
+    if (!handle) throw generic("CreateFile failed: " + system_error_text(handle.error()));
+    return handle->release();
 }
 
-// False when the size cannot be read.
-bool file_size(HANDLE handle, unsigned long long& size) {
+// Nothing when the size cannot be read.
+std::optional<unsigned long long> file_size(HANDLE handle) {
     DWORD high = 0;
     SetLastError(NO_ERROR);
     DWORD low = GetFileSize(handle, &high);
-    if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return false;
-    size = (static_cast<unsigned long long>(high) << 32) | low;
-    return true;
+    if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return std::nullopt;
+    return (static_cast<unsigned long long>(high) << 32) | low;
 }
 
 void write_bytes(HANDLE handle, const char* data, DWORD count) {
@@ -74,8 +74,8 @@ file::file(const std::string& name, std::uint32_t size_limit, unsigned long lock
         return;
     }
     held_lock guard(file_lock_);
-    unsigned long long size = 0;
-    if (file_size(handle_.get(), size) && size == 0) {
+    const std::optional<unsigned long long> size = file_size(handle_.get());
+    if (size && *size == 0) {
         SetFilePointer(handle_.get(), 0, nullptr, FILE_BEGIN);
         write_bytes(handle_.get(), byte_order_mark, 3);
     }
@@ -101,13 +101,12 @@ void file::write(int, const std::string& prefix, const std::string& text) {
     // A size that cannot be read is taken as below the limit: emptying the
     // file on a failed query would destroy the log for nothing. The full
     // 64-bit size counts, so a file past 4 GiB still rolls over.
-    unsigned long long size = 0;
-    const bool size_known = file_size(handle_.get(), size);
-    if (size_known && size >= size_limit_) {
+    const std::optional<unsigned long long> size = file_size(handle_.get());
+    if (size && *size >= size_limit_) {
         SetFilePointer(handle_.get(), 0, nullptr, FILE_BEGIN);
         SetEndOfFile(handle_.get());
         write_bytes(handle_.get(), byte_order_mark, 3);
-    } else if (mark_pending_ && size_known && size == 0) {
+    } else if (mark_pending_ && size && *size == 0) {
         SetFilePointer(handle_.get(), 0, nullptr, FILE_BEGIN);
         write_bytes(handle_.get(), byte_order_mark, 3);
     }

@@ -5,11 +5,11 @@
 #include <iterator>
 #include <memory>
 
-#include "support/core/describe_exception.h"
+#include "support/core/scope.h"
 #include "support/core/string_printf.h"
 #include "support/core/va_list_guard.h"
+#include "support/log/describe_exception.h"
 #include "support/log/listener.h"
-#include "support/platform/scope.h"
 #include "support/platform/unicode.h"
 
 namespace vennic {

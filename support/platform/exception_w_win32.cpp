@@ -1,4 +1,4 @@
-#include "support/core/exception_w.h"
+#include "support/platform/exception_w.h"
 
 #include <windows.h>
 

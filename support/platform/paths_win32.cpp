@@ -31,4 +31,9 @@ bool same_path(const std::wstring& a, const std::wstring& b) {
                                               static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
 }
 
+bool lies_directly_in(const std::wstring& path, const std::wstring& folder) {
+    const std::wstring::size_type slash = path.rfind(L'\\');
+    return slash != std::wstring::npos && same_path(path.substr(0, slash), folder);
+}
+
 }  // namespace vennic

@@ -53,15 +53,19 @@ HANDLE open(const std::string& path, DWORD access, DWORD disposition) {
 bool is_plain(HANDLE file, const std::string& path) {
     BY_HANDLE_FILE_INFORMATION info;
     if (!GetFileInformationByHandle(file, &info)) return false;
-    if (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) return false;
-    // Another name of the same file may lie anywhere on the volume.
-    if (info.nNumberOfLinks != 1) return false;
-    return same_path(without_long_prefix(final_path(file)), long_full_path(path));
+    return is_plain_file({info.dwFileAttributes, info.nNumberOfLinks, final_path(file)}, long_full_path(path));
 }
 
 }  // namespace
 
-unique_handle open_plain_file(const std::string& path, DWORD access, when_missing missing, DWORD& error) {
+bool is_plain_file(const file_facts& facts, const std::wstring& long_path) {
+    if (facts.attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) return false;
+    // Another name of the same file may lie anywhere on the volume.
+    if (facts.links != 1) return false;
+    return same_path(without_long_prefix(facts.final_path), long_path);
+}
+
+error_or<unique_handle> open_plain_file(const std::string& path, DWORD access, when_missing missing) {
     access |= FILE_READ_ATTRIBUTES;
     // Never "open always": that creates the target of a link leading nowhere
     // on some systems. A new file is created only where no name exists at
@@ -69,21 +73,12 @@ unique_handle open_plain_file(const std::string& path, DWORD access, when_missin
     unique_handle file;
     if (missing == when_missing::create) {
         file.reset(open(path, access, CREATE_NEW));
-        if (!file && GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) {
-            error = GetLastError();
-            return unique_handle();
-        }
+        if (!file && GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS)
+            return system_error{GetLastError()};
     }
     if (!file) file.reset(open(path, access, OPEN_EXISTING));
-    if (!file) {
-        error = GetLastError();
-        return unique_handle();
-    }
-    if (!is_plain(file.get(), path)) {
-        error = ERROR_CANT_ACCESS_FILE;
-        return unique_handle();
-    }
-    error = 0;
+    if (!file) return system_error{GetLastError()};
+    if (!is_plain(file.get(), path)) return system_error{ERROR_CANT_ACCESS_FILE};
     return file;
 }
 

@@ -10,10 +10,10 @@
 #include "container/expand.h"
 #include "container/extract.h"
 #include "container/settings.h"
-#include "support/core/config.h"
 #include "support/core/failure.h"
 #include "support/log/file.h"
 #include "support/log/log.h"
+#include "support/platform/config.h"
 #include "support/platform/plain_file.h"
 #include "support/platform/real_mutex.h"
 
@@ -45,13 +45,12 @@ bool set_up_log() {
 // Only a plain file, never what a link there leads to, and through the
 // handle that was checked: the path lies in a folder the user can write.
 void set_normal_attributes(const std::string& path) {
-    DWORD error = 0;
-    vennic::unique_handle file =
-        vennic::open_plain_file(path, FILE_WRITE_ATTRIBUTES, vennic::when_missing::fail, error);
+    const vennic::error_or<vennic::unique_handle> file =
+        vennic::open_plain_file(path, FILE_WRITE_ATTRIBUTES, vennic::when_missing::fail);
     if (!file) return;
     FILE_BASIC_INFO info = {};  // times of zero stay as they are
     info.FileAttributes = FILE_ATTRIBUTE_NORMAL;
-    SetFileInformationByHandle(file.get(), FileBasicInfo, &info, sizeof info);
+    SetFileInformationByHandle(file->get(), FileBasicInfo, &info, sizeof info);
 }
 
 std::string own_path() {

@@ -3,12 +3,12 @@
 #include <cstdarg>
 #include <memory>
 
+#include "support/core/scope.h"
 #include "support/core/string_printf.h"
 #include "support/core/va_list_guard.h"
 #include "support/log/dispatcher.h"
 #include "support/log/listener.h"
 #include "support/platform/mutex.h"
-#include "support/platform/scope.h"
 
 namespace vennic {
 namespace log {

@@ -1,4 +1,4 @@
-#include "support/core/system_error_text.h"
+#include "support/platform/system_error_text.h"
 
 #include <windows.h>
 

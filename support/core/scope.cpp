@@ -1,4 +1,4 @@
-#include "support/platform/scope.h"
+#include "support/core/scope.h"
 
 namespace vennic {
 

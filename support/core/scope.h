@@ -1,6 +1,6 @@
 #pragma once
 
-#include "support/platform/scope_semantics.h"
+#include "support/core/scope_semantics.h"
 
 namespace vennic {
 
