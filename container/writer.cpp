@@ -40,11 +40,11 @@ std::uint64_t record_bytes(std::uint64_t data_size, const std::array<std::string
     return total;
 }
 
-chunk_data whole(const std::string& data) {
-    return [&data](chunk_writer& chunk) { chunk.write(data.data(), data.size()); };
-}
-
 }  // namespace
+
+chunk_data in_memory(const std::string& bytes) {
+    return [&bytes](chunk_writer& chunk) { chunk.write(bytes.data(), bytes.size()); };
+}
 
 void chunk_writer::write(const void* data, std::size_t size) {
     if (size > format::max_chunk_length - size_) throw std::length_error("a chunk above the format's limit");
@@ -67,7 +67,7 @@ void container_writer::file_record(const chunk_data& data, const std::string& st
 }
 
 void container_writer::value_record(const std::string& text, const std::string& name) {
-    write_record(out_, whole(text), value_parts(name));
+    write_record(out_, in_memory(text), value_parts(name));
 }
 
 void container_writer::tail() { whole_chunk(out_, format::tail_marker); }
@@ -104,7 +104,7 @@ void append_chunk(std::string& out, const std::string& data) {
 
 void append_stub(std::string& out, const std::string& image, const std::string& stub_file_name) {
     string_sink sink(out);
-    container_writer(sink).stub_record(whole(image), stub_file_name);
+    container_writer(sink).stub_record(in_memory(image), stub_file_name);
 }
 
 void append_value_record(std::string& out, const std::string& name, const std::string& text) {
@@ -115,7 +115,7 @@ void append_value_record(std::string& out, const std::string& name, const std::s
 void append_file_record(std::string& out, const std::string& name, const std::string& stored_name,
                         const std::string& data) {
     string_sink sink(out);
-    container_writer(sink).file_record(whole(data), stored_name, name);
+    container_writer(sink).file_record(in_memory(data), stored_name, name);
 }
 
 void append_tail(std::string& out) {

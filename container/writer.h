@@ -65,6 +65,8 @@ private:
 
 // Writes a chunk's data into the chunk writer it is given.
 using chunk_data = std::function<void(chunk_writer&)>;
+// Bytes held in memory as a chunk's data; they must outlive the write.
+chunk_data in_memory(const std::string& bytes);
 
 // Records in file order: the stub record first, the tail chunk last.
 class container_writer {

@@ -132,10 +132,6 @@ chunk_data copied(input& in, const build_options& options) {
     };
 }
 
-chunk_data whole(const std::string& bytes) {
-    return [&bytes](chunk_writer& chunk) { chunk.write(bytes.data(), bytes.size()); };
-}
-
 // The result file: a temporary beside the output (created exclusively under
 // an unpredictable name) that replaces it when done.
 class output : public byte_sink {
@@ -234,7 +230,7 @@ void build_container(const std::string& stub_path, const std::vector<record>& re
 
     output out(output_path);
     container_writer writer(out);
-    writer.stub_record(brand ? whole(image) : copied(stub, options), stub_name);
+    writer.stub_record(brand ? in_memory(image) : copied(stub, options), stub_name);
     std::size_t next_source = 0;
     for (const record& r : records) {
         if (r.type == record::kind::file) {
