@@ -21,8 +21,8 @@
 //   the program's own file always begins with "MZ", as Windows starts
 //   nothing else.)
 //
-// Every header offset and length is checked against the file size before it
-// is read; the headers are read through the archive_reader like the walk.
+// The headers are read with the PE header reader (container/pe_header.h),
+// through the archive_reader like the walk.
 
 #include <cstdint>
 #include <string>
@@ -30,30 +30,6 @@
 #include "container/reader.h"
 
 namespace trevan {
-
-// What the headers of a file say about its certificate table.
-struct pe_headers {
-    enum class kind {
-        not_executable,   // does not begin with "MZ"
-        pe,               // a PE file; its security directory below
-        no_pe_header,     // "MZ", but no PE signature where e_lfanew points
-        damaged,          // the file header or optional header lies outside the file
-        unknown_optional, // an optional header that is neither PE32 nor PE32+
-        unreadable,       // a move or read failed
-    };
-    kind type = kind::not_executable;
-    // The security directory of a PE file: file offset and size of the
-    // certificate table; both 0 when the file has none (also when the
-    // optional header holds fewer than 5 data directories).
-    std::uint32_t certificate_offset = 0;
-    std::uint32_t certificate_size = 0;
-    // For every kind but not_executable and pe: what is wrong, one phrase.
-    std::string problem;
-};
-
-// Reads the headers of the file behind in, whose size is file_size bytes.
-// The position afterwards is unspecified. Throws only std::bad_alloc.
-pe_headers read_pe_headers(archive_reader& in, std::uint32_t file_size);
 
 // Most zero bytes allowed between the tail chunk and the certificate table.
 inline constexpr std::uint32_t max_certificate_padding = 7;

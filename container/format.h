@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "support/core/little_endian.h"
+
 namespace trevan::format {
 
 // Data of the tail chunk that closes every container. The reader looks for it
@@ -40,14 +42,11 @@ inline constexpr std::uint32_t max_position = 0xFFFFFFFEu;
 
 // The length field: N as 4 bytes, least significant first.
 inline std::string encode_length(std::uint32_t n) {
-    const char bytes[length_size] = {static_cast<char>(n), static_cast<char>(n >> 8),
-                                     static_cast<char>(n >> 16), static_cast<char>(n >> 24)};
-    return std::string(bytes, length_size);
+    unsigned char bytes[length_size];
+    vennic::store_le32(bytes, n);
+    return std::string(reinterpret_cast<const char*>(bytes), length_size);
 }
 
-inline std::uint32_t decode_length(const unsigned char (&field)[length_size]) {
-    return std::uint32_t(field[0]) | std::uint32_t(field[1]) << 8 | std::uint32_t(field[2]) << 16 |
-           std::uint32_t(field[3]) << 24;
-}
+inline std::uint32_t decode_length(const unsigned char (&field)[length_size]) { return vennic::load_le32(field); }
 
 }  // namespace trevan::format

@@ -2,28 +2,15 @@
 
 #include <cstring>
 
+#include "support/core/little_endian.h"
+
 namespace trevan {
 namespace {
 
+using vennic::load_le32;
+using vennic::store_le32;
+
 inline std::uint32_t rotate_left(std::uint32_t x, int s) { return (x << s) | (x >> (32 - s)); }
-
-inline std::uint32_t load_le32(const unsigned char* p) {
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-    std::uint32_t x;
-    std::memcpy(&x, p, 4);
-    return x;
-#else
-    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
-           std::uint32_t(p[3]) << 24;
-#endif
-}
-
-inline void store_le32(unsigned char* p, std::uint32_t x) {
-    p[0] = static_cast<unsigned char>(x);
-    p[1] = static_cast<unsigned char>(x >> 8);
-    p[2] = static_cast<unsigned char>(x >> 16);
-    p[3] = static_cast<unsigned char>(x >> 24);
-}
 
 // The round steps are written so that the message word and constant are added
 // before the value from the previous step is needed, and G is split into two

@@ -1,6 +1,7 @@
 #include "container/reader.h"
 
 #include <cstring>
+#include <limits>
 
 #include "container/format.h"
 
@@ -29,6 +30,28 @@ bool memory_reader::read(void* destination, std::uint32_t size) {
     std::memset(static_cast<char*>(destination) + available, 0, size - available);
     position_ += available;
     return true;
+}
+
+bool offset_reader::read_at(std::uint64_t offset, void* destination, std::uint32_t length) {
+    if (offset > size_ || length > size_ - offset) return false;
+    if (!seek(static_cast<std::uint32_t>(offset)) || !in_.read(destination, length)) return false;
+    position_ = static_cast<std::uint32_t>(offset) + length;
+    return true;
+}
+
+bool offset_reader::seek(std::uint32_t target) {
+    // At most two steps: positions are below 2^32, steps up to 2^31 - 1.
+    for (int step = 0; step < 3 && position_ != target; ++step) {
+        const std::int64_t wanted = std::int64_t(target) - position_;
+        const std::int32_t distance =
+            wanted > std::numeric_limits<std::int32_t>::max()   ? std::numeric_limits<std::int32_t>::max()
+            : wanted < std::numeric_limits<std::int32_t>::min() ? std::numeric_limits<std::int32_t>::min()
+                                                                 : static_cast<std::int32_t>(wanted);
+        std::optional<std::uint32_t> at = in_.move(distance);
+        if (!at || *at != std::int64_t(position_) + distance) return false;
+        position_ = *at;
+    }
+    return position_ == target;
 }
 
 }  // namespace trevan

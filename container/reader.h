@@ -48,4 +48,27 @@ private:
     std::uint32_t position_ = 0;
 };
 
+// Reads at absolute offsets of a file of known size through an
+// archive_reader standing at position. Every read is checked against the
+// size first, so nothing beyond the end is ever asked for; the reader's
+// relative moves are made in steps it can take.
+class offset_reader {
+public:
+    offset_reader(archive_reader& in, std::uint32_t size, std::uint32_t position)
+        : in_(in), size_(size), position_(position) {}
+
+    std::uint32_t size() const { return size_; }
+
+    // False when [offset, offset + length) is not inside the file, or a move
+    // or the read fails.
+    bool read_at(std::uint64_t offset, void* destination, std::uint32_t length);
+    // Moves to target; false when a move fails.
+    bool seek(std::uint32_t target);
+
+private:
+    archive_reader& in_;
+    std::uint32_t size_;
+    std::uint32_t position_;
+};
+
 }  // namespace trevan

@@ -8,31 +8,18 @@
 #include <filesystem>
 #include <regex>
 
+#include "support/core/little_endian.h"
 #include "tests/app/run_fixture.h"
+#include "tests/container/container_fixtures.h"
 
 namespace fs = std::filesystem;
 
 namespace trevan::harness {
 namespace {
 
-std::uint32_t u32_at(const std::string& bytes, std::size_t at) {
-    std::uint32_t v = 0;
-    for (int i = 3; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(bytes.at(at + i));
-    return v;
-}
-
-void put32(std::string& bytes, std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) bytes.at(at + i) = static_cast<char>(v >> (8 * i));
-}
-
-// Offset of the security directory entry of a PE32 or PE32+ file.
-std::size_t security_entry(const std::string& pe) {
-    const std::size_t header = u32_at(pe, 0x3C);
-    const std::size_t optional = header + 24;
-    const bool pe32_plus = static_cast<unsigned char>(pe.at(optional)) == 0x0B &&
-                           static_cast<unsigned char>(pe.at(optional + 1)) == 0x02;
-    return optional + (pe32_plus ? 112 : 96) + 4 * 8;
-}
+// Fields of a signed file, read and changed in place.
+std::uint32_t u32_at(const std::string& bytes, std::size_t at) { return vennic::le_view(bytes).u32(at).value(); }
+using vennic::put_le32;
 
 // The system's text for an error code, as the program gets it.
 std::string error_text(unsigned code) {
@@ -100,14 +87,14 @@ TEST_F(Archive, OnlyTheSignedPayloadRuns) {
     pack::build_container(program_path(), hidden_records, hidden_file);
 
     std::string bytes = read_file(signed_program);
-    const std::size_t entry = security_entry(bytes);
+    const std::size_t entry = fixtures::pe_offsets_of(bytes).value().directory_entry(certificate_directory);
     const std::uint32_t table = u32_at(bytes, entry);
     ASSERT_EQ(std::size_t(table) + u32_at(bytes, entry + 4), bytes.size());
     std::string hidden = read_file(hidden_file);
     hidden.append((8 - hidden.size() % 8) % 8, '\0');
     bytes += hidden;
-    put32(bytes, entry + 4, u32_at(bytes, entry + 4) + static_cast<std::uint32_t>(hidden.size()));
-    put32(bytes, table, u32_at(bytes, table) + static_cast<std::uint32_t>(hidden.size()));
+    put_le32(bytes, entry + 4, u32_at(bytes, entry + 4) + static_cast<std::uint32_t>(hidden.size()));
+    put_le32(bytes, table, u32_at(bytes, table) + static_cast<std::uint32_t>(hidden.size()));
     const std::string tampered = dir_ + "/Tampered.exe";
     write_file(tampered, bytes);
     ASSERT_TRUE(signature_verifies(signed_program));

@@ -7,15 +7,18 @@ the two product strings.
 
     check_pe.py PROGRAM i386|amd64
 """
+import os
 import sys
 
 import pefile
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "pe"))
+from pe_fields import RT_MANIFEST, resources, strings  # noqa: E402
 
 EXPECTED_MACHINE = {"i386": 0x14C, "amd64": 0x8664}
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "advapi32.dll", "shell32.dll", "msvcrt.dll",
                "ole32.dll", "oleaut32.dll"}
 WIN7 = "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}"
-RT_STRING, RT_MANIFEST = 6, 24
 SIZE_BUDGET = 256 * 1024
 DYNAMIC_BASE, NX_COMPAT, HIGH_ENTROPY_VA = 0x40, 0x100, 0x20
 
@@ -25,31 +28,6 @@ failures = []
 def check(condition, message):
     if not condition:
         failures.append(message)
-
-
-def resource_entries(pe, type_id):
-    if not hasattr(pe, "DIRECTORY_ENTRY_RESOURCE"):
-        return
-    for entry in pe.DIRECTORY_ENTRY_RESOURCE.entries:
-        if entry.id == type_id:
-            for name in entry.directory.entries:
-                for lang in name.directory.entries:
-                    yield name.id, pe.get_data(lang.data.struct.OffsetToData, lang.data.struct.Size)
-
-
-def strings(pe):
-    """All string-table entries: id -> text."""
-    table = {}
-    for block, data in resource_entries(pe, RT_STRING):
-        pos = 0
-        for index in range(16):
-            length = int.from_bytes(data[pos:pos + 2], "little")
-            pos += 2
-            text = data[pos:pos + 2 * length].decode("utf-16-le")
-            pos += 2 * length
-            if length:
-                table[(block - 1) * 16 + index] = text
-    return table
 
 
 def main():
@@ -73,7 +51,7 @@ def main():
     dlls = {entry.dll.decode().lower() for entry in getattr(pe, "DIRECTORY_ENTRY_IMPORT", [])}
     check(dlls and dlls <= SYSTEM_DLLS, f"imports beyond the system's DLLs: {sorted(dlls - SYSTEM_DLLS)}")
 
-    manifests = [data for rid, data in resource_entries(pe, RT_MANIFEST) if rid == 1]
+    manifests = [data for (type_id, rid, _), data in resources(pe).items() if type_id == RT_MANIFEST and rid == 1]
     check(len(manifests) == 1, f"{len(manifests)} manifests with id 1, expected one")
     if manifests:
         text = manifests[0].decode("utf-8")

@@ -10,7 +10,9 @@
 #include <regex>
 #include <thread>
 
+#include "support/core/little_endian.h"
 #include "tests/app/run_fixture.h"
+#include "tests/container/container_fixtures.h"
 
 namespace fs = std::filesystem;
 
@@ -22,16 +24,9 @@ constexpr std::uint16_t machine_i386 = 0x14c;
 // The machine field of a PE file's header; 0 when the file is no PE image.
 std::uint16_t pe_machine(const std::string& path) {
     const std::string bytes = read_file(path);
-    auto u32 = [&](std::size_t at) {
-        std::uint32_t v = 0;
-        for (int i = 3; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(bytes[at + i]);
-        return v;
-    };
-    if (bytes.size() < 0x40 || bytes.compare(0, 2, "MZ") != 0) return 0;
-    const std::uint32_t header = u32(0x3c);
-    if (header > bytes.size() - 6 || bytes.compare(header, 4, std::string("PE\0\0", 4)) != 0) return 0;
-    return static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[header + 4]) |
-                                      static_cast<unsigned char>(bytes[header + 5]) << 8);
+    const std::optional<fixtures::pe_offsets> pe = fixtures::pe_offsets_of(bytes);
+    if (!pe) return 0;
+    return vennic::le_view(bytes).u16(pe->file_header + pe_layout::machine_at).value_or(0);
 }
 
 // The low half of the time in seconds, as the folder name shows it.

@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include "container/anchor.h"
+#include "container/pe_header.h"
 #include "container/format.h"
 #include "container/walk.h"
 #include "container/writer.h"
+#include "support/core/little_endian.h"
 #include "tests/container/container_fixtures.h"
 
 namespace trevan {
@@ -14,9 +16,7 @@ namespace {
 
 using fixtures::pseudo_random_bytes;
 
-void put32(std::string& file, std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) file[at + i] = static_cast<char>(v >> (8 * i));
-}
+using vennic::put_le32;
 
 // A small container around a minimal PE32 image.
 std::string unsigned_file() {
@@ -37,7 +37,7 @@ std::string one_value(const std::string& image, const std::string& value) {
 // signature-like bytes.
 std::string table(std::size_t n) {
     std::string t = pseudo_random_bytes(n, 3);
-    put32(t, 0, static_cast<std::uint32_t>(n));
+    put_le32(t, 0, static_cast<std::uint32_t>(n));
     return t;
 }
 
@@ -80,18 +80,18 @@ std::vector<layout> layouts() {
         rows.push_back({"signed, bytes behind the table", signed_file + "x", false, 0,
                         "does not reach the end of the file"});
         std::string beyond = signed_file;
-        put32(beyond, fixtures::minimal_pe_security_entry + 4, 0xFFFFFFF0u);
+        put_le32(beyond, fixtures::minimal_pe_security_entry + 4, 0xFFFFFFF0u);
         rows.push_back({"signed, a table size that wraps past 2^32", beyond, false, 0, "points outside the file"});
         std::string no_size = signed_file;
-        put32(no_size, fixtures::minimal_pe_security_entry + 4, 0);
+        put_le32(no_size, fixtures::minimal_pe_security_entry + 4, 0);
         rows.push_back({"security directory of size 0", no_size, false, 0, "is malformed"});
         std::string at_zero = signed_file;
-        put32(at_zero, fixtures::minimal_pe_security_entry, 0);
-        put32(at_zero, fixtures::minimal_pe_security_entry + 4, static_cast<std::uint32_t>(signed_file.size()));
+        put_le32(at_zero, fixtures::minimal_pe_security_entry, 0);
+        put_le32(at_zero, fixtures::minimal_pe_security_entry + 4, static_cast<std::uint32_t>(signed_file.size()));
         rows.push_back({"security directory at offset 0", at_zero, false, 0, "is malformed"});
         std::string early = signed_file;
-        put32(early, fixtures::minimal_pe_security_entry, static_cast<std::uint32_t>(n - 40));
-        put32(early, fixtures::minimal_pe_security_entry + 4, static_cast<std::uint32_t>(signed_file.size() - (n - 40)));
+        put_le32(early, fixtures::minimal_pe_security_entry, static_cast<std::uint32_t>(n - 40));
+        put_le32(early, fixtures::minimal_pe_security_entry + 4, static_cast<std::uint32_t>(signed_file.size() - (n - 40)));
         rows.push_back({"a table that begins inside the tail chunk", early, false, 0,
                         "where the certificate table begins"});
     }
@@ -99,7 +99,7 @@ std::vector<layout> layouts() {
         // A directory beyond the count the optional header declares does not
         // exist, whatever it holds.
         std::string four = plain;
-        put32(four, 0x98 + 92, 4);
+        put_le32(four, 0x98 + 92, 4);
         fixtures::set_security_entry(four, 1, 1);
         rows.push_back({"4 data directories: no security directory", four, true, n, ""});
     }
@@ -108,19 +108,19 @@ std::vector<layout> layouts() {
         std::string image = fixtures::minimal_pe(4096);
         image[0x98] = 0x0B;
         image[0x99] = 0x02;
-        put32(image, 0x98 + 92, 0);
-        put32(image, 0x98 + 108, 16);
+        put_le32(image, 0x98 + 92, 0);
+        put_le32(image, 0x98 + 108, 16);
         const std::string c = fixtures::sample_container(image, "a", "b");
         std::string signed_file = c + std::string(5, '\0') + table(800);
-        put32(signed_file, 0x98 + 112 + 32, static_cast<std::uint32_t>(c.size() + 5));
-        put32(signed_file, 0x98 + 112 + 36, 800);
+        put_le32(signed_file, 0x98 + 112 + 32, static_cast<std::uint32_t>(c.size() + 5));
+        put_le32(signed_file, 0x98 + 112 + 36, 800);
         rows.push_back({"PE32+, signed", signed_file, true, c.size(), ""});
         rows.push_back({"PE32+, bytes behind the table", signed_file + "x", false, 0,
                         "does not reach the end of the file"});
     }
     {
         std::string lfanew = plain;
-        put32(lfanew, 0x3C, static_cast<std::uint32_t>(plain.size() - 10));
+        put_le32(lfanew, pe_layout::lfanew_at, static_cast<std::uint32_t>(plain.size() - 10));
         rows.push_back({"e_lfanew near the end of the file", lfanew, false, 0, "points outside the file"});
         std::string no_signature = plain;
         no_signature[0x81] = 'X';
@@ -186,7 +186,7 @@ TEST(Anchor, AContainerHiddenInTheCertificateTableIsNeverRead) {
         // zero bytes of its own: neither is where the signed bytes end.
         for (std::size_t tail_padding : {0u, 3u}) {
             std::string t = table(2000) + hidden + std::string(tail_padding, '\0');
-            put32(t, 0, static_cast<std::uint32_t>(t.size()));
+            put_le32(t, 0, static_cast<std::uint32_t>(t.size()));
             const std::string file = fixtures::with_certificate_table(signed_part, padding, t);
             memory_reader in(file);
             SettingsMap settings;
@@ -227,8 +227,9 @@ TEST(Anchor, HeadersOfAStubAsTheBuilderSeesThem) {
         memory_reader in(r.file);
         pe_headers h = read_pe_headers(in, static_cast<std::uint32_t>(r.file.size()));
         EXPECT_EQ(h.type, r.kind) << r.what << ": " << h.problem;
-        EXPECT_EQ(h.certificate_offset, r.offset) << r.what;
-        EXPECT_EQ(h.certificate_size, r.size) << r.what;
+        EXPECT_EQ(h.directory(certificate_directory).address, r.offset) << r.what;
+        EXPECT_EQ(h.directory(certificate_directory).size, r.size) << r.what;
+        EXPECT_EQ(h.is_signed(), r.offset != 0) << r.what;
     }
 }
 
@@ -247,12 +248,12 @@ TEST(Anchor, HeaderFieldsNeverLeadOutsideTheFile) {
         std::size_t size_;
     };
     const std::string plain = unsigned_file();
-    for (std::size_t field : {std::size_t(0x3C), std::size_t(0x84 + 16), std::size_t(0x98 + 92),
+    for (std::size_t field : {std::size_t(pe_layout::lfanew_at), std::size_t(0x84 + 16), std::size_t(0x98 + 92),
                               fixtures::minimal_pe_security_entry, fixtures::minimal_pe_security_entry + 4}) {
         for (std::uint32_t value : {0u, 1u, 0x7FFFFFFFu, 0x80000000u, 0xFFFFFFFFu,
                                     static_cast<std::uint32_t>(plain.size()) - 1}) {
             std::string file = plain;
-            put32(file, field, value);
+            put_le32(file, field, value);
             bounded_reader in(file);
             find_anchor(in);
             EXPECT_FALSE(in.outside) << field << " " << value;

@@ -4,6 +4,7 @@
 #include <random>
 
 #include "container/writer.h"
+#include "support/core/little_endian.h"
 
 namespace trevan::fixtures {
 
@@ -20,17 +21,11 @@ std::string pseudo_random_bytes(std::size_t n, unsigned seed) {
 
 std::string minimal_pe(std::size_t size, bool signed_image) {
     std::string pe(size < 512 ? 512 : size, '\0');
-    auto put16 = [&](std::size_t at, std::uint32_t v) {
-        pe[at] = static_cast<char>(v);
-        pe[at + 1] = static_cast<char>(v >> 8);
-    };
-    auto put32 = [&](std::size_t at, std::uint32_t v) {
-        put16(at, v & 0xFFFF);
-        put16(at + 2, v >> 16);
-    };
+    auto put16 = [&](std::size_t at, std::uint16_t v) { vennic::put_le16(pe, at, v); };
+    auto put32 = [&](std::size_t at, std::uint32_t v) { vennic::put_le32(pe, at, v); };
     pe[0] = 'M';
     pe[1] = 'Z';
-    put32(0x3C, 0x80);
+    put32(pe_layout::lfanew_at, 0x80);
     std::memcpy(&pe[0x80], "PE\0\0", 4);
     put16(0x84, 0x14C);             // i386
     put16(0x84 + 16, 224);          // optional header size
@@ -42,16 +37,25 @@ std::string minimal_pe(std::size_t size, bool signed_image) {
 }
 
 void set_security_entry(std::string& file, std::uint32_t offset, std::uint32_t size) {
-    for (int i = 0; i < 4; ++i) {
-        file[minimal_pe_security_entry + i] = static_cast<char>(offset >> (8 * i));
-        file[minimal_pe_security_entry + 4 + i] = static_cast<char>(size >> (8 * i));
-    }
+    vennic::put_le32(file, minimal_pe_security_entry, offset);
+    vennic::put_le32(file, minimal_pe_security_entry + 4, size);
 }
 
 std::string with_certificate_table(std::string file, std::size_t padding, const std::string& table) {
     file.append(padding, '\0');
     set_security_entry(file, static_cast<std::uint32_t>(file.size()), static_cast<std::uint32_t>(table.size()));
     return file + table;
+}
+
+std::optional<pe_offsets> pe_offsets_of(const std::string& file) {
+    memory_reader in(file);
+    pe_offsets o;
+    o.headers = read_pe_headers(in, static_cast<std::uint32_t>(file.size()));
+    if (o.headers.type != pe_headers::kind::pe) return std::nullopt;
+    o.file_header = o.headers.file_header;
+    o.optional_header = o.headers.optional_header;
+    o.section_table = o.headers.section_table();
+    return o;
 }
 
 std::string sample_container(const std::string& image, const std::string& data32, const std::string& data64) {

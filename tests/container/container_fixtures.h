@@ -4,10 +4,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
-#include "container/settings.h"
+#include "container/pe_header.h"
 #include "container/reader.h"
+#include "container/settings.h"
 
 namespace trevan::fixtures {
 
@@ -29,6 +31,21 @@ std::string with_certificate_table(std::string file, std::size_t padding, const 
 
 // Sets a minimal_pe image's security directory entry in file.
 void set_security_entry(std::string& file, std::uint32_t offset, std::uint32_t size);
+
+// File offsets of a PE file's header fields, read by the program's own
+// header reader: the one way tests find the fields they change.
+struct pe_offsets {
+    pe_headers headers;
+    std::size_t file_header = 0;      // behind the "PE\0\0" signature
+    std::size_t optional_header = 0;
+    std::size_t section_table = 0;
+    // The entry (address, then size) of data directory index.
+    std::size_t directory_entry(unsigned index) const {
+        return headers.directories() + index * pe_layout::directory_size;
+    }
+};
+// Nothing when file is no PE file.
+std::optional<pe_offsets> pe_offsets_of(const std::string& file);
 
 // The shipped container's layout (stub, file installer32, file installer64,
 // values executable32, executable64, parameters, msilog, tail) with the given

@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """Checks that includes between the source folders run one way:
-app -> container -> support, tools -> container -> support, and inside
-support: log -> platform -> core; and that in support/, container/ and
-app/ every Windows-only source is named x_win32.cpp: each source of a
-Windows-only folder, and each source that includes a Windows header.
+app -> container -> support, tools -> container -> support (inside tools:
+pack -> pe), and inside support: log -> platform -> core; and that in
+support/, container/ and app/ every Windows-only source is named
+x_win32.cpp: each source of a Windows-only folder, and each source that
+includes a Windows header.
 
     check_layers.py SOURCE_DIR     exit 0 when every include keeps the rule,
                                    1 with one line per include that breaks it
@@ -21,7 +22,8 @@ ALLOWED = {
     "support/log": {"support/core", "support/platform", "support/log"},
     "container": {"container", "support/core", "support/platform", "support/log"},
     "app": {"app", "container", "support/core", "support/platform", "support/log"},
-    "tools": {"tools", "container", "support/core", "support/platform", "support/log"},
+    "tools/pe": {"tools/pe", "container", "support/core"},
+    "tools": {"tools", "tools/pe", "container", "support/core", "support/platform", "support/log"},
 }
 
 # Folders whose every source is Windows-only.

@@ -18,9 +18,10 @@ import sys
 import pefile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "pe"))
 import icons  # noqa: E402
-
-RT_ICON, RT_STRING, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 6, 14, 16, 24
+from pe_fields import (RT_GROUP_ICON, RT_ICON, RT_MANIFEST, RT_STRING, RT_VERSION,  # noqa: E402
+                       header_offsets, resources, strings)
 
 failures = []
 
@@ -38,33 +39,6 @@ def run(args, expect=0):
     return result
 
 
-def resources(pe):
-    """(type, name, language) -> data for numbered entries."""
-    table = {}
-    if not hasattr(pe, "DIRECTORY_ENTRY_RESOURCE"):
-        return table
-    for t in pe.DIRECTORY_ENTRY_RESOURCE.entries:
-        for n in t.directory.entries:
-            for lang in n.directory.entries:
-                table[(t.id, n.id, lang.id)] = pe.get_data(lang.data.struct.OffsetToData, lang.data.struct.Size)
-    return table
-
-
-def strings(pe):
-    table = {}
-    for (type_id, block, _), data in resources(pe).items():
-        if type_id != RT_STRING:
-            continue
-        pos = 0
-        for index in range(16):
-            length = int.from_bytes(data[pos:pos + 2], "little")
-            text = data[pos + 2:pos + 2 + 2 * length].decode("utf-16-le")
-            pos += 2 + 2 * length
-            if length:
-                table[(block - 1) * 16 + index] = text
-    return table
-
-
 def version_strings(pe):
     found = {}
     for info in getattr(pe, "FileInfo", []):
@@ -79,15 +53,6 @@ def image_of(data):
     """The image at the start of a packed file: up to its last section's end."""
     pe = pefile.PE(data=data, fast_load=True)
     return data[:max(s.PointerToRawData + s.SizeOfRawData for s in pe.sections)]
-
-
-def header_offsets(data):
-    pe = pefile.PE(data=data, fast_load=True)
-    file_header = pe.DOS_HEADER.e_lfanew + 4
-    optional = file_header + 20
-    directories = optional + (112 if pe.OPTIONAL_HEADER.Magic == 0x20B else 96)
-    table = optional + pe.FILE_HEADER.SizeOfOptionalHeader
-    return pe, file_header, optional, directories, table
 
 
 def icon_parts(data):

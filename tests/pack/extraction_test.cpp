@@ -2,7 +2,6 @@
 // fails halfway puts back what it had replaced and leaves no temporary.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -14,13 +13,6 @@ namespace trevan::pack {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::vector<std::string> names_in(const fs::path& folder) {
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 void write(folder_extraction& x, const std::string& name, const std::string& data) {
     std::unique_ptr<output_file> out = x.create_output(name, static_cast<std::uint32_t>(data.size()));

@@ -1,11 +1,14 @@
 #pragma once
 
-// Whole files in and out, for the pack tool's host tests.
+// Whole files in and out, and a folder's entries, for the pack tool's host
+// tests.
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace trevan::pack {
 
@@ -18,6 +21,14 @@ inline std::string read_all(const std::filesystem::path& path) {
 
 inline void write_all(const std::filesystem::path& path, const std::string& data) {
     std::ofstream(path, std::ios::binary) << data;
+}
+
+// The names in a folder, sorted, dot files (temporaries) included.
+inline std::vector<std::string> names_in(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(folder)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 }  // namespace trevan::pack

@@ -1,8 +1,4 @@
 // trevan-pack as a program: round trips, bad input, determinism, exit codes.
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -16,22 +12,19 @@
 #include "container/writer.h"
 #include "tests/container/container_fixtures.h"
 #include "tests/pack/file_helpers.h"
+#include "tests/pack/run_tool.h"
 #include "tools/pack/builder.h"
 
 namespace trevan {
 namespace {
 
+using pack::names_in;
 using pack::read_all;
+using pack::tool_run;
 using pack::write_all;
 
 namespace fs = std::filesystem;
 using fixtures::pseudo_random_bytes;
-
-struct tool_run {
-    int code = -1;
-    std::string out;
-    std::string err;
-};
 
 class PackTool : public ::testing::Test {
 protected:
@@ -47,38 +40,7 @@ protected:
 
     std::string path(const std::string& name) const { return (dir_ / name).string(); }
 
-    tool_run run(const std::vector<std::string>& args) const {
-        std::vector<std::string> argv = {TREVAN_PACK_TOOL};
-        argv.insert(argv.end(), args.begin(), args.end());
-        std::vector<char*> raw;
-        for (const std::string& a : argv) raw.push_back(const_cast<char*>(a.c_str()));
-        raw.push_back(nullptr);
-        std::string out = path(".stdout"), err = path(".stderr");
-        pid_t pid = fork();
-        if (pid == 0) {
-            int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            dup2(o, 1);
-            dup2(e, 2);
-            execv(raw[0], raw.data());
-            _exit(127);
-        }
-        int status = 0;
-        waitpid(pid, &status, 0);
-        tool_run r;
-        r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        r.out = read_all(out);
-        r.err = read_all(err);
-        return r;
-    }
-
-    // The files of a folder, dot files (temporaries) included.
-    static std::vector<std::string> names_in(const std::string& folder) {
-        std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
+    tool_run run(const std::vector<std::string>& args) const { return pack::run_tool(args, dir_); }
 
     std::vector<std::string> build_args(const std::string& output) const {
         return {"build", "--stub", path("stub.exe"), "--value", "a=1", "--file", "installer64:Setup_x64.exe=" + path("big.bin"),
@@ -142,7 +104,7 @@ TEST_F(PackTool, SameInputsGiveTheSameBytes) {
     EXPECT_EQ(one, read_all(path("two.exe")));
     // The stub's bytes stand unchanged at offset 0.
     EXPECT_EQ(one.substr(0, 4096), read_all(path("stub.exe")));
-    EXPECT_EQ(names_in(dir_.string()).size(), 7u);  // no temporaries left
+    EXPECT_EQ(names_in(dir_).size(), 7u);  // no temporaries left
 }
 
 TEST_F(PackTool, BadInputIsRefusedWithoutOutput) {
@@ -196,7 +158,7 @@ TEST_F(PackTool, BadInputIsRefusedWithoutOutput) {
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
         EXPECT_EQ(read_all(out), "previous") << c.message;
     }
-    EXPECT_EQ(names_in(dir_.string()).size(), 12u);  // no temporaries left
+    EXPECT_EQ(names_in(dir_).size(), 12u);  // no temporaries left
 
     // An output that cannot be written.
     for (const std::string& target : {path("no/such/folder/out.exe"), dir_.string()}) {

@@ -2,56 +2,69 @@
 
 #include <algorithm>
 #include <fstream>
-#include <stdexcept>
 
-#include "tools/pack/icon_file.h"
-#include "tools/pack/pe_image.h"
-#include "tools/pack/resource_tree.h"
-#include "tools/pack/text16.h"
-#include "tools/pack/version_info.h"
+#include "tools/pe/icon_file.h"
+#include "tools/pe/pe_image.h"
+#include "tools/pe/resource_tree.h"
+#include "tools/pe/string_table.h"
+#include "tools/pe/text16.h"
+#include "tools/pe/version_info.h"
 
 namespace trevan::pack {
 namespace {
 
-// The string table block of ids 2000 to 2015 (block n holds 16n-16 to 16n-1).
-constexpr std::uint16_t names_block = 2001 / 16 + 1;
+using namespace trevan::pe;
+
+// The ids of the two names the program reads; one string table block holds
+// both.
+constexpr std::uint16_t maker_name_id = 2001;
+constexpr std::uint16_t product_name_id = 2002;
 // Resources made new take this language when the stub has none to copy.
 constexpr std::uint16_t default_language = 0x0409;
 // Icon files of a real product are a few hundred KiB; this keeps a wrong
 // file from being read whole.
 constexpr std::uintmax_t max_icon_file = 16u << 20;
 
+// The PE library's errors name what they read: here they are the tool's
+// bad input.
+template <typename F>
+auto as_tool_error(F&& f) {
+    try {
+        return f();
+    } catch (const pe_error& e) {
+        throw tool_error(e.what());
+    }
+}
+
 std::string quoted(const std::string& text) { return "\"" + text + "\""; }
 
 std::u16string utf16_of(const std::string& what, const std::string& text) {
-    try {
-        return utf8_to_utf16(text);
-    } catch (const std::invalid_argument&) {
-        throw branding_error(what + " is not valid UTF-8");
-    }
+    std::optional<std::u16string> units = utf8_to_utf16(text);
+    if (!units) throw tool_error(what + " is not valid UTF-8");
+    return *units;
 }
 
 std::u16string checked_name(const std::string& what, const std::string& text) {
     std::u16string name = utf16_of(what, text);
-    if (name.empty()) throw branding_error(what + " is empty");
+    if (name.empty()) throw tool_error(what + " is empty");
     if (name.size() > max_name_length)
-        throw branding_error(what + " has " + std::to_string(name.size()) + " characters, more than the " +
+        throw tool_error(what + " has " + std::to_string(name.size()) + " characters, more than the " +
                              std::to_string(max_name_length) + " that the program reads");
     for (char16_t c : name)
-        if (c < 0x20 || c == 0x7F) throw branding_error(what + " holds a control character");
+        if (c < 0x20 || c == 0x7F) throw tool_error(what + " holds a control character");
     return name;
 }
 
 std::string read_icon(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    if (!in) throw branding_error("cannot read icon " + quoted(path));
+    if (!in) throw tool_error("cannot read icon " + quoted(path));
     in.seekg(0, std::ios::end);
     std::streamoff size = in.tellg();
     if (size < 0 || static_cast<std::uintmax_t>(size) > max_icon_file)
-        throw branding_error("icon " + quoted(path) + " is not an icon file (larger than 16 MiB)");
+        throw tool_error("icon " + quoted(path) + " is not an icon file (larger than 16 MiB)");
     in.seekg(0);
     std::string bytes(static_cast<std::size_t>(size), '\0');
-    if (!in.read(bytes.data(), size)) throw branding_error("cannot read icon " + quoted(path));
+    if (!in.read(bytes.data(), size)) throw tool_error("cannot read icon " + quoted(path));
     return bytes;
 }
 
@@ -70,13 +83,13 @@ prepared prepare(const branding& b) {
     const std::vector<std::string>& known = version_fields();
     for (const auto& [field, text] : b.version_info) {
         if (std::find(known.begin(), known.end(), field) == known.end())
-            throw branding_error("unknown version-info field " + quoted(field) + " (known: FileVersion, "
+            throw tool_error("unknown version-info field " + quoted(field) + " (known: FileVersion, "
                                  "ProductVersion, CompanyName, ProductName, FileDescription, LegalCopyright, "
                                  "OriginalFilename)");
         if (field == "FileVersion" || field == "ProductVersion") {
             auto number = parse_version_number(text);
             if (!number)
-                throw branding_error("version-info " + field + " " + quoted(text) +
+                throw tool_error("version-info " + field + " " + quoted(text) +
                                      " is not four numbers below 65536 (such as 2.1.0.7)");
             (field == "FileVersion" ? p.file_version : p.product_version) = number;
         }
@@ -101,42 +114,17 @@ std::uint16_t stub_language(const resource_tree& tree) {
     return default_language;
 }
 
-// A string table block: 16 counted UTF-16 strings.
-std::vector<std::u16string> read_block(const std::string& data) {
-    std::vector<std::u16string> strings(16);
-    std::size_t at = 0;
-    for (auto& s : strings) {
-        if (at + 2 > data.size()) break;
-        std::size_t length = static_cast<unsigned char>(data[at]) | static_cast<unsigned char>(data[at + 1]) << 8;
-        at += 2;
-        std::size_t bytes = std::min(2 * length, data.size() - at);
-        s = utf16_from_bytes(data.data() + at, bytes);
-        at += bytes;
-    }
-    return strings;
-}
-
-std::string write_block(const std::vector<std::u16string>& strings) {
-    std::string out;
-    for (const auto& s : strings) {
-        out += static_cast<char>(s.size() & 0xFF);
-        out += static_cast<char>(s.size() >> 8);
-        out += utf16_bytes(s);
-    }
-    return out;
-}
-
 void brand_names(resource_tree& tree, const prepared& p, std::uint16_t language) {
     if (!p.maker && !p.product) return;
-    resource_languages& block = tree[resource_id::of(rt_string)][resource_id::of(names_block)];
+    resource_languages& block = tree[resource_id::of(rt_string)][resource_id::of(string_block_of(maker_name_id))];
     if (block.empty()) block[language] = {};
     // Every language of the block, so that the program reads the new names
     // whichever the system picks.
     for (auto& [lang, data] : block) {
-        std::vector<std::u16string> strings = read_block(data.bytes);
-        if (p.maker) strings[2001 % 16] = *p.maker;
-        if (p.product) strings[2002 % 16] = *p.product;
-        data.bytes = write_block(strings);
+        std::vector<std::u16string> strings = read_string_block(data.bytes);
+        if (p.maker) strings[string_index_of(maker_name_id)] = *p.maker;
+        if (p.product) strings[string_index_of(product_name_id)] = *p.product;
+        data.bytes = write_string_block(strings);
     }
 }
 
@@ -154,12 +142,7 @@ void brand_version(resource_tree& tree, const prepared& p, std::uint16_t languag
     if (p.file_version) info.file_version = *p.file_version;
     if (p.product_version) info.product_version = *p.product_version;
     for (const auto& [field, text] : p.fields) info.set(field, text);
-    std::string data;
-    try {
-        data = build_version_resource(info);
-    } catch (const std::length_error& e) {
-        throw branding_error(e.what());
-    }
+    const std::string data = build_version_resource(info);
     versions.clear();
     versions[resource_id::of(1)][language] = {data, codepage};
 }
@@ -184,18 +167,22 @@ const std::vector<std::string>& version_fields() {
     return fields;
 }
 
-void check_branding(const branding& b) { prepare(b); }
+void check_branding(const branding& b) {
+    as_tool_error([&] { prepare(b); });
+}
 
 std::string apply_branding(const std::string& image_bytes, const branding& b, const std::string& what) {
-    prepared p = prepare(b);
-    pe_image image(image_bytes, what);
-    resource_tree tree = read_resources(image, what);
-    const std::uint16_t language = stub_language(tree);
-    brand_names(tree, p, language);
-    brand_version(tree, p, language);
-    brand_icon(tree, p, language);
-    image.replace_resources([&](std::uint32_t rva) { return write_resources(tree, rva); });
-    return image.bytes();
+    return as_tool_error([&] {
+        prepared p = prepare(b);
+        pe_image image(image_bytes, what);
+        resource_tree tree = read_resources(image, what);
+        const std::uint16_t language = stub_language(tree);
+        brand_names(tree, p, language);
+        brand_version(tree, p, language);
+        brand_icon(tree, p, language);
+        image.replace_resources([&](std::uint32_t rva) { return write_resources(tree, rva); });
+        return image.bytes();
+    });
 }
 
 }  // namespace trevan::pack

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/pack/branding_error.h"
+#include "tools/pack/tool_error.h"
 
 namespace trevan::pack {
 
@@ -41,12 +41,12 @@ struct branding {
 };
 
 // Checks the branding on its own (names, versions, field names, the icon
-// file) and throws branding_error with one line for the first problem.
+// file) and throws tool_error with one line for the first problem.
 void check_branding(const branding& b);
 
 // The image with the branding's resources. Checks the branding first, then
 // the image: it must have a resource directory and no bytes behind its
-// sections. what names the image in messages. Throws branding_error.
+// sections. what names the image in messages. Throws tool_error.
 std::string apply_branding(const std::string& image, const branding& b, const std::string& what);
 
 }  // namespace trevan::pack

@@ -27,7 +27,7 @@
 
 namespace trevan::pack {
 
-// Reads the file at path. Throws branding_error with one line naming the
+// Reads the file at path. Throws tool_error with one line naming the
 // file when it cannot be read, is not JSON or does not have the shape above.
 // The values themselves are checked by check_branding and apply_branding.
 branding read_branding_file(const std::string& path);

@@ -54,7 +54,7 @@ std::function<branding()> add_branding_options(CLI::App& build) {
         if (c->product_option->count()) b.product_name = c->product_name;
         for (const std::string& assignment : c->version_info) {
             std::string::size_type eq = assignment.find('=');
-            if (eq == std::string::npos) throw branding_error("--version-info " + assignment + ": expected FIELD=TEXT");
+            if (eq == std::string::npos) throw tool_error("--version-info " + assignment + ": expected FIELD=TEXT");
             b.version_info[assignment.substr(0, eq)] = assignment.substr(eq + 1);
         }
         return b;

@@ -14,7 +14,7 @@ namespace trevan::pack {
 
 // Adds the options to the build subcommand. The function returned, called
 // after parsing, gives the branding chosen (empty when none); it throws
-// branding_error for a settings file or option that cannot be used.
+// tool_error for a settings file or option that cannot be used.
 std::function<branding()> add_branding_options(CLI::App& build);
 
 }  // namespace trevan::pack

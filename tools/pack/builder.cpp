@@ -8,11 +8,10 @@
 #include <system_error>
 #include <vector>
 
-#include "container/anchor.h"
 #include "container/file_name.h"
 #include "container/file_reader.h"
 #include "container/format.h"
-#include "container/md5.h"
+#include "container/pe_header.h"
 #include "container/printable.h"
 #include "container/settings.h"
 #include "container/walk.h"
@@ -40,16 +39,16 @@ input open_input(const std::string& what, const std::string& path) {
     std::error_code ec;
     fs::file_status st = fs::status(path, ec);
     if (ec || !fs::exists(st))
-        throw build_error("cannot read " + what + " " + in_quotes(path) + ": no such file");
-    if (!fs::is_regular_file(st)) throw build_error(what + " " + in_quotes(path) + " is not a regular file");
+        throw tool_error("cannot read " + what + " " + in_quotes(path) + ": no such file");
+    if (!fs::is_regular_file(st)) throw tool_error(what + " " + in_quotes(path) + " is not a regular file");
     input in;
     in.path = path;
     in.size = fs::file_size(path, ec);
-    if (ec) throw build_error("cannot read " + what + " " + in_quotes(path) + ": " + ec.message());
+    if (ec) throw tool_error("cannot read " + what + " " + in_quotes(path) + ": " + ec.message());
     in.file.reset(std::fopen(path.c_str(), "rb"));
-    if (!in.file) throw build_error("cannot read " + what + " " + in_quotes(path) + ": " + errno_text(errno));
+    if (!in.file) throw tool_error("cannot read " + what + " " + in_quotes(path) + ": " + errno_text(errno));
     if (in.size > format::max_chunk_length)
-        throw build_error(what + " " + in_quotes(path) + " has " + std::to_string(in.size) +
+        throw tool_error(what + " " + in_quotes(path) + " has " + std::to_string(in.size) +
                           " bytes, more than the chunk limit of " + std::to_string(format::max_chunk_length));
     return in;
 }
@@ -68,19 +67,19 @@ void check_stub_image(const input& stub) {
     file_reader reader(stub.path);
     // Open already as a stream: failing here is a race with its removal.
     if (!reader.is_open())
-        throw build_error("cannot read " + what + " (error " + std::to_string(reader.open_error()) + ")");
+        throw tool_error("cannot read " + what + " (error " + std::to_string(reader.open_error()) + ")");
     const pe_headers headers = read_pe_headers(reader, static_cast<std::uint32_t>(stub.size));
     switch (headers.type) {
     case pe_headers::kind::pe: break;
-    case pe_headers::kind::not_executable: throw build_error(what + " is not a Windows executable (no MZ header)");
+    case pe_headers::kind::not_executable: throw tool_error(what + " is not a Windows executable (no MZ header)");
     case pe_headers::kind::no_pe_header:
-        throw build_error(what + " is not a Windows executable (no PE header: " + headers.problem + ")");
-    case pe_headers::kind::damaged: throw build_error(what + " has a damaged PE header: " + headers.problem);
-    case pe_headers::kind::unknown_optional: throw build_error(what + " has an unknown optional header type");
-    case pe_headers::kind::unreadable: throw build_error("cannot read " + what + ": " + headers.problem);
+        throw tool_error(what + " is not a Windows executable (no PE header: " + headers.problem + ")");
+    case pe_headers::kind::damaged: throw tool_error(what + " has a damaged PE header: " + headers.problem);
+    case pe_headers::kind::unknown_optional: throw tool_error(what + " has an unknown optional header type");
+    case pe_headers::kind::unreadable: throw tool_error("cannot read " + what + ": " + headers.problem);
     }
-    if (headers.certificate_offset != 0 || headers.certificate_size != 0)
-        throw build_error(what + " is signed already (its certificate table entry is set): "
+    if (headers.is_signed())
+        throw tool_error(what + " is signed already (its certificate table entry is set): "
                           "pack the unsigned program and sign the result");
 }
 
@@ -89,7 +88,7 @@ void check_no_container(const input& stub) {
     file_reader reader(stub.path);
     SettingsMap ignored;
     if (reader.is_open() && walk_container(reader, ignored).ok)
-        throw build_error("stub " + in_quotes(stub.path) + " carries a container already: pack the plain program");
+        throw tool_error("stub " + in_quotes(stub.path) + " carries a container already: pack the plain program");
 }
 
 // Stubs are well below a MiB; branding holds the image in memory.
@@ -97,38 +96,55 @@ constexpr std::uint64_t max_branded_stub = 256u << 20;
 
 std::string branded_image(input& stub, const branding& brand) {
     if (stub.size > max_branded_stub)
-        throw build_error("stub " + in_quotes(stub.path) + " is too large to brand (more than 256 MiB)");
+        throw tool_error("stub " + in_quotes(stub.path) + " is too large to brand (more than 256 MiB)");
     std::string image(static_cast<std::size_t>(stub.size), '\0');
     if (!read_at(stub.file.get(), 0, image.data(), image.size()))
-        throw build_error("cannot read stub " + in_quotes(stub.path));
-    try {
-        return apply_branding(image, brand, "stub " + in_quotes(stub.path));
-    } catch (const branding_error& e) {
-        throw build_error(e.what());
-    }
+        throw tool_error("cannot read stub " + in_quotes(stub.path));
+    return apply_branding(image, brand, "stub " + in_quotes(stub.path));
 }
 
 std::string own_file_name(const std::string& path) { return fs::path(path).filename().string(); }
 
 void check_bare(const std::string& what, const std::string& name) {
-    if (!is_bare_file_name(name)) throw build_error(what + " " + quoted_text(name) + " is not a bare file name");
+    if (!is_bare_file_name(name)) throw tool_error(what + " " + quoted_text(name) + " is not a bare file name");
 }
 
-std::uint64_t chunk_size(std::uint64_t data) { return data + format::trailer_size; }
+// Copies the input's bytes into a chunk, as many as it holds now, in pieces.
+chunk_data copied(input& in, const build_options& options) {
+    return [&in, &options](chunk_writer& chunk) {
+        std::vector<char> buffer(1u << 20);
+        std::uint64_t next_report = 0;
+        for (;;) {
+            const std::size_t n = std::fread(buffer.data(), 1, buffer.size(), in.file.get());
+            if (n > 0) {
+                if (n > format::max_chunk_length - chunk.size())
+                    throw tool_error(in_quotes(in.path) + " grew beyond the chunk limit while it was read");
+                chunk.write(buffer.data(), n);
+            }
+            if (options.progress && (chunk.size() >= next_report || n == 0)) {
+                options.progress(in.path, chunk.size(), in.size);
+                next_report = chunk.size() + (16u << 20);
+            }
+            if (n < buffer.size()) break;
+        }
+        if (std::ferror(in.file.get())) throw tool_error("cannot read " + in_quotes(in.path) + ": read error");
+        in.file.reset();
+    };
+}
 
 // The result file: a temporary beside the output (created exclusively under
 // an unpredictable name) that replaces it when done.
-class output {
+class output : public byte_sink {
 public:
     explicit output(const std::string& path) : path_(path) {
         std::error_code ec;
-        if (fs::is_directory(path, ec)) throw build_error("cannot write " + in_quotes(path) + ": it is a folder");
+        if (fs::is_directory(path, ec)) throw tool_error("cannot write " + in_quotes(path) + ": it is a folder");
         temp_file temp = create_temp_file(path + ".trevan-pack-");
-        if (!temp.file) throw build_error("cannot write " + in_quotes(path) + ": " + errno_text(errno));
+        if (!temp.file) throw tool_error("cannot write " + in_quotes(path) + ": " + errno_text(errno));
         temp_ = std::move(temp.path);
         file_ = std::move(temp.file);
     }
-    ~output() {
+    ~output() override {
         if (!committed_) {
             file_.reset();
             std::remove(temp_.c_str());
@@ -137,60 +153,22 @@ public:
     output(const output&) = delete;
     output& operator=(const output&) = delete;
 
-    void write(const void* data, std::size_t size) {
+    void write(const void* data, std::size_t size) override {
         if (size > 0 && std::fwrite(data, 1, size, file_.get()) != size)
-            throw build_error("cannot write " + in_quotes(path_) + ": " + errno_text(errno));
-    }
-    void write(const std::string& data) { write(data.data(), data.size()); }
-
-    void chunk(const std::string& data) {
-        std::string bytes;
-        append_chunk(bytes, data);
-        write(bytes);
-    }
-
-    // Copies the input's bytes as one chunk, as many as it holds now.
-    void file_chunk(input& in, const build_options& options) {
-        std::vector<char> buffer(1u << 20);
-        md5_digest md5;
-        std::uint64_t done = 0;
-        std::uint64_t next_report = 0;
-        for (;;) {
-            std::size_t n = std::fread(buffer.data(), 1, buffer.size(), in.file.get());
-            if (n > 0) {
-                done += n;
-                if (done > format::max_chunk_length)
-                    throw build_error(in_quotes(in.path) + " grew beyond the chunk limit while it was read");
-                md5.update(buffer.data(), n);
-                write(buffer.data(), n);
-            }
-            if (options.progress && (done >= next_report || n == 0)) {
-                options.progress(in.path, done, in.size);
-                next_report = done + (16u << 20);
-            }
-            if (n < buffer.size()) break;
-        }
-        if (std::ferror(in.file.get())) throw build_error("cannot read " + in_quotes(in.path) + ": read error");
-        in.file.reset();
-        write(format::encode_length(static_cast<std::uint32_t>(done)));
-        write(md5.digest());
+            throw tool_error("cannot write " + in_quotes(path_) + ": " + errno_text(errno));
+        written_ += size;
     }
 
     void commit() {
-        if (std::fflush(file_.get()) != 0) throw build_error("cannot write " + in_quotes(path_) + ": " + errno_text(errno));
-        long long end = 0;
-#ifdef _WIN32
-        end = _ftelli64(file_.get());
-#else
-        end = ftello(file_.get());
-#endif
-        if (end < 0 || static_cast<std::uint64_t>(end) > format::max_position)
-            throw build_error("the result " + in_quotes(path_) + " would be 4 GiB or more");
+        if (std::fflush(file_.get()) != 0) throw tool_error("cannot write " + in_quotes(path_) + ": " + errno_text(errno));
+        // Inputs may have grown since they were measured.
+        if (written_ > format::max_position)
+            throw tool_error("the result " + in_quotes(path_) + " would be 4 GiB or more");
         if (std::fclose(file_.release()) != 0)
-            throw build_error("cannot write " + in_quotes(path_) + ": " + errno_text(errno));
+            throw tool_error("cannot write " + in_quotes(path_) + ": " + errno_text(errno));
         std::error_code ec;
         fs::rename(temp_, path_, ec);
-        if (ec) throw build_error("cannot write " + in_quotes(path_) + ": " + ec.message());
+        if (ec) throw tool_error("cannot write " + in_quotes(path_) + ": " + ec.message());
         committed_ = true;
     }
 
@@ -198,6 +176,7 @@ private:
     std::string path_;
     std::string temp_;
     stdio_file file_;
+    std::uint64_t written_ = 0;
     bool committed_ = false;
 };
 
@@ -230,47 +209,38 @@ void build_container(const std::string& stub_path, const std::vector<record>& re
     const bool brand = !options.brand.empty();
     const std::string image = brand ? branded_image(stub, options.brand) : std::string();
 
-    std::uint64_t total = chunk_size(brand ? image.size() : stub.size) + chunk_size(stub_name.size()) + 2 * chunk_size(4);
+    std::uint64_t total = stub_record_bytes(brand ? image.size() : stub.size, stub_name);
     std::vector<input> sources;
     std::vector<std::string> stored_names;
     for (const record& r : records) {
-        total += chunk_size(r.name.size());
         if (r.type == record::kind::file) {
             sources.push_back(open_input("file", r.source));
             stored_names.push_back(r.stored_name.empty() ? own_file_name(r.source) : r.stored_name);
             check_bare("stored file name", stored_names.back());
-            total += chunk_size(sources.back().size) + chunk_size(stored_names.back().size()) + chunk_size(4);
+            total += file_record_bytes(sources.back().size, stored_names.back(), r.name);
         } else {
             if (r.text.size() > format::max_chunk_length)
-                throw build_error("value " + in_quotes(r.name) + " is longer than the chunk limit");
-            total += chunk_size(r.text.size()) + chunk_size(5);
+                throw tool_error("value " + in_quotes(r.name) + " is longer than the chunk limit");
+            total += value_record_bytes(r.text, r.name);
         }
     }
-    total += chunk_size(format::tail_marker.size());
+    total += tail_bytes();
     if (total > format::max_position)
-        throw build_error("the result would have " + std::to_string(total) + " bytes: containers must stay below 4 GiB");
+        throw tool_error("the result would have " + std::to_string(total) + " bytes: containers must stay below 4 GiB");
 
     output out(output_path);
-    if (brand) out.chunk(image);
-    else out.file_chunk(stub, options);
-    out.chunk(stub_name);
-    out.chunk(std::string(format::stub_name));
-    out.chunk(std::string(format::stub_tag));
+    container_writer writer(out);
+    writer.stub_record(brand ? in_memory(image) : copied(stub, options), stub_name);
     std::size_t next_source = 0;
     for (const record& r : records) {
         if (r.type == record::kind::file) {
-            out.file_chunk(sources[next_source], options);
-            out.chunk(stored_names[next_source]);
-            out.chunk(r.name);
-            out.chunk(std::string(format::file_tag));
+            writer.file_record(copied(sources[next_source], options), stored_names[next_source], r.name);
             ++next_source;
         } else {
-            out.chunk(r.text);
-            out.chunk(r.name);
-            out.chunk(std::string(format::value_tag));
+            writer.value_record(r.text, r.name);
         }
     }
-    out.chunk(std::string(format::tail_marker));
+    writer.tail();
     out.commit();
 }
 

@@ -2,8 +2,8 @@
 
 // Building a packed program file: the whole file from an unsigned stub
 // executable and an ordered list of records, with every input checked before
-// the first byte is written. The chunk layout itself comes from
-// container/writer.h.
+// the first byte is written. The records are written by the container's
+// writer (container/writer.h), file data streamed in pieces.
 //
 //   using namespace trevan::pack;
 //   build_container(stub_exe, {file_record("installer64", "Setup_x64.exe", src64),
@@ -15,22 +15,13 @@
 
 #include <cstdint>
 #include <functional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "tools/pack/branding.h"
+#include "tools/pack/tool_error.h"
 
 namespace trevan::pack {
-
-// Bad input for a build: a missing or unreadable file, a stub that is not a
-// Windows executable or is signed already, a chunk above the format's limit,
-// a result of 4 GiB or more, a stored file name that is not bare, an output
-// that cannot be written. what() is one line.
-class build_error : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
 
 // One record of a container.
 struct record {
@@ -62,7 +53,10 @@ struct build_options {
 // before the first byte is written; the result goes to a temporary file
 // beside output_path that replaces it only when complete, so on any error no
 // output appears and an existing output stays as it was. Same inputs give
-// the same bytes. Throws build_error.
+// the same bytes. Throws tool_error (bad input: a missing or unreadable
+// file, a stub that is not a Windows executable or is signed already, a
+// chunk above the format's limit, a result of 4 GiB or more, a stored file
+// name that is not bare, an output that cannot be written).
 void build_container(const std::string& stub_path, const std::vector<record>& records,
                      const std::string& output_path, const build_options& options = {});
 

@@ -4,11 +4,11 @@
 #include <cerrno>
 #include <cstring>
 #include <set>
-#include <stdexcept>
 
 #include "container/printable.h"
 #include "tools/pack/stdio_file.h"
 #include "tools/pack/temp_file.h"
+#include "tools/pack/tool_error.h"
 
 namespace trevan::pack {
 namespace fs = std::filesystem;
@@ -52,13 +52,13 @@ void check_targets(const fs::path& folder, const std::vector<std::string>& file_
         // The entry itself: a link is replaced by the file, never followed.
         const fs::file_status st = fs::symlink_status(target, ec);
         if (ec && ec != std::errc::no_such_file_or_directory)
-            throw std::runtime_error("cannot write " + target.string() + ": " + ec.message());
+            throw tool_error("cannot write " + target.string() + ": " + ec.message());
         switch (st.type()) {
         case fs::file_type::not_found:
         case fs::file_type::regular:
         case fs::file_type::symlink: break;
-        case fs::file_type::directory: throw std::runtime_error("cannot write " + target.string() + ": it is a folder");
-        default: throw std::runtime_error("cannot write " + target.string() + ": it is not a regular file");
+        case fs::file_type::directory: throw tool_error("cannot write " + target.string() + ": it is a folder");
+        default: throw tool_error("cannot write " + target.string() + ": it is not a regular file");
         }
     }
 }
@@ -111,18 +111,18 @@ void folder_extraction::commit() {
                 // be put back.
                 temp_file backup = create_temp_file(temp_prefix(folder_));
                 if (!backup.file)
-                    throw std::runtime_error("cannot write " + move.final_path.string() + ": " + std::strerror(errno));
+                    throw tool_error("cannot write " + move.final_path.string() + ": " + std::strerror(errno));
                 backup.file.reset();
                 fs::rename(move.final_path, backup.path, ec);
                 if (ec) {
                     const std::string why = ec.message();
                     fs::remove(backup.path, ec);
-                    throw std::runtime_error("cannot write " + move.final_path.string() + ": " + why);
+                    throw tool_error("cannot write " + move.final_path.string() + ": " + why);
                 }
                 done.back().backup = backup.path;
             }
             fs::rename(move.temp, move.final_path, ec);
-            if (ec) throw std::runtime_error("cannot write " + move.final_path.string() + ": " + ec.message());
+            if (ec) throw tool_error("cannot write " + move.final_path.string() + ": " + ec.message());
             done.back().placed = true;
         }
     } catch (...) {

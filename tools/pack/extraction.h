@@ -33,8 +33,8 @@ public:
 
 // Checks that each stored name can take its place in folder: nothing there
 // yet, a file or a link (replaced, not followed), never a folder or
-// another kind of file. Throws std::runtime_error (one line) naming the
-// first place that cannot be written.
+// another kind of file. Throws tool_error (one line) naming the first place
+// that cannot be written.
 void check_targets(const std::filesystem::path& folder, const std::vector<std::string>& file_names);
 
 class folder_extraction : public recording_observer {
@@ -47,8 +47,8 @@ public:
     bool writes_files() const override { return true; }
     std::unique_ptr<output_file> create_output(const std::string& file_name, std::uint32_t size) override;
 
-    // Gives every file its name. Throws std::runtime_error (one line) when a
-    // file cannot be moved into place, after putting back what was replaced.
+    // Gives every file its name. Throws tool_error (one line) when a file
+    // cannot be moved into place, after putting back what was replaced.
     void commit();
 
     // Why the last output could not be created or written; one line.

@@ -5,13 +5,17 @@
 #include <cstdio>
 #include <fstream>
 
-#include "tools/pack/pe_image.h"
-#include "tools/pack/resource_tree.h"
-#include "tools/pack/text16.h"
-#include "tools/pack/version_info.h"
+#include "tools/pe/icon_file.h"
+#include "tools/pe/pe_image.h"
+#include "tools/pe/resource_tree.h"
+#include "tools/pe/string_table.h"
+#include "tools/pe/text16.h"
+#include "tools/pe/version_info.h"
 
 namespace trevan::pack {
 namespace {
+
+using namespace trevan::pe;
 
 // The headers and section table fit here in any image worth reading.
 constexpr std::size_t header_read = 64u << 10;
@@ -36,21 +40,11 @@ const resource_data* first_of(const resource_tree& tree, std::uint16_t type, std
 }
 
 std::optional<std::string> table_string(const resource_tree& tree, std::uint16_t id) {
-    const resource_data* block = first_of(tree, rt_string, static_cast<std::uint16_t>(id / 16 + 1));
+    const resource_data* block = first_of(tree, rt_string, string_block_of(id));
     if (!block) return std::nullopt;
-    const std::string& b = block->bytes;
-    std::size_t at = 0;
-    for (unsigned i = 0; i < 16 && at + 2 <= b.size(); ++i) {
-        std::size_t length = static_cast<unsigned char>(b[at]) | static_cast<unsigned char>(b[at + 1]) << 8;
-        at += 2;
-        std::size_t bytes = std::min(2 * length, b.size() - at);
-        if (i == id % 16) {
-            if (length == 0) return std::nullopt;
-            return utf16_to_utf8(utf16_from_bytes(b.data() + at, bytes));
-        }
-        at += bytes;
-    }
-    return std::nullopt;
+    const std::u16string text = read_string_block(block->bytes)[string_index_of(id)];
+    if (text.empty()) return std::nullopt;
+    return utf16_to_utf8(text);
 }
 
 std::string shown(const std::optional<std::string>& text) {
@@ -74,8 +68,7 @@ stub_identity read_stub_identity(const std::string& path) {
     }
     try {
         pe_image head(read_part(in, header_read), "the stub");
-        pe_directory certificates = head.directory(certificate_directory);
-        id.is_signed = certificates.rva != 0 && certificates.size != 0;
+        id.is_signed = head.headers().is_signed();
         if (head.image_end() > max_image_read) {
             id.problem = "the image is larger than 256 MiB";
             return id;
@@ -93,9 +86,9 @@ stub_identity read_stub_identity(const std::string& path) {
                     id.version_strings.emplace_back(utf16_to_utf8(key), utf16_to_utf8(value));
             }
         }
-        if (const resource_data* group = first_of(tree, rt_group_icon, std::nullopt); group && group->bytes.size() >= 6)
-            id.icon_images = static_cast<unsigned char>(group->bytes[4]) | static_cast<unsigned char>(group->bytes[5]) << 8;
-    } catch (const branding_error& e) {
+        if (const resource_data* group = first_of(tree, rt_group_icon, std::nullopt))
+            id.icon_images = group_icon_count(group->bytes);
+    } catch (const pe_error& e) {
         id.problem = e.what();
     }
     return id;

@@ -22,7 +22,7 @@ struct stub_identity {
     std::string product_version;
     std::vector<std::pair<std::string, std::string>> version_strings;  // UTF-8, in resource order
     std::size_t icon_images = 0;  // images of the first icon group
-    bool is_signed = false;       // the certificate table entry is set
+    bool is_signed = false;       // pe_headers::is_signed
 };
 
 // Reads the image at the start of the file at path; the container behind it

@@ -1,12 +1,15 @@
-#include "tools/pack/version_info.h"
+#include "tools/pe/version_info.h"
 
-#include <stdexcept>
+#include "support/core/little_endian.h"
+#include "tools/pe/pe_error.h"
+#include "tools/pe/text16.h"
 
-#include "tools/pack/byte_fields.h"
-#include "tools/pack/text16.h"
-
-namespace trevan::pack {
+namespace trevan::pe {
 namespace {
+
+using vennic::append_le16;
+using vennic::append_le32;
+using vennic::le_view;
 
 constexpr std::uint32_t fixed_signature = 0xFEEF04BD;
 constexpr std::size_t fixed_size = 52;
@@ -20,14 +23,14 @@ class block {
 public:
     block(std::string& out, const std::u16string& key, std::uint32_t value_length, bool text)
         : out_(out), start_(out.size()) {
-        append16(out_, 0);
-        append16(out_, value_length);
-        append16(out_, text ? 1 : 0);
+        append_le16(out_, 0);
+        append_le16(out_, static_cast<std::uint16_t>(value_length));
+        append_le16(out_, text ? 1 : 0);
         out_ += utf16_bytes(key);
-        append16(out_, 0);
+        append_le16(out_, 0);
         pad4(out_);
     }
-    ~block() { write16(out_, start_, static_cast<std::uint32_t>(out_.size() - start_)); }
+    ~block() { vennic::put_le16(out_, start_, static_cast<std::uint16_t>(out_.size() - start_)); }
     block(const block&) = delete;
     block& operator=(const block&) = delete;
     void child() { pad4(out_); }
@@ -46,20 +49,23 @@ struct node {
 };
 
 // The block at `at`, whose parent ends at `limit`; nothing when damaged.
-std::optional<node> read_node(const std::string& b, std::size_t at, std::size_t limit, bool text_value) {
-    if (at + 6 > limit) return std::nullopt;
+std::optional<node> read_node(const le_view& b, std::size_t at, std::size_t limit, bool text_value) {
+    // Only the parent's bytes count.
+    const std::optional<le_view> parent = b.part(0, limit);
+    if (!parent) return std::nullopt;
+    const std::optional<std::uint16_t> length = parent->u16(at), value_length = parent->u16(at + 2);
+    if (!length || !value_length || *length < 6 || !parent->holds(at, *length)) return std::nullopt;
     node n;
-    std::size_t length = read16(b, at);
-    if (length < 6 || length > limit - at) return std::nullopt;
-    n.end = at + length;
-    n.value_length = read16(b, at + 2);
+    n.end = at + *length;
+    n.value_length = *value_length;
+    const le_view block = *parent->part(0, n.end);
     std::size_t p = at + 6;
     for (;;) {
-        if (p + 2 > n.end) return std::nullopt;
-        char16_t c = static_cast<char16_t>(read16(b, p));
+        const std::optional<std::uint16_t> c = block.u16(p);
+        if (!c) return std::nullopt;
         p += 2;
-        if (c == 0) break;
-        n.key += c;
+        if (*c == 0) break;
+        n.key += static_cast<char16_t>(*c);
     }
     p = (p + 3) & ~std::size_t(3);
     n.value_at = p;
@@ -73,7 +79,7 @@ std::optional<node> read_node(const std::string& b, std::size_t at, std::size_t 
 
 // The children of a block, in order.
 template <typename F>
-bool for_children(const std::string& b, const node& parent, bool text_values, F&& f) {
+bool for_children(const le_view& b, const node& parent, bool text_values, F&& f) {
     std::size_t at = parent.children_at;
     while (at + 6 <= parent.end) {
         auto child = read_node(b, at, parent.end, text_values);
@@ -131,19 +137,19 @@ std::string build_version_resource(const version_info& info) {
     std::string out;
     {
         block root(out, u"VS_VERSION_INFO", fixed_size, false);
-        append32(out, fixed_signature);
-        append32(out, 0x00010000);
-        append32(out, info.file_version.high());
-        append32(out, info.file_version.low());
-        append32(out, info.product_version.high());
-        append32(out, info.product_version.low());
-        append32(out, info.file_flags_mask);
-        append32(out, info.file_flags);
-        append32(out, info.file_os);
-        append32(out, info.file_type);
-        append32(out, info.file_subtype);
-        append32(out, info.file_date_high);
-        append32(out, info.file_date_low);
+        append_le32(out, fixed_signature);
+        append_le32(out, 0x00010000);
+        append_le32(out, info.file_version.high());
+        append_le32(out, info.file_version.low());
+        append_le32(out, info.product_version.high());
+        append_le32(out, info.product_version.low());
+        append_le32(out, info.file_flags_mask);
+        append_le32(out, info.file_flags);
+        append_le32(out, info.file_os);
+        append_le32(out, info.file_type);
+        append_le32(out, info.file_subtype);
+        append_le32(out, info.file_date_high);
+        append_le32(out, info.file_date_low);
         root.child();
         {
             block file_info(out, u"StringFileInfo", 0, true);
@@ -154,7 +160,7 @@ std::string build_version_resource(const version_info& info) {
                 // The value length counts characters with the closing zero.
                 block text(out, key, static_cast<std::uint32_t>(value.size() + 1), true);
                 out += utf16_bytes(value);
-                append16(out, 0);
+                append_le16(out, 0);
             }
         }
         if (!info.translations.empty()) {
@@ -162,36 +168,37 @@ std::string build_version_resource(const version_info& info) {
             block var_info(out, u"VarFileInfo", 0, true);
             var_info.child();
             block translation(out, u"Translation", static_cast<std::uint32_t>(4 * info.translations.size()), false);
-            for (std::uint32_t t : info.translations) append32(out, t);
+            for (std::uint32_t t : info.translations) append_le32(out, t);
         }
-        if (out.size() > 0xFFFF) throw std::length_error("the version texts are too long for a version resource");
+        if (out.size() > 0xFFFF) throw pe_error("the version texts are too long for a version resource");
     }
     return out;
 }
 
-std::optional<version_info> parse_version_resource(const std::string& data) {
+std::optional<version_info> parse_version_resource(const std::string& bytes) {
+    const le_view data(bytes);
     auto root = read_node(data, 0, data.size(), false);
-    if (!root || root->key != u"VS_VERSION_INFO" || root->value_length < fixed_size ||
-        root->value_at + fixed_size > root->end || read32(data, root->value_at) != fixed_signature)
-        return std::nullopt;
+    if (!root || root->key != u"VS_VERSION_INFO" || root->value_length < fixed_size) return std::nullopt;
+    const std::optional<le_view> fixed = data.part(root->value_at, fixed_size);
+    if (!fixed || root->value_at + fixed_size > root->end || fixed->u32(0) != fixed_signature) return std::nullopt;
     version_info info;
-    const std::size_t f = root->value_at;
+    auto field = [&](std::size_t at) { return *fixed->u32(at); };
     auto number = [&](std::size_t at) {
         version_number v;
-        std::uint32_t high = read32(data, at), low = read32(data, at + 4);
+        const std::uint32_t high = field(at), low = field(at + 4);
         v.parts = {static_cast<std::uint16_t>(high >> 16), static_cast<std::uint16_t>(high),
                    static_cast<std::uint16_t>(low >> 16), static_cast<std::uint16_t>(low)};
         return v;
     };
-    info.file_version = number(f + 8);
-    info.product_version = number(f + 16);
-    info.file_flags_mask = read32(data, f + 24);
-    info.file_flags = read32(data, f + 28);
-    info.file_os = read32(data, f + 32);
-    info.file_type = read32(data, f + 36);
-    info.file_subtype = read32(data, f + 40);
-    info.file_date_high = read32(data, f + 44);
-    info.file_date_low = read32(data, f + 48);
+    info.file_version = number(8);
+    info.product_version = number(16);
+    info.file_flags_mask = field(24);
+    info.file_flags = field(28);
+    info.file_os = field(32);
+    info.file_type = field(36);
+    info.file_subtype = field(40);
+    info.file_date_high = field(44);
+    info.file_date_low = field(48);
     info.translations.clear();
 
     bool table_read = false, ok = true;
@@ -204,7 +211,8 @@ std::optional<version_info> parse_version_resource(const std::string& data) {
                 ok = for_children(data, table, true, [&](const node& text) {
                     std::size_t bytes = std::min<std::size_t>(2 * std::size_t(text.value_length),
                                                               text.end - std::min(text.end, text.value_at));
-                    std::u16string value = utf16_from_bytes(data.data() + text.value_at, bytes);
+                    std::u16string value =
+                        utf16_from_bytes(reinterpret_cast<const char*>(data.data()) + text.value_at, bytes);
                     value.resize(std::min(value.find(u'\0'), value.size()));
                     info.strings.emplace_back(text.key, value);
                 }) && ok;
@@ -213,7 +221,7 @@ std::optional<version_info> parse_version_resource(const std::string& data) {
             ok = for_children(data, child, false, [&](const node& var) {
                 if (var.key != u"Translation") return;
                 std::size_t end = std::min<std::size_t>(var.value_at + var.value_length, var.end);
-                for (std::size_t at = var.value_at; at + 4 <= end; at += 4) info.translations.push_back(read32(data, at));
+                for (std::size_t at = var.value_at; at + 4 <= end; at += 4) info.translations.push_back(*data.u32(at));
             }) && ok;
         }
     }) && ok;
@@ -221,4 +229,4 @@ std::optional<version_info> parse_version_resource(const std::string& data) {
     return info;
 }
 
-}  // namespace trevan::pack
+}  // namespace trevan::pe

@@ -1,12 +1,15 @@
-#include "tools/pack/resource_tree.h"
+#include "tools/pe/resource_tree.h"
 
 #include <vector>
 
-#include "tools/pack/byte_fields.h"
-#include "tools/pack/text16.h"
+#include "support/core/little_endian.h"
+#include "tools/pe/text16.h"
 
-namespace trevan::pack {
+namespace trevan::pe {
 namespace {
+
+using vennic::put_le16;
+using vennic::put_le32;
 
 constexpr std::uint32_t subdirectory_bit = 0x80000000u;
 // A bound on the entries of a directory read, so that entries pointing back
@@ -17,11 +20,11 @@ class reader {
 public:
     reader(const pe_image& image, const std::string& what) : image_(image), what_(what) {
         pe_directory dir = image.directory(resource_directory);
-        if (dir.rva == 0 || dir.size == 0) throw branding_error(what + " has no resource directory");
-        auto extent = image.raw_extent(dir.rva);
+        if (dir.address == 0 || dir.size == 0) throw pe_error(what + " has no resource directory");
+        auto extent = image.raw_extent(dir.address);
         if (!extent) throw damaged();
-        begin_ = extent->first;
-        end_ = extent->second;
+        // Offsets in the directory count from its start.
+        section_ = vennic::le_view(image.bytes().data() + extent->first, extent->second - extent->first);
     }
 
     resource_tree read() {
@@ -36,10 +39,15 @@ public:
     }
 
 private:
-    branding_error damaged() const { return branding_error(what_ + " has a damaged resource directory"); }
+    pe_error damaged() const { return pe_error(what_ + " has a damaged resource directory"); }
 
-    bool fits(std::size_t offset, std::size_t size) const {
-        return offset <= end_ - begin_ && end_ - begin_ - offset >= size;
+    std::uint16_t u16(std::size_t at) const {
+        if (auto v = section_.u16(at)) return *v;
+        throw damaged();
+    }
+    std::uint32_t u32(std::size_t at) const {
+        if (auto v = section_.u32(at)) return *v;
+        throw damaged();
     }
 
     // Types and names point at directories, languages at data entries.
@@ -48,25 +56,23 @@ private:
         return field & ~subdirectory_bit;
     }
 
-    // The entries of the directory at offset (relative to the directory's
-    // start): the id and the field that points at the next level.
+    // The entries of the directory at offset: the id and the field that
+    // points at the next level.
     std::vector<std::pair<resource_id, std::uint32_t>> entries(std::size_t offset) {
-        const std::string& b = image_.bytes();
-        if (!fits(offset, 16)) throw damaged();
-        std::size_t count = read16(b, begin_ + offset + 12) + read16(b, begin_ + offset + 14);
-        if (!fits(offset + 16, count * 8) || (seen_ += count) > max_entries) throw damaged();
+        const std::size_t count = std::size_t(u16(offset + 12)) + u16(offset + 14);
+        if (!section_.holds(offset + 16, count * 8) || (seen_ += count) > max_entries) throw damaged();
         std::vector<std::pair<resource_id, std::uint32_t>> out;
         for (std::size_t i = 0; i < count; ++i) {
-            std::size_t at = begin_ + offset + 16 + i * 8;
-            std::uint32_t name = read32(b, at), target = read32(b, at + 4);
+            const std::size_t at = offset + 16 + i * 8;
+            const std::uint32_t name = u32(at), target = u32(at + 4);
             resource_id id;
             if (name & subdirectory_bit) {
-                std::size_t name_at = name & ~subdirectory_bit;
-                if (!fits(name_at, 2)) throw damaged();
-                std::size_t length = read16(b, begin_ + name_at);
-                if (!fits(name_at + 2, length * 2)) throw damaged();
+                const std::size_t name_at = name & ~subdirectory_bit;
+                const std::size_t length = u16(name_at);
+                std::optional<vennic::le_view> units = section_.part(name_at + 2, length * 2);
+                if (!units) throw damaged();
                 id.named = true;
-                id.name = utf16_from_bytes(b.data() + begin_ + name_at + 2, length * 2);
+                id.name = utf16_from_bytes(reinterpret_cast<const char*>(units->data()), units->size());
             } else {
                 if (name > 0xFFFF) throw damaged();
                 id.number = static_cast<std::uint16_t>(name);
@@ -78,17 +84,16 @@ private:
 
     resource_data data(std::uint32_t entry_field) {
         if (entry_field & subdirectory_bit) throw damaged();
-        const std::string& b = image_.bytes();
-        if (!fits(entry_field, 16)) throw damaged();
-        std::uint32_t rva = read32(b, begin_ + entry_field), size = read32(b, begin_ + entry_field + 4);
+        if (!section_.holds(entry_field, 16)) throw damaged();
+        const std::uint32_t rva = u32(entry_field), size = u32(entry_field + 4), codepage = u32(entry_field + 8);
         auto offset = image_.offset_of(rva, size);
         if (!offset) throw damaged();
-        return {b.substr(*offset, size), read32(b, begin_ + entry_field + 8)};
+        return {image_.bytes().substr(*offset, size), codepage};
     }
 
     const pe_image& image_;
     const std::string& what_;
-    std::size_t begin_ = 0, end_ = 0;
+    vennic::le_view section_;
     std::size_t seen_ = 0;
 };
 
@@ -130,7 +135,7 @@ std::string write_resources(const resource_tree& tree, std::uint32_t rva) {
     auto id_field = [&](const resource_id& id) -> std::uint32_t {
         if (!id.named) return id.number;
         std::size_t at = next_string;
-        write16(out, at, static_cast<std::uint32_t>(id.name.size()));
+        put_le16(out, at, static_cast<std::uint16_t>(id.name.size()));
         out.replace(at + 2, 2 * id.name.size(), utf16_bytes(id.name));
         next_string += 2 + 2 * id.name.size();
         return subdirectory_bit | static_cast<std::uint32_t>(at);
@@ -138,8 +143,8 @@ std::string write_resources(const resource_tree& tree, std::uint32_t rva) {
     // A table header; the entries follow it.
     auto table = [&](std::size_t named, std::size_t numbered) {
         std::size_t at = next_table;
-        write16(out, at + 12, static_cast<std::uint32_t>(named));
-        write16(out, at + 14, static_cast<std::uint32_t>(numbered));
+        put_le16(out, at + 12, static_cast<std::uint16_t>(named));
+        put_le16(out, at + 14, static_cast<std::uint16_t>(numbered));
         next_table += table_size(named + numbered);
         return at + 16;
     };
@@ -149,26 +154,29 @@ std::string write_resources(const resource_tree& tree, std::uint32_t rva) {
         return std::make_pair(named, map.size() - named);
     };
 
+    // The entry at `at` for id, pointing at the table written next for the
+    // named and numbered entries below it; returns where those go.
+    auto subdirectory_entry = [&](std::size_t at, const resource_id& id, std::pair<std::size_t, std::size_t> below) {
+        put_le32(out, at, id_field(id));
+        put_le32(out, at + 4, subdirectory_bit | static_cast<std::uint32_t>(next_table));
+        return table(below.first, below.second);
+    };
+
     auto [named_types, numbered_types] = counts(tree);
     std::size_t type_entry = table(named_types, numbered_types);
     for (const auto& [type, names] : tree) {
-        write32(out, type_entry, id_field(type));
-        write32(out, type_entry + 4, subdirectory_bit | static_cast<std::uint32_t>(next_table));
+        std::size_t name_entry = subdirectory_entry(type_entry, type, counts(names));
         type_entry += 8;
-        auto [named_names, numbered_names] = counts(names);
-        std::size_t name_entry = table(named_names, numbered_names);
         for (const auto& [name, languages] : names) {
-            write32(out, name_entry, id_field(name));
-            write32(out, name_entry + 4, subdirectory_bit | static_cast<std::uint32_t>(next_table));
+            std::size_t language_entry = subdirectory_entry(name_entry, name, {0, languages.size()});
             name_entry += 8;
-            std::size_t language_entry = table(0, languages.size());
             for (const auto& [language, data] : languages) {
-                write32(out, language_entry, language);
-                write32(out, language_entry + 4, static_cast<std::uint32_t>(next_leaf));
+                put_le32(out, language_entry, language);
+                put_le32(out, language_entry + 4, static_cast<std::uint32_t>(next_leaf));
                 language_entry += 8;
-                write32(out, next_leaf, rva + static_cast<std::uint32_t>(next_blob));
-                write32(out, next_leaf + 4, static_cast<std::uint32_t>(data.bytes.size()));
-                write32(out, next_leaf + 8, data.codepage);
+                put_le32(out, next_leaf, rva + static_cast<std::uint32_t>(next_blob));
+                put_le32(out, next_leaf + 4, static_cast<std::uint32_t>(data.bytes.size()));
+                put_le32(out, next_leaf + 8, data.codepage);
                 next_leaf += 16;
                 out.replace(next_blob, data.bytes.size(), data.bytes);
                 next_blob = align8(next_blob + data.bytes.size());
@@ -178,4 +186,4 @@ std::string write_resources(const resource_tree& tree, std::uint32_t rva) {
     return out;
 }
 
-}  // namespace trevan::pack
+}  // namespace trevan::pe

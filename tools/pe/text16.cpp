@@ -1,11 +1,12 @@
-#include "tools/pack/text16.h"
+#include "tools/pe/text16.h"
 
-namespace trevan::pack {
+#include "support/core/little_endian.h"
 
-std::u16string utf8_to_utf16(const std::string& text) {
+namespace trevan::pe {
+
+std::optional<std::u16string> utf8_to_utf16(const std::string& text) {
     std::u16string out;
     std::size_t i = 0;
-    auto bad = [] { return std::invalid_argument("the text is not valid UTF-8"); };
     while (i < text.size()) {
         unsigned char c = static_cast<unsigned char>(text[i]);
         char32_t code = 0;
@@ -15,14 +16,14 @@ std::u16string utf8_to_utf16(const std::string& text) {
         else if ((c & 0xE0) == 0xC0) code = c & 0x1F, extra = 1, least = 0x80;
         else if ((c & 0xF0) == 0xE0) code = c & 0x0F, extra = 2, least = 0x800;
         else if ((c & 0xF8) == 0xF0) code = c & 0x07, extra = 3, least = 0x10000;
-        else throw bad();
-        if (extra && i + extra >= text.size()) throw bad();
+        else return std::nullopt;
+        if (extra && i + extra >= text.size()) return std::nullopt;
         for (std::size_t k = 1; k <= extra; ++k) {
             unsigned char follow = static_cast<unsigned char>(text[i + k]);
-            if ((follow & 0xC0) != 0x80) throw bad();
+            if ((follow & 0xC0) != 0x80) return std::nullopt;
             code = code << 6 | (follow & 0x3F);
         }
-        if (code < least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) throw bad();
+        if (code < least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return std::nullopt;
         if (code >= 0x10000) {
             code -= 0x10000;
             out += static_cast<char16_t>(0xD800 + (code >> 10));
@@ -68,20 +69,16 @@ std::string utf16_to_utf8(const std::u16string& text) {
 std::string utf16_bytes(const std::u16string& text) {
     std::string out;
     out.reserve(text.size() * 2);
-    for (char16_t unit : text) {
-        out += static_cast<char>(unit & 0xFF);
-        out += static_cast<char>(unit >> 8);
-    }
+    for (char16_t unit : text) vennic::append_le16(out, unit);
     return out;
 }
 
 std::u16string utf16_from_bytes(const char* data, std::size_t size) {
     std::u16string out;
     out.reserve(size / 2);
-    for (std::size_t i = 0; i + 1 < size; i += 2)
-        out += static_cast<char16_t>(static_cast<unsigned char>(data[i]) |
-                                     static_cast<unsigned char>(data[i + 1]) << 8);
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(data);
+    for (std::size_t i = 0; i + 1 < size; i += 2) out += static_cast<char16_t>(vennic::load_le16(bytes + i));
     return out;
 }
 
-}  // namespace trevan::pack
+}  // namespace trevan::pe

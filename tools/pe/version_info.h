@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-namespace trevan::pack {
+namespace trevan::pe {
 
 // Four numbers below 65536, as in "2.1.0.7".
 struct version_number {
@@ -46,8 +46,8 @@ struct version_info {
     const std::u16string* find(const std::u16string& key) const;
 };
 
-// The resource data. Throws std::length_error when it would exceed the
-// 65535 bytes that its length field can count.
+// The resource data. Throws pe_error when it would exceed the 65535 bytes
+// that its length field can count.
 std::string build_version_resource(const version_info& info);
 
 // The version information in resource data; nothing when the data is not
@@ -55,4 +55,4 @@ std::string build_version_resource(const version_info& info);
 // other kinds are skipped.
 std::optional<version_info> parse_version_resource(const std::string& data);
 
-}  // namespace trevan::pack
+}  // namespace trevan::pe

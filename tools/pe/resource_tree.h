@@ -10,9 +10,9 @@
 #include <map>
 #include <string>
 
-#include "tools/pack/pe_image.h"
+#include "tools/pe/pe_image.h"
 
-namespace trevan::pack {
+namespace trevan::pe {
 
 // A resource type or name: a number, or a UTF-16 name.
 struct resource_id {
@@ -40,14 +40,14 @@ using resource_languages = std::map<std::uint16_t, resource_data>;
 using resource_names = std::map<resource_id, resource_languages>;
 using resource_tree = std::map<resource_id, resource_names>;
 
-// Resource types used by branding.
+// Resource types used here and by branding.
 inline constexpr std::uint16_t rt_icon = 3;
 inline constexpr std::uint16_t rt_string = 6;
 inline constexpr std::uint16_t rt_group_icon = 14;
 inline constexpr std::uint16_t rt_version = 16;
 inline constexpr std::uint16_t rt_manifest = 24;
 
-// The image's resources. Throws branding_error when the image has no
+// The image's resources. Throws pe_error when the image has no
 // resource directory or it is damaged (an entry, name or data outside the
 // image, or deeper than type, name and language).
 resource_tree read_resources(const pe_image& image, const std::string& what);
@@ -56,4 +56,4 @@ resource_tree read_resources(const pe_image& image, const std::string& what);
 // data entries, names, then the data, each item aligned to 8 bytes.
 std::string write_resources(const resource_tree& tree, std::uint32_t rva);
 
-}  // namespace trevan::pack
+}  // namespace trevan::pe

@@ -1,9 +1,10 @@
 #pragma once
 
-// A Windows executable image (PE32 or PE32+) held as bytes: its headers,
-// sections and data directories, and the one change branding makes, a new
-// resource section. Every position read from the bytes is checked before it
-// is used; damage is reported as branding_error.
+// A Windows executable image (PE32 or PE32+) held as bytes: its headers
+// (read by the container's reader, container/pe_header.h), sections and
+// data directories, and the one change branding makes, a new resource
+// section. Every position read from the bytes is checked before it is
+// used; damage is reported as pe_error.
 
 #include <cstddef>
 #include <cstdint>
@@ -12,9 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "tools/pack/branding_error.h"
+#include "container/pe_header.h"
+#include "tools/pe/pe_error.h"
 
-namespace trevan::pack {
+namespace trevan::pe {
 
 struct pe_section {
     std::string name;
@@ -25,26 +27,18 @@ struct pe_section {
     std::uint32_t characteristics = 0;
 };
 
-struct pe_directory {
-    std::uint32_t rva = 0;
-    std::uint32_t size = 0;
-};
-
-// Indexes of the data directories used here.
-inline constexpr unsigned resource_directory = 2;
-inline constexpr unsigned certificate_directory = 4;
-
 class pe_image {
 public:
     // Parses the headers and the section table. The bytes may end before the
     // sections' raw data (a header-only read); offset_of checks against what
-    // is there. Throws branding_error naming what when the headers are not
-    // those of a PE image.
+    // is there. Throws pe_error naming what when the headers are not those of
+    // a PE image.
     pe_image(std::string bytes, const std::string& what);
 
     const std::string& bytes() const { return bytes_; }
+    const pe_headers& headers() const { return headers_; }
     const std::vector<pe_section>& sections() const { return sections_; }
-    pe_directory directory(unsigned index) const;
+    pe_directory directory(unsigned index) const { return headers_.directory(index); }
 
     // The file offset of size bytes at rva when they lie in one section's
     // raw data and in the bytes held.
@@ -62,32 +56,29 @@ public:
     // only the resources it is rewritten in place; otherwise a new section
     // ".rsrc" is appended behind the last and the old one stays unused.
     // build(rva) gives the section's data for the address it will have.
-    // Throws branding_error when the image has no resource directory, has an
+    // Throws pe_error when the image has no resource directory, has an
     // overlay, or has no room for another section header.
     void replace_resources(const std::function<std::string(std::uint32_t rva)>& build);
 
     // The header checksum of the bytes held (the checksum field counted as 0).
     std::uint32_t compute_checksum() const;
     std::uint32_t checksum_field() const;
+    // SizeOfImage as the header states it.
+    std::uint32_t size_of_image_field() const;
 
 private:
-    std::uint32_t u32(std::size_t at) const;
-    void put32(std::size_t at, std::uint32_t value);
-    void put16(std::size_t at, std::uint16_t value);
-    void append_section(const pe_section& section);
+    // Reads the headers from the bytes held.
+    void read_headers();
+    void put_optional_field(std::uint32_t at, std::uint32_t value);
     void write_section_header(std::size_t at, const pe_section& section);
 
     std::string bytes_;
     std::string what_;
-    std::size_t file_header_ = 0;      // offset of the COFF file header
-    std::size_t optional_header_ = 0;  // offset of the optional header
-    std::size_t section_table_ = 0;
-    std::size_t directories_ = 0;      // offset of data directory 0
-    std::uint32_t directory_count_ = 0;
+    pe_headers headers_;
     std::uint32_t section_alignment_ = 0;
     std::uint32_t file_alignment_ = 0;
     std::uint32_t size_of_headers_ = 0;
     std::vector<pe_section> sections_;
 };
 
-}  // namespace trevan::pack
+}  // namespace trevan::pe

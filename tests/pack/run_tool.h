@@ -1,0 +1,22 @@
+#pragma once
+
+// The pack tool of this tree (TREVAN_PACK_TOOL) as a program, for the
+// host tests of its command line.
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace trevan::pack {
+
+struct tool_run {
+    int code = -1;  // the exit code; -1 when it did not exit
+    std::string out;
+    std::string err;
+};
+
+// Runs trevan-pack with args and waits for it. Its stdout and stderr go to
+// the files ".stdout" and ".stderr" in capture_folder, and are read back.
+tool_run run_tool(const std::vector<std::string>& args, const std::filesystem::path& capture_folder);
+
+}  // namespace trevan::pack

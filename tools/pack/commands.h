@@ -1,0 +1,36 @@
+#pragma once
+
+// The commands of trevan-pack with their inputs as the command line gave
+// them. Each prints what it has to show on stdout (progress lines on stderr
+// when that is a terminal) and returns on success; otherwise it throws
+// tool_error: exit_code::verification_failed when the container is not
+// sound, exit_code::bad_input for bad input or an output that cannot be
+// written.
+
+#include <string>
+#include <vector>
+
+#include "tools/pack/branding.h"
+#include "tools/pack/builder.h"
+#include "tools/pack/tool_error.h"
+
+namespace trevan::pack {
+
+struct build_request {
+    std::string stub;
+    std::string stub_name;  // empty: the stub's own file name
+    std::vector<record> records;
+    std::string output;
+    branding brand;
+};
+
+// `build`: writes the container (builder.h).
+void run_build(const build_request& request);
+// `list`: every chunk and record in walk order, and the stub's identity.
+void run_list(const std::string& path, bool json);
+// `verify`: walks the container as the program does.
+void run_verify(const std::string& path);
+// `extract`: the files into folder, all or nothing, then the settings.
+void run_extract(const std::string& path, const std::string& folder, bool json);
+
+}  // namespace trevan::pack

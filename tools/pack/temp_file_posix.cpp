@@ -1,0 +1,24 @@
+#include "tools/pack/temp_file.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace trevan::pack {
+
+std::FILE* create_exclusive(const std::string& path) {
+    // O_EXCL fails for an existing name, a dangling link included;
+    // O_NOFOLLOW says the same about links in so many words.
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0) return nullptr;
+    std::FILE* f = fdopen(fd, "wb");
+    if (!f) {
+        const int error = errno;
+        ::close(fd);
+        errno = error;
+    }
+    return f;
+}
+
+}  // namespace trevan::pack
