@@ -107,11 +107,12 @@ private:
 
 class windows_io : public extraction_io {
 public:
-    explicit windows_io(extracted_files& files) : files_(files) {}
+    windows_io(extracted_files& files, archive_wrapper wrap) : files_(files), wrap_(wrap) {}
 
     vennic::error_or<std::unique_ptr<archive_reader>> open_archive(const std::string& path) override {
         auto archive = std::make_unique<file_reader>(path);
         if (!archive->is_open()) return vennic::system_error{archive->open_error()};
+        if (wrap_) return wrap_(std::move(archive));
         return std::unique_ptr<archive_reader>(std::move(archive));
     }
 
@@ -131,6 +132,7 @@ public:
 
 private:
     extracted_files& files_;
+    archive_wrapper wrap_;
 };
 
 }  // namespace
@@ -159,9 +161,10 @@ void extracted_files::release(const std::string& path) {
 }
 
 extraction_result extract_payload(const std::string& own_path, const std::string& work_folder,
-                                  SettingsMap& settings, extracted_files& files) {
-    windows_io io(files);
-    return extract_payload(own_path, work_folder, settings, io);
+                                  SettingsMap& settings, extracted_files& files,
+                                  extraction_progress* progress, archive_wrapper wrap) {
+    windows_io io(files, wrap);
+    return extract_payload(own_path, work_folder, settings, io, progress);
 }
 
 extraction_result extract_payload(const std::string& own_path, const std::string& work_folder,
