@@ -2,10 +2,20 @@
 
 #include <windows.h>
 
+#include "container/extract.h"
+
 namespace trevan {
 
+// What a test build of the program changes in a run; the shipped WinMain
+// changes nothing.
+struct run_seams {
+    // Put over the reader of the program's own file (a slowed one, say).
+    archive_wrapper wrap_archive = nullptr;
+};
+
 // One whole setup run: everything WinMain does. Returns the process exit
-// code (the setup program's, or 1 after a failure). Never throws.
-int run(HINSTANCE instance, const char* command_line);
+// code (the setup program's, ERROR_INSTALL_USEREXIT (1602) when the user
+// cancelled the extraction, or 1 after a failure). Never throws.
+int run(HINSTANCE instance, const char* command_line, const run_seams& seams = {});
 
 }  // namespace trevan

@@ -1,11 +1,13 @@
 #include "app/run.h"
 
+#include <algorithm>
 #include <string>
 
 #include "app/command_line.h"
 #include "app/language.h"
 #include "app/launch.h"
 #include "app/machine.h"
+#include "app/progress_window.h"
 #include "app/work_folder.h"
 #include "container/expand.h"
 #include "container/extract.h"
@@ -53,6 +55,21 @@ void set_normal_attributes(const std::string& path) {
     SetFileInformationByHandle(file->get(), FileBasicInfo, &info, sizeof info);
 }
 
+// Whether the run may show its progress window: not when "/S" (in any
+// letter case) stands among the arguments as a whole argument, as a silent
+// run asks.
+bool may_show_progress(const std::string& arguments) {
+    std::string::size_type at = 0;
+    for (;;) {
+        at = arguments.find_first_not_of(" \t", at);
+        if (at == std::string::npos) return true;
+        const std::string::size_type end = std::min(arguments.find_first_of(" \t", at), arguments.size());
+        if (end - at == 2 && arguments[at] == '/' && (arguments[at + 1] == 'S' || arguments[at + 1] == 's'))
+            return false;
+        at = end;
+    }
+}
+
 std::string own_path() {
     char path[MAX_PATH];
     DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
@@ -88,7 +105,7 @@ void assemble_parameters(SettingsMap& settings, std::string property_text, const
 
 }  // namespace
 
-int run(HINSTANCE instance, const char* command_line) {
+int run(HINSTANCE instance, const char* command_line, const run_seams& seams) {
     int result = 1;
     const std::string arguments = command_line ? command_line : "";
     SettingsMap settings;
@@ -123,14 +140,21 @@ int run(HINSTANCE instance, const char* command_line) {
 
         // Held until the setup program has started, or until the clean-up.
         extracted_files files;
-        const extraction_result extraction = extract_payload(own_path(), work_path, settings, files);
+        const extraction_result extraction = extract_with_progress(
+            instance, vennic::config::current().product_name, may_show_progress(arguments),
+            [&](extraction_progress& progress) {
+                return extract_payload(own_path(), work_path, settings, files, &progress, seams.wrap_archive);
+            });
         if (extraction.failure) show(*extraction.failure);
 
         // The parameters are assembled even for a broken archive, from
-        // whatever the settings hold.
-        assemble_parameters(settings, property_text, work_path);
+        // whatever the settings hold; after a cancel nothing needs them.
+        if (!extraction.cancelled) assemble_parameters(settings, property_text, work_path);
 
-        if (!extraction.ok) {
+        if (extraction.cancelled) {
+            vennic::log::writef("%s", "The user cancelled the setup.");
+            result = ERROR_INSTALL_USEREXIT;
+        } else if (!extraction.ok) {
             show("Invalid Archive!", invalid_archive_text);
             result = 1;
         } else {
