@@ -1,7 +1,5 @@
 #include "app/progress_window.h"
 
-#include <exception>
-
 #include "app/progress.h"
 #include "support/platform/thread.h"
 
@@ -11,26 +9,6 @@ namespace {
 const wchar_t window_class[] = L"TrevanProgress";
 constexpr UINT_PTR redraw_timer = 1;
 constexpr UINT redraw_interval_ms = 100;
-
-// What the worker shares with the calling thread; it lives on the caller's
-// stack until the worker has been joined.
-struct shared_job {
-    explicit shared_job(const extraction_job& job) : job(job) {}
-    const extraction_job& job;
-    extraction_progress progress;
-    extraction_result result;
-    std::exception_ptr error;
-};
-
-DWORD WINAPI run_job(void* context) {
-    shared_job& shared = *static_cast<shared_job*>(context);
-    try {
-        shared.result = shared.job(shared.progress);
-    } catch (...) {
-        shared.error = std::current_exception();
-    }
-    return 0;
-}
 
 // Sole owner of a GDI font.
 class owned_font {
@@ -58,8 +36,8 @@ HFONT message_font() {
 RECT rect_of(const area& a) { return {a.left, a.top, a.right, a.bottom}; }
 
 // The window: the product name as its title, the line of text, the bar and
-// Cancel. It lives on the calling thread, which handles its messages in
-// run_until(); the progress it shows is read on a timer.
+// Cancel. It lives on the thread that makes it, which handles its messages
+// in run_until(); the progress it shows is read on a timer.
 class progress_window {
 public:
     progress_window(HINSTANCE instance, const std::wstring& product_name, extraction_progress& progress)
@@ -210,28 +188,71 @@ private:
     int shown_ = -1;  // filled pixels last painted
 };
 
+// The window's thread: shows the window until finished is set.
+struct window_thread_data {
+    HINSTANCE instance;
+    const std::wstring& product_name;
+    extraction_progress& progress;
+    HANDLE finished;
+};
+
+DWORD WINAPI show_window(void* context) {
+    const window_thread_data& data = *static_cast<window_thread_data*>(context);
+    try {
+        progress_window window(data.instance, data.product_name, data.progress);
+        if (window) window.run_until(data.finished);
+    } catch (...) {
+        // Without memory for the window the extraction goes on without it.
+    }
+    return 0;
+}
+
+// Progress that starts the window's thread when it is first reported once
+// the delay is over. Starting a thread only then keeps fast runs free of
+// threads: the 32-bit program as it is tested, on Wine under qemu-user,
+// crashes some time after a thread of it has ended.
+class progress_with_window : public extraction_progress {
+public:
+    progress_with_window(HINSTANCE instance, const std::wstring& product_name, bool may_show)
+        : data_{instance, product_name, *this, nullptr}, may_show_(may_show), began_(GetTickCount()) {}
+    ~progress_with_window() override { close_window(); }
+    progress_with_window(const progress_with_window&) = delete;
+    progress_with_window& operator=(const progress_with_window&) = delete;
+
+    // Closes the window, if one shows, and waits for its thread.
+    void close_window() {
+        if (!window_thread_.handle()) return;
+        SetEvent(finished_.get());
+        window_thread_.join();
+    }
+
+private:
+    void reported() override {
+        if (!may_show_ || GetTickCount() - began_ < progress_delay_ms) return;
+        may_show_ = false;
+        finished_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        if (!finished_) return;
+        data_.finished = finished_.get();
+        vennic::error_or<vennic::thread> started = vennic::thread::start(show_window, &data_);
+        if (started) window_thread_ = std::move(*started);
+    }
+
+    window_thread_data data_;
+    bool may_show_;
+    const DWORD began_;
+    vennic::unique_handle finished_;
+    // Last: destroyed first, so the thread is joined before what it uses goes.
+    vennic::thread window_thread_;
+};
+
 }  // namespace
 
 extraction_result extract_with_progress(HINSTANCE instance, const std::wstring& product_name, bool may_show,
                                         const extraction_job& job) {
-    shared_job shared(job);
-    {
-        vennic::error_or<vennic::thread> worker = vennic::thread::start(run_job, &shared);
-        if (!worker) return job(shared.progress);
-        if (may_show && WaitForSingleObject(worker->handle(), progress_delay_ms) == WAIT_TIMEOUT) {
-            try {
-                progress_window window(instance, product_name, shared.progress);
-                if (window) window.run_until(worker->handle());
-            } catch (...) {
-                // Stop the extraction before waiting for it.
-                shared.progress.cancel();
-                throw;
-            }
-        }
-        worker->join();
-    }
-    if (shared.error) std::rethrow_exception(shared.error);
-    return std::move(shared.result);
+    progress_with_window progress(instance, product_name, may_show);
+    extraction_result result = job(progress);
+    progress.close_window();
+    return result;
 }
 
 }  // namespace trevan

@@ -47,6 +47,8 @@ public:
 // piece_size bytes), so watching costs it nothing per byte.
 class extraction_progress {
 public:
+    virtual ~extraction_progress() = default;
+
     // Bytes checked; they count toward total() but may stop short of it,
     // which also holds the stub's image and the chunks' trailers.
     std::uint32_t checked() const { return checked_.load(std::memory_order_relaxed); }
@@ -58,8 +60,16 @@ public:
     bool cancel_requested() const { return cancel_.load(std::memory_order_relaxed); }
 
     // The extraction's side.
-    void set_checked(std::uint32_t bytes) { checked_.store(bytes, std::memory_order_relaxed); }
+    void set_checked(std::uint32_t bytes) {
+        checked_.store(bytes, std::memory_order_relaxed);
+        reported();
+    }
     void set_total(std::uint32_t bytes) { total_.store(bytes, std::memory_order_relaxed); }
+
+protected:
+    // Called on the extraction's thread after each chunk or piece: where a
+    // watcher can act without a thread of its own until it needs one.
+    virtual void reported() {}
 
 private:
     std::atomic<std::uint32_t> checked_{0};
