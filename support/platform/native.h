@@ -30,8 +30,7 @@ struct open_request {
 
 // Opens or creates the entry name (a bare name) in the folder held by
 // folder: the name is looked up in that folder only, whatever has happened
-// to the path the folder was opened by since. With a null folder, name is
-// a full path in the system's own form ("\??\C:\x"). Fails with the
+// to the path the folder was opened by since. Fails with the
 // system's error code (ERROR_ALREADY_EXISTS for a name that is taken when
 // the disposition creates).
 error_or<unique_handle> open_at(HANDLE folder, const std::wstring& name, const open_request& request);
