@@ -16,7 +16,8 @@ vennic::error_or<msi_log> hold_msi_log(const temp_folder& temp) {
     SetFileInformationByHandle(plain->get(), FileBasicInfo, &info, sizeof info);
     // The held handle is opened from the checked one, not by the name.
     msi_log log;
-    log.file.reset(ReOpenFile(plain->get(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, 0));
+    log.file.reset(
+        ReOpenFile(plain->get(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, 0));
     if (!log.file) return vennic::system_error{GetLastError()};
     log.path = temp.text + "KELMO_msi.log.txt";
     return log;

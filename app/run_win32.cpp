@@ -110,7 +110,8 @@ int run(HINSTANCE instance, const char* command_line, const own_file& own) {
             show(no_temp_path_failure());
             temp = open_fallback_temp_folder();
         }
-        work_folder_result made = temp ? make_work_folder(*temp) : work_folder_result{{}, work_folder_failure(temp.error())};
+        work_folder_result made =
+            temp ? make_work_folder(*temp) : work_folder_result{{}, work_folder_failure(temp.error())};
         if (made.failure) {
             show(*made.failure);
             return 1;

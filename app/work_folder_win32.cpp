@@ -273,14 +273,17 @@ work_folder_result make_work_folder(const temp_folder& temp, access_list_check k
     // be one this run created, where its descriptor holds: an existing folder
     // of the same name may hold files planted by someone else, and where no
     // access lists are kept anyone may write into it.
-    vennic::error_or<temp_folder> system_temp = vennic::system_error{ERROR_NOT_SUPPORTED};
     const temp_folder* parent = &temp;
+    vennic::error_or<temp_folder> system_temp = vennic::system_error{ERROR_NOT_SUPPORTED};
     if (!keeps_lists(temp.handle.get())) {
         system_temp = system_temp_folder();
-        parent = system_temp && keeps_lists(system_temp->handle.get()) ? &*system_temp : nullptr;
+        // Where that keeps none either, no folder protects anything.
+        if (system_temp && !keeps_lists(system_temp->handle.get()))
+            system_temp = vennic::system_error{ERROR_NOT_SUPPORTED};
+        parent = system_temp ? &*system_temp : nullptr;
     }
     const vennic::error_or<security_descriptor> security = work_folder_security();
-    unsigned long error = !parent                ? (system_temp ? ERROR_NOT_SUPPORTED : system_temp.error())
+    unsigned long error = !parent ? system_temp.error()
                           : parent->text.empty() ? ERROR_NO_UNICODE_TRANSLATION
                                                  : security.error();
     work_folder_result result;

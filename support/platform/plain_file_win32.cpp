@@ -78,7 +78,8 @@ error_or<unique_handle> open_plain_file(HANDLE folder, const std::wstring& name,
     auto open = [&](ULONG disposition) {
         error_or<unique_handle> file = open_file(folder, name, access, disposition, share);
         // Some file systems refuse delete sharing.
-        if (!file && (share & FILE_SHARE_DELETE) && file.error() != ERROR_ALREADY_EXISTS && !names_nothing(file.error()))
+        if (!file && (share & FILE_SHARE_DELETE) && file.error() != ERROR_ALREADY_EXISTS &&
+            !names_nothing(file.error()))
             file = open_file(folder, name, access, disposition, share & ~FILE_SHARE_DELETE);
         return file;
     };

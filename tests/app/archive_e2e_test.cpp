@@ -257,9 +257,9 @@ TEST_F(Archive, AFileSwappedInBeforeTheProgramRunsIsNeverRead) {
     const run_result r = run_program(program, o);
     ASSERT_EQ(read_file(dir_ + "/intruder.txt"), "swapped\n") << "the swap itself must succeed";
     EXPECT_EQ(r.exit_code, 1u);
-    EXPECT_EQ(r.boxes, (std::vector<message_box>{
-                           {"Failed to open archive!", "File: " + windows_path(program) + "\rError: " + error_text(1006)},
-                           invalid_archive}));
+    const message_box not_proven{"Failed to open archive!",
+                                 "File: " + windows_path(program) + "\rError: " + error_text(1006)};
+    EXPECT_EQ(r.boxes, (std::vector<message_box>{not_proven, invalid_archive}));
     EXPECT_TRUE(records().empty());
     EXPECT_TRUE(work_folders_left().empty());
 }

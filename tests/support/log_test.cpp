@@ -300,7 +300,8 @@ TEST_F(LogFile, OpenFailureAndNaming) {
         vennic::log::file f(folder(), base_);
         FAIL() << "no exception";
     } catch (const vennic::log::generic& e) {
-        EXPECT_EQ(std::string(e.what()), "log[CreateFile failed: " + vennic::system_error_text(ERROR_ACCESS_DENIED) + "]");
+        EXPECT_EQ(std::string(e.what()),
+                  "log[CreateFile failed: " + vennic::system_error_text(ERROR_ACCESS_DENIED) + "]");
         EXPECT_FALSE(vennic::system_error_text(ERROR_ACCESS_DENIED).empty());
     }
     EXPECT_EQ(vennic::log::file::mutex_name("C:\\Temp\\Trevan"), "log-C:_Temp_Trevan");
