@@ -25,7 +25,9 @@ protected:
     void SetUp() override {
         char temp[MAX_PATH];
         GetTempPathA(MAX_PATH, temp);
-        root_ = std::string(temp) + "trevan-launch-" + std::to_string(GetCurrentProcessId()) + "\\";
+        // Process ids come again in a later Wine session: the time too.
+        root_ = std::string(temp) + "trevan-launch-" + std::to_string(GetCurrentProcessId()) + "-" +
+                std::to_string(GetTickCount()) + "\\";
         ASSERT_TRUE(CreateDirectoryA(root_.c_str(), nullptr));
         // A work folder as the run makes it: created in the held folder and
         // held.
