@@ -29,10 +29,7 @@ using vennic::put_le32;
 class BrandingTool : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() / "trevan-branding-test" /
-               ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
+        dir_ = fresh_test_folder("trevan-branding-test");
         write_all(path("good.ico"), icon_file_bytes(2));
         write_all(path("many.ico"), icon_file_bytes(65));
         write_all(path("text.ico"), "not an icon\n");

@@ -32,10 +32,7 @@ using fixtures::pseudo_random_bytes;
 class PackTool : public ::testing::Test {
 protected:
     void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir_ = fs::temp_directory_path() / "trevan-pack-test" / info->name();
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
+        dir_ = pack::fresh_test_folder("trevan-pack-test");
         write_all(path("stub.exe"), fixtures::minimal_pe(4096));
         write_all(path("big.bin"), big_);
         write_all(path("small.txt"), "small\n");

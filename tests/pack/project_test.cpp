@@ -55,9 +55,7 @@ TEST(Sha256, AgreesWithOpenSSL) {
 class Project : public ::testing::Test {
 protected:
     void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir_ = fs::temp_directory_path() / "trevan-project-test" / info->name();
-        fs::remove_all(dir_);
+        dir_ = fresh_test_folder("trevan-project-test");
         fs::create_directories(dir_ / "product");
         write_all(path("product/stub.exe"), stub_);
         write_all(path("product/setup32.exe"), setup32_);

@@ -46,8 +46,7 @@ branding parse_branding(const std::string& text, const std::string& folder, cons
 
 branding read_branding_file(const std::string& path) {
     const std::string what = "branding file \"" + path + "\"";
-    const std::string folder = fs::path(path).parent_path().string();
-    return parse_branding(read_json_file(path, what), folder.empty() ? "." : folder, what);
+    return parse_branding(read_json_file(path, what), folder_of(path), what);
 }
 
 }  // namespace trevan::pack

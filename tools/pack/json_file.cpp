@@ -24,6 +24,11 @@ std::string read_json_file(const std::string& path, const std::string& what) {
     return text;
 }
 
+std::string folder_of(const std::string& path) {
+    const std::string folder = std::filesystem::path(path).parent_path().string();
+    return folder.empty() ? "." : folder;
+}
+
 nlohmann::ordered_json parse_json_object(const std::string& text, const std::string& what) {
     nlohmann::ordered_json root;
     try {

@@ -14,6 +14,10 @@ namespace trevan::pack {
 // what when it cannot be read or is larger.
 std::string read_json_file(const std::string& path, const std::string& what);
 
+// The folder of the file at path, "." for a bare name: where relative
+// paths in the file start.
+std::string folder_of(const std::string& path);
+
 // The text as a JSON object, members in the file's order. Throws tool_error
 // "<what>: not JSON (parse error ...)" or "<what>: expected a JSON object".
 nlohmann::ordered_json parse_json_object(const std::string& text, const std::string& what);

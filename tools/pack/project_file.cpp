@@ -110,8 +110,7 @@ project parse_project(const std::string& text, const std::string& folder, const 
 
 project read_project_file(const std::string& path) {
     const std::string what = "project file \"" + path + "\"";
-    const std::string folder = fs::path(path).parent_path().string();
-    return parse_project(read_json_file(path, what), folder.empty() ? "." : folder, what);
+    return parse_project(read_json_file(path, what), folder_of(path), what);
 }
 
 }  // namespace trevan::pack
