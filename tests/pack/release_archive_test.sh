@@ -53,17 +53,10 @@ osslsigncode verify -in AmberlynSetup.exe -CAfile cert.pem >/dev/null || fail "o
 "$linux/trevan-pack" list AmberlynSetup.exe | grep -q "^  file version         2.1.0.7$" || fail "branding"
 
 # The same project unsigned, from each archive's tool: the same bytes.
-/usr/bin/python3 - <<'PY'
-import json
-project = json.load(open("project.json"))
-del project["sign_command"]
-project["output"] = "Unsigned.exe"
-json.dump(project, open("unsigned.json", "w"))
-PY
-"$linux/trevan-pack" build --project unsigned.json -o Linux.exe >/dev/null
+"$linux/trevan-pack" build --project project.json --sign-command '' -o Linux.exe >/dev/null
 wine=/usr/lib/wine/wine64
-out=$("$wine" "$windows/trevan-pack.exe" build --project "$(windows_path "$PWD/unsigned.json")" --json </dev/null 2>&1) \
-  || fail "trevan-pack.exe build --project: $out"
+out=$("$wine" "$windows/trevan-pack.exe" build --project "$(windows_path "$PWD/project.json")" --sign-command "" \
+      -o Unsigned.exe --json </dev/null 2>&1) || fail "trevan-pack.exe build --project: $out"
 cmp -s Linux.exe Unsigned.exe || fail "the Windows build wrote other bytes than the Linux build"
 /usr/bin/python3 -c "import json, sys; r = json.loads(sys.argv[1]); assert r['stub']['product_name'] == 'Amberlyn', r" \
   "$(tr -d '\r' <<<"$out")" || fail "trevan-pack.exe report: $out"
@@ -71,10 +64,10 @@ cmp -s Linux.exe Unsigned.exe || fail "the Windows build wrote other bytes than 
 # Signing through cmd.exe: a copy carries no certificate table, a command
 # that fails shows what it printed; neither leaves anything behind.
 before=$(ls -A)
-out=$("$wine" "$windows/trevan-pack.exe" build --project "$(windows_path "$PWD/unsigned.json")" -o Copied.exe \
+out=$("$wine" "$windows/trevan-pack.exe" build --project "$(windows_path "$PWD/project.json")" -o Copied.exe \
       --sign-command "copy /b {in} {out}" </dev/null 2>&1) && fail "a copy passed as signed"
 grep -q "the signed file has no certificate table" <<<"$out" || fail "copy as signing: $out"
-out=$("$wine" "$windows/trevan-pack.exe" build --project "$(windows_path "$PWD/unsigned.json")" -o Failed.exe \
+out=$("$wine" "$windows/trevan-pack.exe" build --project "$(windows_path "$PWD/project.json")" -o Failed.exe \
       --sign-command "echo bad key password 1>&2 & exit /b 5 & rem {in}" </dev/null 2>&1) && fail "exit 5 passed"
 grep -q "failed with exit code 5; it printed:" <<<"$out" && grep -q "bad key password" <<<"$out" \
   || fail "failing signing command: $out"

@@ -100,7 +100,8 @@ int run(int argc, char** argv) {
     CLI::Option* sign_option = build->add_option(
         "--sign-command", sign_command,
         "Sign the result with this command before it replaces the output: {in} is the built file, {out} the "
-        "signed one (leave it out for a command that signs in place); the result must verify");
+        "signed one (leave it out for a command that signs in place); the result must verify. An empty "
+        "TEMPLATE does not sign, whatever the project says");
     sign_option->type_name("TEMPLATE");
     build->add_flag("--json", build_json, "Print the build report as JSON (a --project run prints a summary)");
     std::function<branding(branding)> chosen_branding = add_branding_options(*build);
@@ -155,8 +156,9 @@ int run(int argc, char** argv) {
             else if (option == values) request.records.push_back(parse_value_option(values->results().at(next_value++)));
         }
         if (sign_option->count()) {
-            if (std::optional<std::string> problem = sign_command_problem(sign_command))
-                throw tool_error("--sign-command " + *problem);
+            // An empty template turns the project's signing off.
+            std::optional<std::string> problem = sign_command_problem(sign_command);
+            if (problem && !sign_command.empty()) throw tool_error("--sign-command " + *problem);
             request.sign_command = sign_command;
             request.sign_folder = ".";
         } else if (from.sign_command) {
