@@ -11,10 +11,10 @@
 namespace trevan::pack {
 
 payload_plan plan_payload(const std::vector<record>& records) {
-    // Where the payload-kinds library (`trevan-pack plan`) is called: its
-    // detected kind and its command line for each architecture go here.
-    // Until it is connected nothing is detected, and the report says so
-    // with null members.
+    // The one place that asks the payload-kinds library (`trevan-pack
+    // plan`, tools/pack/plan.h) for the detected kind and the command line
+    // of each architecture. Until it is connected nothing is detected, and
+    // the report says so with null members.
     (void)records;
     return {};
 }
