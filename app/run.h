@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "app/own_file.h"
 #include "container/extract.h"
 
 namespace trevan {
@@ -13,9 +14,10 @@ struct run_seams {
     archive_wrapper wrap_archive = nullptr;
 };
 
-// One whole setup run: everything WinMain does. Returns the process exit
+// One whole setup run: everything WinMain does after opening the program's
+// own file (own), whose container it extracts. Returns the process exit
 // code (the setup program's, ERROR_INSTALL_USEREXIT (1602) when the user
 // cancelled the extraction, or 1 after a failure). Never throws.
-int run(HINSTANCE instance, const char* command_line, const run_seams& seams = {});
+int run(HINSTANCE instance, const char* command_line, const own_file& own, const run_seams& seams = {});
 
 }  // namespace trevan

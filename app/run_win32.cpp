@@ -7,7 +7,9 @@
 #include "app/language.h"
 #include "app/launch.h"
 #include "app/machine.h"
+#include "app/msi_log.h"
 #include "app/progress_window.h"
+#include "app/temp_folder.h"
 #include "app/work_folder.h"
 #include "container/expand.h"
 #include "container/extract.h"
@@ -16,8 +18,8 @@
 #include "support/log/file.h"
 #include "support/log/log.h"
 #include "support/platform/config.h"
-#include "support/platform/plain_file.h"
 #include "support/platform/real_mutex.h"
+#include "support/platform/system_error_text.h"
 
 namespace trevan {
 namespace {
@@ -34,25 +36,14 @@ void show(const char* caption, const char* text) { MessageBoxA(nullptr, text, ca
 void show(const vennic::failure& failure) { show(failure.caption.c_str(), failure.text.c_str()); }
 
 // A log that cannot be set up costs only the log lines; the run goes on.
-bool set_up_log() {
+bool set_up_log(const temp_folder& temp) {
     try {
         // The log facility owns the sink from here on, also if it throws.
-        vennic::log::add_listener(new vennic::log::file(temp_path() + "Trevan"));
+        vennic::log::add_listener(new vennic::log::file(temp.handle.get(), temp.text + "Trevan"));
         return true;
     } catch (...) {
         return false;
     }
-}
-
-// Only a plain file, never what a link there leads to, and through the
-// handle that was checked: the path lies in a folder the user can write.
-void set_normal_attributes(const std::string& path) {
-    const vennic::error_or<vennic::unique_handle> file =
-        vennic::open_plain_file(path, FILE_WRITE_ATTRIBUTES, vennic::when_missing::fail);
-    if (!file) return;
-    FILE_BASIC_INFO info = {};  // times of zero stay as they are
-    info.FileAttributes = FILE_ATTRIBUTE_NORMAL;
-    SetFileInformationByHandle(file->get(), FileBasicInfo, &info, sizeof info);
 }
 
 // Whether the run may show its progress window: not when "/S" (in any
@@ -70,11 +61,16 @@ bool may_show_progress(const std::string& arguments) {
     }
 }
 
-std::string own_path() {
-    char path[MAX_PATH];
-    DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    // A cut path (length == MAX_PATH) fails to open later, and is reported there.
-    return std::string(path, length < MAX_PATH ? length : MAX_PATH);
+// The held MSI log for a container that asks for one; its path stays empty
+// (the option is left out) when it cannot be held, and the log says why.
+msi_log hold_asked_msi_log(SettingsMap& settings, const temp_folder& temp, bool log_ready) {
+    if (settings["msilog"] != "ON") return msi_log();
+    vennic::error_or<msi_log> held = hold_msi_log(temp);
+    if (held) return std::move(*held);
+    if (log_ready)
+        vennic::log::writef("MSI log option left out: KELMO_msi.log.txt cannot be held: %s",
+                            vennic::system_error_text(held.error()).c_str());
+    return msi_log();
 }
 
 // The setup program's parameter text from the command line and the settings;
@@ -88,7 +84,7 @@ std::string split_arguments(const std::string& arguments, SettingsMap& settings)
     }
 }
 
-void assemble_parameters(SettingsMap& settings, std::string property_text, const std::string& work_folder) {
+void assemble_parameters(SettingsMap& settings, std::string property_text, const std::string& msi_log_path) {
     try {
         filter_partner_identity(settings, property_text);
     } catch (...) {
@@ -98,19 +94,22 @@ void assemble_parameters(SettingsMap& settings, std::string property_text, const
     } catch (...) {
     }
     try {
-        add_msi_log_option(settings, work_folder, set_normal_attributes);
+        add_msi_log_option(settings, msi_log_path);
     } catch (...) {
     }
 }
 
 }  // namespace
 
-int run(HINSTANCE instance, const char* command_line, const run_seams& seams) {
+int run(HINSTANCE instance, const char* command_line, const own_file& own, const run_seams& seams) {
     int result = 1;
     const std::string arguments = command_line ? command_line : "";
     SettingsMap settings;
     try {
-        const bool log_ready = set_up_log();
+        // Opened once and held to the end: the log, the MSI log and the work
+        // folder are made in it by their names, never along its path again.
+        vennic::error_or<temp_folder> temp = open_user_temp_folder();
+        const bool log_ready = temp && set_up_log(*temp);
 
         vennic::config::start(instance);
 
@@ -122,12 +121,14 @@ int run(HINSTANCE instance, const char* command_line, const run_seams& seams) {
             return 1;
         }
 
-        std::string temp = temp_path();
-        if (temp.empty()) {
+        // None at all: the user is told, and the run goes on in a fixed
+        // folder. What is there but cannot be used ends the run below.
+        if (!temp && temp.error() == ERROR_PATH_NOT_FOUND) {
             show(no_temp_path_failure());
-            temp = fallback_temp_path;
+            temp = open_fallback_temp_folder();
         }
-        work_folder_result made = make_work_folder(temp);
+        work_folder_result made =
+            temp ? make_work_folder(*temp) : work_folder_result{{}, work_folder_failure(temp.error())};
         if (made.failure) {
             show(*made.failure);
             return 1;
@@ -140,16 +141,22 @@ int run(HINSTANCE instance, const char* command_line, const run_seams& seams) {
 
         // Held until the setup program has started, or until the clean-up.
         extracted_files files;
+        const vennic::error_or<HANDLE> archive =
+            own.file ? vennic::error_or<HANDLE>(own.file->get()) : vennic::system_error{own.file.error()};
         const extraction_result extraction = extract_with_progress(
             instance, vennic::config::current().product_name, may_show_progress(arguments),
             [&](extraction_progress& progress) {
-                return extract_payload(own_path(), work_path, settings, files, &progress, seams.wrap_archive);
+                return extract_payload(own.path, archive, work_path, folder.handle(), settings, files, &progress,
+                                       seams.wrap_archive);
             });
         if (extraction.failure) show(*extraction.failure);
 
+        // Held until the setup program has ended.
+        const msi_log log = extraction.ok ? hold_asked_msi_log(settings, *temp, log_ready) : msi_log();
+
         // The parameters are assembled even for a broken archive, from
         // whatever the settings hold; after a cancel nothing needs them.
-        if (!extraction.cancelled) assemble_parameters(settings, property_text, work_path);
+        if (!extraction.cancelled) assemble_parameters(settings, property_text, log.path);
 
         if (extraction.cancelled) {
             vennic::log::writef("%s", "The user cancelled the setup.");
@@ -161,8 +168,7 @@ int run(HINSTANCE instance, const char* command_line, const run_seams& seams) {
             std::string parameter_text = expand_references(settings["parameters"], settings);
             parameter_text = add_language_option(parameter_text);
             const launch_plan plan = plan_launch(settings, work_path, runs_on_64bit_windows());
-            const launch_result launched =
-                launch_setup_program(plan, parameter_text, log_ready, folder.handle(), files);
+            const launch_result launched = launch_setup_program(plan, parameter_text, log_ready, folder, files);
             if (launched.failure) show(*launched.failure);
             result = launched.failure ? 1 : static_cast<int>(launched.exit_code);
         }

@@ -9,12 +9,6 @@
 #include "app/command_line.h"
 #include "fuzz/fuzz_input.h"
 
-namespace {
-
-void ignore_attributes(const std::string&) {}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::vector<std::string> p = trevan::fuzz::pieces(data, size);
     p.resize(3);
@@ -26,6 +20,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (property_text.size() + settings["commandline"].size() > p[0].size()) std::abort();
     trevan::filter_partner_identity(settings, property_text);
     trevan::merge_parameters(settings, property_text);
-    trevan::add_msi_log_option(settings, "C:\\Temp\\VORBELQ1\\", ignore_attributes);
+    trevan::add_msi_log_option(settings, "C:\\Temp\\KELMO_msi.log.txt");
     return 0;
 }

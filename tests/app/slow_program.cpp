@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "app/dll_search.h"
+#include "app/own_file.h"
 #include "app/run.h"
 
 namespace {
@@ -35,7 +36,8 @@ std::unique_ptr<trevan::archive_reader> slowed(std::unique_ptr<trevan::archive_r
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int) {
     trevan::restrict_dll_search();
+    const trevan::own_file own = trevan::open_own_file();
     trevan::run_seams seams;
     seams.wrap_archive = slowed;
-    return trevan::run(instance, command_line, seams);
+    return trevan::run(instance, command_line, own, seams);
 }

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "container/walk.h"
 #include "tools/pack/branding.h"
 #include "tools/pack/tool_error.h"
 
@@ -46,18 +47,34 @@ struct build_options {
     // Resources put into the stub's image before it is written as the stub
     // record; empty leaves the image as it is.
     branding brand;
+    // Puts the complete file, a temporary beside the output, in the output's
+    // place (signing does, signing.h); empty renames it there. Whatever it
+    // leaves at the temporary's path is removed.
+    std::function<void(const std::string& complete, const std::string& output)> put_in_place;
+};
+
+// A record as written, for the build report: the stub record, then the
+// records in the order given.
+struct written_record {
+    record_kind kind = record_kind::value;  // stub, file or value
+    std::string name;         // the setting key; empty for the stub
+    std::string stored_name;  // file and stub: the file name written
+    std::string text;         // value: the setting's text
+    std::uint64_t size = 0;   // bytes of the record's data (image, file, value)
+    std::string md5;          // raw MD5 digest of that data
 };
 
 // Writes the container to output_path: the stub image chunk, the stub
-// record, the records in order and the tail chunk. Everything is checked
-// before the first byte is written; the result goes to a temporary file
-// beside output_path that replaces it only when complete, so on any error no
-// output appears and an existing output stays as it was. Same inputs give
+// record, the records in order and the tail chunk, and returns what was
+// written. Everything is checked before the first byte is written; the
+// result goes to a temporary file beside output_path that replaces it only
+// when complete, so on any error no output appears and an existing output
+// stays as it was. Same inputs give
 // the same bytes. Throws tool_error (bad input: a missing or unreadable
 // file, a stub that is not a Windows executable or is signed already, a
 // chunk above the format's limit, a result of 4 GiB or more, a stored file
 // name that is not bare, an output that cannot be written).
-void build_container(const std::string& stub_path, const std::vector<record>& records,
-                     const std::string& output_path, const build_options& options = {});
+std::vector<written_record> build_container(const std::string& stub_path, const std::vector<record>& records,
+                                            const std::string& output_path, const build_options& options = {});
 
 }  // namespace trevan::pack

@@ -7,9 +7,11 @@
 #include "container/file_reader.h"
 #include "container/settings.h"
 #include "container/walk.h"
+#include "tools/pack/build_report.h"
 #include "tools/pack/extraction.h"
 #include "tools/pack/host.h"
 #include "tools/pack/report.h"
+#include "tools/pack/signing.h"
 
 namespace trevan::pack {
 namespace {
@@ -56,7 +58,14 @@ void run_build(const build_request& request) {
         options.progress = [](const std::string& path, std::uint64_t done, std::uint64_t total) {
             show_progress("packing", path, done, total);
         };
-    build_container(request.stub, request.records, request.output, options);
+    const bool signing = !request.sign_command.empty();
+    if (signing) options.put_in_place = signed_placement(request.sign_command, request.sign_folder);
+    std::vector<written_record> written = build_container(request.stub, request.records, request.output, options);
+    if (request.report == report_style::none) return;
+    const build_report report =
+        report_of_build(request.output, std::move(written), plan_payload(request.records), signing);
+    std::cout << (request.report == report_style::json ? build_report_json(report) : build_report_text(report))
+              << std::flush;
 }
 
 void run_list(const std::string& path, bool json) {

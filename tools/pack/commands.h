@@ -16,15 +16,22 @@
 
 namespace trevan::pack {
 
+// What the report of a build is printed as.
+enum class report_style { none, text, json };
+
 struct build_request {
     std::string stub;
     std::string stub_name;  // empty: the stub's own file name
     std::vector<record> records;
     std::string output;
     branding brand;
+    std::string sign_command;  // a template (signing.h); empty: not signed
+    std::string sign_folder;   // where the signing command runs
+    report_style report = report_style::none;
 };
 
-// `build`: writes the container (builder.h).
+// `build`: writes the container (builder.h), signs it when asked
+// (signing.h), and prints its report (build_report.h).
 void run_build(const build_request& request);
 // `list`: every chunk and record in walk order, and the stub's identity.
 void run_list(const std::string& path, bool json);

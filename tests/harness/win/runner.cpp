@@ -3,15 +3,19 @@
 //
 //   runner.exe REQUEST-FILE
 //
-// The request file has one field per line ("key value"):
+// The request file has one field per line ("key value"; paths in UTF-8, so
+// that names outside the ANSI code page can be given):
 //   program PATH    the program to start (required)
 //   args TEXT       raw argument text put behind the quoted program path
-//   temp PATH       TEMP and TMP for the program (UTF-8, so that folders
-//                   outside the ANSI code page can be given)
+//   temp PATH       TEMP and TMP for the program
 //   env NAME=VALUE  a further environment variable (repeatable)
 //   cwd PATH        the program's current directory
 //   timeout MS      end the program after this long (default 60000)
 //   result PATH     where the result goes (required)
+//   before-resume COMMAND  start the program suspended, run COMMAND (a
+//                   command line) to its end, then let the program run: what
+//                   another process can do between a program's start and
+//                   its first instruction
 //   watch CLASS     record the first visible window of this class that the
 //                   program shows: when, where, its title and its controls
 //   seen PATH       a file written when that window is first seen, holding
@@ -194,7 +198,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: runner REQUEST-FILE\n");
         return 2;
     }
-    std::string program, args, cwd, result;
+    std::string program, args, cwd, result, before_resume;
     DWORD timeout = 60000;
     bool have_args = false;
     for (const std::string& line : read_lines(argv[1])) {
@@ -206,6 +210,7 @@ int main(int argc, char** argv) {
         else if (key == "cwd") cwd = value;
         else if (key == "result") result = value;
         else if (key == "timeout") timeout = std::strtoul(value.c_str(), nullptr, 10);
+        else if (key == "before-resume") before_resume = value;
         else if (key == "watch") watched.cls = from_utf8(value);
         else if (key == "seen") watched.seen_file = value;
         else if (key == "go") watched.go_file = value;
@@ -228,16 +233,35 @@ int main(int argc, char** argv) {
 
     std::string command_line = "\"" + program + "\"";
     if (have_args) command_line += " " + args;
-    std::vector<char> writable(command_line.begin(), command_line.end());
-    writable.push_back('\0');
-    STARTUPINFOA si = {};
+    std::wstring writable = from_utf8(command_line);
+    writable.push_back(L'\0');
+    const std::wstring wide_cwd = from_utf8(cwd);
+    STARTUPINFOW si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
-    if (!CreateProcessA(program.c_str(), writable.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        cwd.empty() ? nullptr : cwd.c_str(), &si, &pi)) {
+    if (!CreateProcessW(from_utf8(program).c_str(), &writable[0], nullptr, nullptr, FALSE,
+                        before_resume.empty() ? 0 : CREATE_SUSPENDED, nullptr,
+                        cwd.empty() ? nullptr : wide_cwd.c_str(), &si, &pi)) {
         std::fprintf(stderr, "runner: cannot start %s (error %lu)\n", program.c_str(),
                      GetLastError());
         return 3;
+    }
+    if (!before_resume.empty()) {
+        std::wstring command = from_utf8(before_resume);
+        command.push_back(L'\0');
+        STARTUPINFOW other_si = {};
+        other_si.cb = sizeof other_si;
+        PROCESS_INFORMATION other = {};
+        if (CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &other_si,
+                           &other)) {
+            WaitForSingleObject(other.hProcess, 60000);
+            CloseHandle(other.hProcess);
+            CloseHandle(other.hThread);
+        } else {
+            std::fprintf(stderr, "runner: cannot start %s (error %lu)\n", before_resume.c_str(),
+                         GetLastError());
+        }
+        ResumeThread(pi.hThread);
     }
     CloseHandle(pi.hThread);
     child_pid = pi.dwProcessId;
