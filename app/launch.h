@@ -22,6 +22,7 @@ enum class start_method {
     create_process,  // a program (".exe" in any letter case): started directly, so
                      // that no file association decides what runs
     shell,           // any other file: through the shell, which shows no box of its own
+    msiexec,         // a package of kind "msi": msiexec.exe from the system folder installs it
 };
 
 // The setup program to start, where and how.
