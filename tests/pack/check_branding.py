@@ -130,7 +130,7 @@ def main():
     original = open(program, "rb").read()
     built = run([tool, "build", "--stub", program, "--branding", path("brand.json"), "--maker-name", maker,
                  "--file", "installer64=" + path("setup.exe"), "--value", "executable64=%installer64%",
-                 "-o", path("Setup.exe")])
+                 "--value", "executable32=%installer64%", "-o", path("Setup.exe")])
     check(built.stderr == b"", f"build printed {built.stderr!r}")
     packed = open(path("Setup.exe"), "rb").read()
     image = image_of(packed)
@@ -200,7 +200,8 @@ def main():
 
     # Branding the branded image again: its resource section is the last
     # one now and is rewritten in place.
-    run([tool, "build", "--stub", path("image.exe"), "--product-name", "Zephyrine", "-o", path("Again.exe")])
+    run([tool, "build", "--stub", path("image.exe"), "--product-name", "Zephyrine", "--no-check", "executable32",
+         "--no-check", "executable64", "-o", path("Again.exe")])
     again = image_of(open(path("Again.exe"), "rb").read())
     twice = pefile.PE(data=again)
     check_layout(twice, again, "branded twice")

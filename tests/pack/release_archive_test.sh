@@ -31,11 +31,13 @@ cp "$tools/branding.sample.json" branding.json
 printf 'setup program' > AmberlynSetup.exe
 
 # The program's own version resource carries the release's version.
-"$tools/trevan-pack" build --stub "$tools/Trevan.exe" --value a=1 -o plain.exe
+"$tools/trevan-pack" build --stub "$tools/Trevan.exe" --value a=1 --no-check executable32 --no-check executable64 \
+  -o plain.exe
 "$tools/trevan-pack" list plain.exe | grep -q "^  file version         $version.0$" || fail "stub version"
 
 "$tools/trevan-pack" build --stub "$tools/Trevan.exe" --branding branding.json \
-  --file installer32:AmberlynSetup.exe=AmberlynSetup.exe --value executable32=%installer32% -o Setup.exe
+  --file installer32:AmberlynSetup.exe=AmberlynSetup.exe --value executable32=%installer32% \
+  --value executable64=%installer32% -o Setup.exe
 "$tools/trevan-pack" verify Setup.exe >/dev/null
 openssl req -x509 -newkey rsa:2048 -nodes -keyout key.pem -out cert.pem -days 2 -subj "/CN=Archive Test" \
   -addext "extendedKeyUsage=codeSigning" >/dev/null 2>&1

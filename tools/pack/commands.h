@@ -7,11 +7,14 @@
 // sound, exit_code::bad_input for bad input or an output that cannot be
 // written.
 
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "tools/pack/branding.h"
 #include "tools/pack/builder.h"
+#include "tools/pack/plan.h"
 #include "tools/pack/tool_error.h"
 
 namespace trevan::pack {
@@ -22,10 +25,18 @@ struct build_request {
     std::vector<record> records;
     std::string output;
     branding brand;
+    // --kind: the kind to pack, none for "default"; nothing: detected
+    // from the setup programs (setup_kind.h).
+    std::optional<setup_kind> kind;
+    // --no-check: the checks not made (checks.h).
+    std::set<std::string> skipped_checks;
 };
 
-// `build`: writes the container (builder.h).
+// `build`: decides the kind, checks the inputs (checks.h), writes the
+// container (builder.h).
 void run_build(const build_request& request);
+// `plan`: what a run of the packed program would start (plan.h).
+void run_plan(const std::string& path, const plan_request& request, bool json);
 // `list`: every chunk and record in walk order, and the stub's identity.
 void run_list(const std::string& path, bool json);
 // `verify`: walks the container as the program does.
