@@ -54,16 +54,18 @@ struct launch_result {
 
 #ifdef _WIN32
 class extracted_files;
+struct setup_start;
 
-// Starts the planned program with the parameter text and waits for its end.
-// With log_ready it logs the file and the parameters first. The program
-// starts only when the plan allows it and its file is one of the extracted
-// files, a regular file directly inside the work folder held by
-// work_folder_handle; failing that, the result is the "ShellExecuteEx
-// failed" failure. The extracted files are released once the program has
-// started (or failed to).
-launch_result launch_setup_program(const launch_plan& plan, const std::string& parameter_text, bool log_ready,
-                                   HANDLE work_folder_handle, extracted_files& files);
+// Starts the planned program (app/dialect.h: the setup program, or msiexec
+// for its package) with its command line and waits for its end. With
+// log_ready it logs the program and the parameters first, and the exit code
+// at the end. The program starts only when the plan allows it and the
+// setup program's file is one of the extracted files, a regular file
+// directly inside the work folder held by work_folder_handle; failing that,
+// the result is the "ShellExecuteEx failed" failure. The extracted files
+// are released once the program has started (or failed to).
+launch_result launch_setup_program(const setup_start& start, bool log_ready, HANDLE work_folder_handle,
+                                   extracted_files& files);
 #endif
 
 }  // namespace trevan

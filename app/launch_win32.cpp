@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "app/dialect.h"
 #include "container/extract.h"
 #include "support/core/error_or.h"
 #include "support/log/log.h"
@@ -27,10 +28,10 @@ bool is_regular_file_in(HANDLE file, HANDLE folder) {
     return vennic::lies_directly_in(vennic::final_path(file), vennic::final_path(folder));
 }
 
-// The started process's handle.
-vennic::error_or<vennic::unique_handle> start_directly(const launch_plan& plan, const std::string& parameter_text) {
-    std::string command_line = direct_command_line(plan.file, parameter_text);
-    std::vector<char> writable(command_line.begin(), command_line.end());
+// The started process's handle: the program (the setup program, or
+// msiexec) with the command line it receives.
+vennic::error_or<vennic::unique_handle> start_directly(const setup_start& start) {
+    std::vector<char> writable(start.command_line.begin(), start.command_line.end());
     writable.push_back('\0');
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
@@ -39,8 +40,8 @@ vennic::error_or<vennic::unique_handle> start_directly(const launch_plan& plan, 
     startup.wShowWindow = SW_SHOWNORMAL;
     PROCESS_INFORMATION process = {};
     // The full path as the application name: no search, no association.
-    if (!CreateProcessA(plan.file.c_str(), writable.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        plan.directory.c_str(), &startup, &process))
+    if (!CreateProcessA(start.program.c_str(), writable.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        start.plan.directory.c_str(), &startup, &process))
         return vennic::system_error{GetLastError()};
     CloseHandle(process.hThread);
     return vennic::unique_handle(process.hProcess);
@@ -48,15 +49,14 @@ vennic::error_or<vennic::unique_handle> start_directly(const launch_plan& plan, 
 
 // The started process's handle; an empty one when the shell ran the file
 // without a new process.
-vennic::error_or<vennic::unique_handle> start_through_shell(const launch_plan& plan,
-                                                            const std::string& parameter_text) {
+vennic::error_or<vennic::unique_handle> start_through_shell(const setup_start& start) {
     SHELLEXECUTEINFOA info = {};
     info.cbSize = sizeof info;
     // The failure is shown by the run, as for every other failure.
     info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
-    info.lpFile = plan.file.c_str();
-    info.lpParameters = parameter_text.c_str();
-    info.lpDirectory = plan.directory.c_str();
+    info.lpFile = start.plan.file.c_str();
+    info.lpParameters = start.parameters.c_str();
+    info.lpDirectory = start.plan.directory.c_str();
     info.nShow = SW_SHOWNORMAL;
     if (!ShellExecuteExA(&info)) return vennic::system_error{GetLastError()};
     return vennic::unique_handle(info.hProcess);
@@ -64,14 +64,15 @@ vennic::error_or<vennic::unique_handle> start_through_shell(const launch_plan& p
 
 }  // namespace
 
-launch_result launch_setup_program(const launch_plan& plan, const std::string& parameter_text, bool log_ready,
-                                   HANDLE work_folder_handle, extracted_files& files) {
+launch_result launch_setup_program(const setup_start& start, bool log_ready, HANDLE work_folder_handle,
+                                   extracted_files& files) {
+    const launch_plan& plan = start.plan;
     if (log_ready) {
         // Empty lines around the two; "%s" with "" keeps the format checker
         // quiet about an empty format.
         vennic::log::writef("%s", "");
-        vennic::log::writef("File: %s", plan.file.c_str());
-        vennic::log::writef("Parameters: %s", parameter_text.c_str());
+        vennic::log::writef("File: %s", start.program.c_str());
+        vennic::log::writef("Parameters: %s", start.parameters.c_str());
         vennic::log::writef("%s", "");
     }
 
@@ -89,9 +90,8 @@ launch_result launch_setup_program(const launch_plan& plan, const std::string& p
         return result;
     }
 
-    vennic::error_or<vennic::unique_handle> process = plan.method == start_method::create_process
-                                                          ? start_directly(plan, parameter_text)
-                                                          : start_through_shell(plan, parameter_text);
+    vennic::error_or<vennic::unique_handle> process =
+        plan.method == start_method::shell ? start_through_shell(start) : start_directly(start);
     // A started program's image is kept from changes by the system itself;
     // the setup program may change the other files. (A file the shell hands
     // to another program is read by it later, and is then protected by the
@@ -114,6 +114,7 @@ launch_result launch_setup_program(const launch_plan& plan, const std::string& p
         return result;
     }
     result.exit_code = exit_code;
+    if (log_ready) vennic::log::writef("Exit code: %lu (0x%08lX)", exit_code, exit_code);
     return result;
 }
 

@@ -2,6 +2,8 @@
 
 // What the run needs to know about the machine it runs on (Windows).
 
+#include <string>
+
 namespace trevan {
 
 // True when this 32-bit process runs under WOW64 on 64-bit Windows; false on
@@ -13,5 +15,15 @@ bool is_wow64();
 // the setup program ("executable64") and the registry view of the uninstall
 // key.
 bool runs_on_64bit_windows();
+
+// Whether someone can see this process's windows: its window station is
+// visible (WSF_VISIBLE in UOI_FLAGS), as the interactive WinSta0 is and the
+// window stations of services and of SYSTEM in session 0 are not. When the
+// system does not say, the answer is yes.
+bool has_interactive_window_station();
+
+// The system folder (GetSystemDirectoryA, without a trailing backslash),
+// where msiexec.exe lies; empty when the system does not give it.
+std::string system_folder();
 
 }  // namespace trevan

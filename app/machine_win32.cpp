@@ -20,4 +20,17 @@ bool runs_on_64bit_windows() {
     return sizeof(void*) == 8 || is_wow64();
 }
 
+bool has_interactive_window_station() {
+    HWINSTA station = GetProcessWindowStation();
+    USEROBJECTFLAGS flags = {};
+    if (!station || !GetUserObjectInformationW(station, UOI_FLAGS, &flags, sizeof flags, nullptr)) return true;
+    return (flags.dwFlags & WSF_VISIBLE) != 0;
+}
+
+std::string system_folder() {
+    char path[MAX_PATH];
+    const UINT length = GetSystemDirectoryA(path, MAX_PATH);
+    return length > 0 && length < MAX_PATH ? std::string(path, length) : std::string();
+}
+
 }  // namespace trevan

@@ -9,6 +9,7 @@
 
 #include <string>
 
+#include "app/dialect.h"
 #include "app/launch.h"
 #include "container/extract.h"
 #include "support/platform/file_identity.h"
@@ -65,12 +66,15 @@ protected:
     }
 
     launch_result launch(const std::string& file) {
-        launch_plan plan;
-        plan.name = file.substr(file.rfind('\\') + 1);
-        plan.file = file;
-        plan.directory = root_;
-        plan.method = start_method::create_process;
-        return launch_setup_program(plan, "/S", false, folder_.get(), files_);
+        setup_start start;
+        start.plan.name = file.substr(file.rfind('\\') + 1);
+        start.plan.file = file;
+        start.plan.directory = root_;
+        start.plan.method = start_method::create_process;
+        start.program = file;
+        start.parameters = "/S";
+        start.command_line = direct_command_line(file, "/S");
+        return launch_setup_program(start, false, folder_.get(), files_);
     }
 
     std::string root_;

@@ -10,6 +10,8 @@
 //                   outside the ANSI code page can be given)
 //   env NAME=VALUE  a further environment variable (repeatable)
 //   cwd PATH        the program's current directory
+//   station NAME    start the program on the desktop "Default" of a new
+//                   window station NAME: not visible, as a service's is
 //   timeout MS      end the program after this long (default 60000)
 //   result PATH     where the result goes (required)
 // The result file holds "exit XXXXXXXX" (hex), then per box
@@ -99,7 +101,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: runner REQUEST-FILE\n");
         return 2;
     }
-    std::string program, args, cwd, result;
+    std::string program, args, cwd, result, station;
     DWORD timeout = 60000;
     bool have_args = false;
     for (const std::string& line : read_lines(argv[1])) {
@@ -109,6 +111,7 @@ int main(int argc, char** argv) {
         if (key == "program") program = value;
         else if (key == "args") { args = value; have_args = true; }
         else if (key == "cwd") cwd = value;
+        else if (key == "station") station = value;
         else if (key == "result") result = value;
         else if (key == "timeout") timeout = std::strtoul(value.c_str(), nullptr, 10);
         else if (key == "temp") {
@@ -132,6 +135,21 @@ int main(int argc, char** argv) {
     writable.push_back('\0');
     STARTUPINFOA si = {};
     si.cb = sizeof si;
+    std::string desktop;
+    if (!station.empty()) {
+        // The desktop is made inside the station, so the runner joins it for
+        // a moment; it watches its own station's windows again afterwards.
+        HWINSTA own = GetProcessWindowStation();
+        HWINSTA made = CreateWindowStationA(station.c_str(), 0, WINSTA_ALL_ACCESS, nullptr);
+        if (!made || !SetProcessWindowStation(made) ||
+            !CreateDesktopA("Default", nullptr, nullptr, 0, GENERIC_ALL, nullptr) || !SetProcessWindowStation(own)) {
+            std::fprintf(stderr, "runner: cannot make window station %s (error %lu)\n", station.c_str(),
+                         GetLastError());
+            return 3;
+        }
+        desktop = station + "\\Default";
+        si.lpDesktop = &desktop[0];
+    }
     PROCESS_INFORMATION pi = {};
     if (!CreateProcessA(program.c_str(), writable.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         cwd.empty() ? nullptr : cwd.c_str(), &si, &pi)) {
