@@ -8,17 +8,16 @@
 namespace trevan {
 namespace {
 
+enum class marker { found, absent, unreadable };
+
 // Whether the 22 marker bytes stand 20 bytes before end (the marker window of
 // a tail chunk ending there), inside the searched part of the file.
-bool marker_ends_chunk_at(offset_reader& file, std::uint32_t end, bool& read_failed) {
+marker marker_ending_chunk_at(offset_reader& file, std::uint32_t end) {
     const std::uint32_t chunk = static_cast<std::uint32_t>(format::tail_marker.size()) + format::trailer_size;
-    if (end < chunk || end - chunk < format::min_marker_offset) return false;
+    if (end < chunk || end - chunk < format::min_marker_offset) return marker::absent;
     char window[format::tail_marker.size()];
-    if (!file.read_at(end - chunk, window, sizeof window)) {
-        read_failed = true;
-        return false;
-    }
-    return std::memcmp(window, format::tail_marker.data(), sizeof window) == 0;
+    if (!file.read_at(end - chunk, window, sizeof window)) return marker::unreadable;
+    return std::memcmp(window, format::tail_marker.data(), sizeof window) == 0 ? marker::found : marker::absent;
 }
 
 anchor refused(std::string reason) {
@@ -43,15 +42,15 @@ anchor find_anchor(archive_reader& in) {
     const pe_directory certificates = headers.directory(certificate_directory);
     const std::uint64_t table = certificates.address;
     const std::uint64_t table_end = table + certificates.size;
-    bool read_failed = false;
     if (table == 0 && table_end == 0) {
-        if (marker_ends_chunk_at(file, *size, read_failed) && file.seek(*size)) {
+        const marker at_end = marker_ending_chunk_at(file, *size);
+        if (at_end == marker::found && file.seek(*size)) {
             anchor a;
             a.found = true;
             a.end = *size;
             return a;
         }
-        if (read_failed) return refused("the end of the file cannot be read");
+        if (at_end == marker::unreadable) return refused("the end of the file cannot be read");
         return refused("no container: no tail chunk \"" + std::string(format::tail_marker) +
                        "\" ends at the end of the file (offset " + std::to_string(*size) + ")");
     }
@@ -72,13 +71,14 @@ anchor find_anchor(archive_reader& in) {
     for (std::uint32_t padding = 0; padding <= room; ++padding) {
         if (padding > 0 && before[room - padding] != 0) break;
         const std::uint32_t end = static_cast<std::uint32_t>(table) - padding;
-        if (marker_ends_chunk_at(file, end, read_failed) && file.seek(end)) {
+        const marker at = marker_ending_chunk_at(file, end);
+        if (at == marker::found && file.seek(end)) {
             anchor a;
             a.found = true;
             a.end = end;
             return a;
         }
-        if (read_failed) return refused("the bytes before the certificate table cannot be read");
+        if (at == marker::unreadable) return refused("the bytes before the certificate table cannot be read");
     }
     return refused("no container: no tail chunk \"" + std::string(format::tail_marker) +
                    "\" ends where the certificate table begins (offset " + std::to_string(table) + ") or behind up to " +
