@@ -45,17 +45,20 @@ protected:
         return build(records);
     }
     std::string log() const { return read_file(temp_ + "/Trevan.log.txt"); }
+
+    // An installer's traces in the prefix go before and after each case.
+    void SetUp() override {
+        ProgramRun::SetUp();
+        remove_installation();
+    }
+    void TearDown() override { remove_installation(); }
+    virtual void remove_installation() {}
 };
 
 class NsisKind : public KindRun {
 protected:
     static constexpr const char* key = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QuillNsis";
-    void SetUp() override {
-        KindRun::SetUp();
-        remove_installation();
-    }
-    void TearDown() override { remove_installation(); }
-    void remove_installation() {
+    void remove_installation() override {
         run_wine({"reg", "delete", key, "/f", "/reg:64"});
         fs::remove_all(drive_c("Program Files/QuillNsis"));
         fs::remove_all(drive_c("Quill Custom"));
@@ -94,12 +97,7 @@ class MsiKind : public KindRun {
 protected:
     static constexpr const char* product = "{3A1F0C52-7D4B-4E8A-9C61-5B2E8F0D1A73}";
     static constexpr const char* key = "HKLM\\Software\\Quillfeather\\QuillMsi";
-    void SetUp() override {
-        KindRun::SetUp();
-        remove_installation();
-    }
-    void TearDown() override { remove_installation(); }
-    void remove_installation() {
+    void remove_installation() override {
         run_wine({"msiexec", "/x", product, "/qn"});
         run_wine({"reg", "delete", "HKLM\\Software\\Quillfeather", "/f", "/reg:64"});
     }
