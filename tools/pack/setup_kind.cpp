@@ -1,6 +1,7 @@
 #include "tools/pack/setup_kind.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "container/expand.h"
