@@ -141,16 +141,22 @@ std::string msi_log(const run_facts& facts) {
 
 std::string quoted(const std::string& text) { return "\"" + text + "\""; }
 
+// Stores the arguments without their "/V" switch under "commandline" and
+// returns the switch's property text; a split that fails keeps them whole.
+std::string split_arguments(SettingsMap& settings, const run_facts& facts) {
+    try {
+        return split_command_line(facts.arguments, settings);
+    } catch (...) {
+        settings["commandline"] = facts.arguments;
+        return std::string();
+    }
+}
+
 // The command line as it always was: the property text merged into the
 // "/V" switch, the MSI log inside it, the language switch in front. Each
 // assembly step that fails is skipped, the text going on without it.
 std::string assembled_parameters(SettingsMap& settings, const run_facts& facts) {
-    std::string property_text;
-    try {
-        property_text = split_command_line(facts.arguments, settings);
-    } catch (...) {
-        settings["commandline"] = facts.arguments;
-    }
+    std::string property_text = split_arguments(settings, facts);
     try {
         filter_partner_identity(settings, property_text);
     } catch (...) {
@@ -170,12 +176,7 @@ std::string kind_parameters(setup_kind kind, SettingsMap& settings, const run_fa
                             const launch_plan& plan) {
     // "commandline" keeps its meaning for references: the arguments
     // without their "/V" switch.
-    std::string property_text;
-    try {
-        property_text = split_command_line(facts.arguments, settings);
-    } catch (...) {
-        settings["commandline"] = facts.arguments;
-    }
+    std::string property_text = split_arguments(settings, facts);
     const std::string container = expand_references(settings["parameters"], settings);
     const bool log = settings["msilog"] == "ON";
     switch (kind) {
