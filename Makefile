@@ -71,14 +71,12 @@ bench: build
 	echo; bench/wine-bench $(HOST) $(W64) || status=1; \
 	exit $$status
 
-# The release archive build/dist/trevan-<version>-linux.tar.gz: the shipped
-# program, trevan-pack for Linux and Windows, the README, a sample branding
-# file (CPack in the host tree; the version is the project's CMake version).
+# The release archives build/dist/trevan-<version>-linux.tar.gz and
+# trevan-<version>-windows.zip with SHA256SUMS (scripts/dist; the version
+# is the project's CMake version).
 dist: build
-	@rm -rf build/dist
-	@cpack --config $(HOST)/CPackConfig.cmake -B build/dist >/dev/null
-	@rm -rf build/dist/_CPack_Packages
-	@ls build/dist/*.tar.gz
+	@scripts/dist $(HOST) $(W32) $(W64) build/dist
+	@ls build/dist/*
 
 clean:
 	-@for p in $(HOST)/wineprefix $(HOST)/bench-wineprefix $(W64)/wineprefix $(W32)/wineprefix build/demo/wineprefix; do \

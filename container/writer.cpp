@@ -26,11 +26,12 @@ void whole_chunk(byte_sink& out, std::string_view data) {
 }
 
 template <std::size_t n>
-void write_record(byte_sink& out, const chunk_data& data, const std::array<std::string_view, n>& parts) {
+std::string write_record(byte_sink& out, const chunk_data& data, const std::array<std::string_view, n>& parts) {
     chunk_writer first(out);
     data(first);
-    first.finish();
+    std::string digest = first.finish();
     for (std::string_view part : parts) whole_chunk(out, part);
+    return digest;
 }
 
 template <std::size_t n>
@@ -53,21 +54,24 @@ void chunk_writer::write(const void* data, std::size_t size) {
     size_ += size;
 }
 
-void chunk_writer::finish() {
-    const std::string trailer = format::encode_length(static_cast<std::uint32_t>(size_)) + md5_.digest();
+std::string chunk_writer::finish() {
+    std::string digest = md5_.digest();
+    const std::string trailer = format::encode_length(static_cast<std::uint32_t>(size_)) + digest;
     out_.write(trailer.data(), trailer.size());
+    return digest;
 }
 
-void container_writer::stub_record(const chunk_data& image, const std::string& stub_file_name) {
-    write_record(out_, image, stub_parts(stub_file_name));
+std::string container_writer::stub_record(const chunk_data& image, const std::string& stub_file_name) {
+    return write_record(out_, image, stub_parts(stub_file_name));
 }
 
-void container_writer::file_record(const chunk_data& data, const std::string& stored_name, const std::string& name) {
-    write_record(out_, data, file_parts(stored_name, name));
+std::string container_writer::file_record(const chunk_data& data, const std::string& stored_name,
+                                          const std::string& name) {
+    return write_record(out_, data, file_parts(stored_name, name));
 }
 
-void container_writer::value_record(const std::string& text, const std::string& name) {
-    write_record(out_, in_memory(text), value_parts(name));
+std::string container_writer::value_record(const std::string& text, const std::string& name) {
+    return write_record(out_, in_memory(text), value_parts(name));
 }
 
 void container_writer::tail() { whole_chunk(out_, format::tail_marker); }

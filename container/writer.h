@@ -55,7 +55,8 @@ public:
     void write(const void* data, std::size_t size);
     // Data bytes written so far.
     std::uint64_t size() const { return size_; }
-    void finish();
+    // Writes the trailer; returns the data's raw 16-byte MD5 digest.
+    std::string finish();
 
 private:
     byte_sink& out_;
@@ -73,14 +74,17 @@ class container_writer {
 public:
     explicit container_writer(byte_sink& out) : out_(out) {}
 
+    // Each record returns the raw MD5 digest of its first chunk (the image,
+    // the file data or the value), as its trailer holds it.
+
     // The stub record: the image chunk, the stub file name chunk and the
     // "stub" name and tag chunks.
-    void stub_record(const chunk_data& image, const std::string& stub_file_name);
+    std::string stub_record(const chunk_data& image, const std::string& stub_file_name);
     // A file record: the data, the stored file name, the name (the setting
     // key) and the tag.
-    void file_record(const chunk_data& data, const std::string& stored_name, const std::string& name);
+    std::string file_record(const chunk_data& data, const std::string& stored_name, const std::string& name);
     // A value record: the value, the name (the setting key) and the tag.
-    void value_record(const std::string& text, const std::string& name);
+    std::string value_record(const std::string& text, const std::string& name);
     // The tail chunk that closes every container.
     void tail();
 

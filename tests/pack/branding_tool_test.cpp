@@ -29,10 +29,7 @@ using vennic::put_le32;
 class BrandingTool : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() / "trevan-branding-test" /
-               ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
+        dir_ = fresh_test_folder("trevan-branding-test");
         write_all(path("good.ico"), icon_file_bytes(2));
         write_all(path("many.ico"), icon_file_bytes(65));
         write_all(path("text.ico"), "not an icon\n");
@@ -134,7 +131,8 @@ TEST_F(BrandingTool, CommandLineWinsOverTheSettingsFile) {
                               "  file version         2.0.0.0\n"),
               std::string::npos)
         << listed.out;
-    EXPECT_NE(listed.out.find("  icon images          2\n  signed               no\n"), std::string::npos);
+    EXPECT_NE(listed.out.find("  icon images          2\n  signature            none (no certificate table)\n"),
+              std::string::npos);
 }
 
 }  // namespace

@@ -194,20 +194,29 @@ def main():
     run([tool, "verify", path("Signed.exe")])
     listed = json.loads(run([tool, "list", "--json", path("Signed.exe")]).stdout)
     stub = listed.get("stub", {})
-    check(stub.get("signed") is True and stub.get("maker_name") == maker and stub.get("product_name") == "Amberlyn" and
+    check(stub.get("certificate_table") is True and stub.get("signer") == "CN=Branding Test" and
+          stub.get("signature_checked") is False and
+          stub.get("maker_name") == maker and stub.get("product_name") == "Amberlyn" and
           stub.get("icon_images") == 4 and stub.get("version", {}).get("file_version") == "2.1.0.7",
           f"list --json shows {stub!r}")
 
     # Branding the branded image again: its resource section is the last
     # one now and is rewritten in place.
+    # The other standard fields, and the flags of two of them.
+    more = {"InternalName": "Amberlyn", "Comments": "Built by CI", "LegalTrademarks": "Amberlyn\u2122",
+            "PrivateBuild": "Nightly 42", "SpecialBuild": "Beta"}
     run([tool, "build", "--stub", path("image.exe"), "--product-name", "Zephyrine", "--no-check", "executable32",
-         "--no-check", "executable64", "-o", path("Again.exe")])
+         "--no-check", "executable64", "-o", path("Again.exe")] +
+        [arg for field, text in more.items() for arg in ("--version-info", f"{field}={text}")])
     again = image_of(open(path("Again.exe"), "rb").read())
     twice = pefile.PE(data=again)
     check_layout(twice, again, "branded twice")
     check(twice.FILE_HEADER.NumberOfSections == after.FILE_HEADER.NumberOfSections, "branding again added a section")
     check(strings(twice).get(2002) == "Zephyrine" and strings(twice).get(2001) == maker, "names after branding again")
     check(version_strings(twice).get("ProductName") == "Zephyrine", "version ProductName after branding again")
+    for key, value in more.items():
+        check(version_strings(twice).get(key) == value, f"version {key} is {version_strings(twice).get(key)!r}")
+    check((twice.VS_FIXEDFILEINFO[0].FileFlags & 0x28) == 0x28, "VS_FF_PRIVATEBUILD and VS_FF_SPECIALBUILD not set")
     last = twice.sections[-1]
     _, _, optional2, directories2, table2 = header_offsets(image)
     header = table2 + 40 * (twice.FILE_HEADER.NumberOfSections - 1)

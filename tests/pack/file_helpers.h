@@ -1,7 +1,9 @@
 #pragma once
 
-// Whole files in and out, and a folder's entries, for the pack tool's host
-// tests.
+// Whole files in and out, a folder's entries, and each test's own folder,
+// for the pack tool's host tests.
+
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -29,6 +31,15 @@ inline std::vector<std::string> names_in(const std::filesystem::path& folder) {
     for (const auto& e : std::filesystem::directory_iterator(folder)) names.push_back(e.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
+}
+
+// An empty folder of the running test's own: <temp>/<area>/<test name>.
+inline std::filesystem::path fresh_test_folder(const std::string& area) {
+    const std::filesystem::path folder = std::filesystem::temp_directory_path() / area /
+                                         ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    return folder;
 }
 
 }  // namespace trevan::pack

@@ -10,8 +10,11 @@
 #include "container/format.h"
 #include "container/walk.h"
 #include "container/writer.h"
+#include "support/core/little_endian.h"
 #include "tests/container/container_fixtures.h"
 #include "tests/pack/file_helpers.h"
+#include "tests/pe/pe_fixtures.h"
+#include "tools/pe/string_table.h"
 #include "tests/pack/run_tool.h"
 #include "tools/pack/builder.h"
 
@@ -29,10 +32,7 @@ using fixtures::pseudo_random_bytes;
 class PackTool : public ::testing::Test {
 protected:
     void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir_ = fs::temp_directory_path() / "trevan-pack-test" / info->name();
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
+        dir_ = pack::fresh_test_folder("trevan-pack-test");
         write_all(path("stub.exe"), fixtures::minimal_pe(4096));
         write_all(path("big.bin"), big_);
         write_all(path("small.txt"), "small\n");
@@ -362,6 +362,70 @@ TEST_F(PackTool, ValuesAreShownCutAndEscaped) {
     tool_run extracted_json = run({"extract", "--json", path("huge.exe"), "-o", path("x")});
     EXPECT_NE(extracted_json.out.find("\"length\": " + std::to_string(huge.size()) + "}"), std::string::npos);
     EXPECT_LT(extracted_json.out.size(), 16000u);
+}
+
+// Stubs whose headers claim far more than the file holds: what list, verify
+// and extract take stays within the file's size. Each runs with its address
+// space capped well below what the claims would cost.
+TEST_F(PackTool, HostileStubsCostNoMoreThanTheirFile) {
+    using vennic::put_le16;
+    using vennic::put_le32;
+    // 32,000 names of one type share a language directory and its data
+    // entry of 64 KiB: read naively, 2 GiB of copies.
+    constexpr std::uint32_t names = 32000, data_size = 64u << 10;
+    const std::string shared = pe::image_of({".rsrc"}, [&](std::uint32_t rva) {
+        const std::uint32_t name_table = 24, language_table = name_table + 16 + 8 * names;
+        const std::uint32_t data_entry = language_table + 24, data = data_entry + 16;
+        std::string section(data + data_size, 'd');
+        std::fill(section.begin(), section.begin() + data, '\0');
+        put_le16(section, 14, 1);  // the root: one numbered type
+        put_le32(section, 16, 10);
+        put_le32(section, 20, 0x80000000u | name_table);
+        put_le16(section, name_table + 14, static_cast<std::uint16_t>(names));
+        for (std::uint32_t i = 0; i < names; ++i) {
+            put_le32(section, name_table + 16 + 8 * i, i + 1);
+            put_le32(section, name_table + 20 + 8 * i, 0x80000000u | language_table);
+        }
+        put_le16(section, language_table + 14, 1);
+        put_le32(section, language_table + 16, 0x409);
+        put_le32(section, language_table + 20, data_entry);
+        put_le32(section, data_entry, rva + data);
+        put_le32(section, data_entry + 4, data_size);
+        return section;
+    });
+    // One section of 255 MiB in a file of 1 KiB.
+    pe::resource_tree names_only;
+    std::vector<std::u16string> strings(pe::strings_per_block);
+    strings[pe::string_index_of(2002)] = u"Claimed";
+    names_only[pe::resource_id::of(pe::rt_string)][pe::resource_id::of(pe::string_block_of(2002))][0x409] = {
+        pe::write_string_block(strings), 0};
+    std::string claiming = pe::image_of({".rsrc"}, names_only);
+    put_le32(claiming, fixtures::pe_offsets_of(claiming)->section_table + 16, 255u << 20);
+
+    struct hostile {
+        const char* name;
+        std::string image;
+        const char* identity;
+    };
+    const hostile stubs[] = {
+        {"shared.exe", shared, "  the stub has a damaged resource directory\n"},
+        {"claiming.exe", claiming, "  product name (2002)  \"Claimed\"\n"},
+    };
+    constexpr std::uint64_t memory_limit = 192u << 20;
+    for (const hostile& h : stubs) {
+        std::string c;
+        append_stub(c, h.image, "Trevan.exe");
+        append_file_record(c, "installer64", "Setup_x64.exe", "setup");
+        append_tail(c);
+        write_all(path(h.name), c);
+        tool_run listed = pack::run_tool({"list", path(h.name)}, dir_, memory_limit);
+        EXPECT_EQ(listed.code, 0) << h.name << ": " << listed.err;
+        EXPECT_NE(listed.out.find(h.identity), std::string::npos) << listed.out;
+        EXPECT_EQ(pack::run_tool({"verify", path(h.name)}, dir_, memory_limit).code, 0) << h.name;
+        tool_run extracted = pack::run_tool({"extract", path(h.name), "-o", path("x")}, dir_, memory_limit);
+        EXPECT_EQ(extracted.code, 0) << h.name << ": " << extracted.err;
+        EXPECT_EQ(read_all(path("x/Setup_x64.exe")), "setup") << h.name;
+    }
 }
 
 }  // namespace

@@ -1,64 +1,75 @@
 #!/usr/bin/env bash
-# The release archive on its own: made with CPack from the host tree,
-# unpacked into an empty folder, and used alone (the tools inside it, the
-# sample branding file, an icon of ours) to pack, brand, sign and verify a
-# bootstrapper; the Windows trevan-pack from it verifies under wine64.
+# The release archives on their own: made by scripts/dist from the build
+# trees, checked against their SHA256SUMS, unpacked into empty folders and
+# used alone, as the README's "Ship your product" does: the sample project
+# and branding files beside an icon, two setup programs and a certificate
+# made here, one project build that brands, packs and signs. The Windows
+# archive's trevan-pack.exe runs the same project under wine64 and writes
+# the same bytes, and its signing step runs commands through cmd.exe.
 #
-#   release_archive_test.sh HOST_TREE WORK_FOLDER VERSION
+#   release_archive_test.sh HOST_TREE WIN32_TREE WIN64_TREE WORK_FOLDER VERSION
 set -euo pipefail
-host=$1 work=$2 version=$3
+host=$1 w32=$2 w64=$3 work=$4 version=$5
 here=$(cd "$(dirname "$0")" && pwd)
 fail() { echo "release archive: $*" >&2; exit 1; }
+windows_path() { echo "Z:$(echo "$1" | tr / '\\')"; }
 
 rm -rf "$work"
-mkdir -p "$work/unpacked" "$work/vendor"
-cpack --config "$host/CPackConfig.cmake" -B "$work/package" >/dev/null
-archive="$work/package/trevan-$version-linux.tar.gz"
-[[ -f "$archive" ]] || fail "no $archive"
-tar -xzf "$archive" -C "$work/unpacked"
-tools="$work/unpacked/trevan-$version-linux"
+mkdir -p "$work/linux" "$work/windows" "$work/vendor"
+"$here/../../scripts/dist" "$host" "$w32" "$w64" "$work/dist"
+(cd "$work/dist" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS of the archives"
+tar -xzf "$work/dist/trevan-$version-linux.tar.gz" -C "$work/linux"
+unzip -q "$work/dist/trevan-$version-windows.zip" -d "$work/windows"
+linux="$work/linux/trevan-$version-linux" windows="$work/windows/trevan-$version-windows"
 
-expected=$'README.md\nTrevan.exe\nbranding.sample.json\ntrevan-pack\ntrevan-pack.exe'
-contents=$(cd "$work/unpacked" && find . -type f | sed "s|^\./trevan-$version-linux/||" | LC_ALL=C sort)
-[[ "$contents" == "$expected" ]] || fail "contents: $contents"
-[[ "$("$tools/trevan-pack" --version)" == "trevan-pack $version" ]] || fail "trevan-pack --version"
-grep -q '^## Ship your product' "$tools/README.md" || fail "README without Ship your product"
+common=$'README.md\nSHA256SUMS\nTrevan.exe\nbranding.sample.json\nproject.sample.json'
+for folder in "$linux:trevan-pack" "$windows:trevan-pack.exe"; do
+  dir=${folder%%:*} tool=${folder##*:}
+  contents=$(cd "$dir" && find . -type f | sed 's|^\./||' | LC_ALL=C sort)
+  [[ "$contents" == "$(printf '%s\n%s' "$common" "$tool" | LC_ALL=C sort)" ]] || fail "contents of $dir: $contents"
+  (cd "$dir" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS in $dir"
+  cmp -s "$dir/Trevan.exe" "$w32/Trevan.exe" || fail "$dir/Trevan.exe is not the 32-bit program"
+  grep -q '^## Ship your product' "$dir/README.md" || fail "README without Ship your product"
+done
+[[ "$("$linux/trevan-pack" --version)" == "trevan-pack $version" ]] || fail "trevan-pack --version"
+! readelf -S "$linux/trevan-pack" | grep -q '\.debug\|\.symtab' || fail "trevan-pack is not stripped"
+! x86_64-w64-mingw32-objdump -h "$windows/trevan-pack.exe" | grep -q '\.debug' || fail "trevan-pack.exe has debug sections"
 
-# The vendor's folder: the sample settings beside an icon and a setup program.
+# The vendor's folder, as "Ship your product" describes it.
 cd "$work/vendor"
-cp "$tools/branding.sample.json" branding.json
+cp "$linux/project.sample.json" project.json
+cp "$linux/branding.sample.json" branding.json
 /usr/bin/python3 -c "import sys; sys.path.insert(0, '$here'); import icons; open('product.ico', 'wb').write(icons.sample_icon())"
-printf 'setup program' > AmberlynSetup.exe
-
-# The program's own version resource carries the release's version.
-"$tools/trevan-pack" build --stub "$tools/Trevan.exe" --value a=1 --no-check executable32 --no-check executable64 \
-  -o plain.exe
-"$tools/trevan-pack" list plain.exe | grep -q "^  file version         $version.0$" || fail "stub version"
-
-"$tools/trevan-pack" build --stub "$tools/Trevan.exe" --branding branding.json \
-  --file installer32:AmberlynSetup.exe=AmberlynSetup.exe --value executable32=%installer32% \
-  --value executable64=%installer32% -o Setup.exe
-"$tools/trevan-pack" verify Setup.exe >/dev/null
+printf '32-bit setup program' > AmberlynInstall.exe
+printf '64-bit setup program' > AmberlynInstall_x64.exe
 openssl req -x509 -newkey rsa:2048 -nodes -keyout key.pem -out cert.pem -days 2 -subj "/CN=Archive Test" \
   -addext "extendedKeyUsage=codeSigning" >/dev/null 2>&1
-osslsigncode sign -certs cert.pem -key key.pem -n "Amberlyn Setup" -h sha256 -in Setup.exe -out Signed.exe >/dev/null
-osslsigncode verify -in Signed.exe -CAfile cert.pem >/dev/null || fail "osslsigncode verify"
-"$tools/trevan-pack" verify Signed.exe >/dev/null
 
-/usr/bin/python3 - "$tools/trevan-pack" <<'PY' || fail "list --json of the signed bootstrapper"
-import json, subprocess, sys
-stub = json.loads(subprocess.run([sys.argv[1], "list", "--json", "Signed.exe"], check=True,
-                                 capture_output=True).stdout)["stub"]
-sample = json.load(open("branding.json"))
-assert stub["signed"] is True, stub
-assert stub["maker_name"] == sample["maker_name"] and stub["product_name"] == sample["product_name"], stub
-assert stub["version"]["file_version"] == sample["version_info"]["FileVersion"], stub
-assert stub["version"]["strings"]["FileDescription"] == sample["version_info"]["FileDescription"], stub
-assert stub["icon_images"] == 4, stub
-PY
+summary=$("$linux/trevan-pack" build --project project.json) || fail "project build"
+[[ "$summary" == "wrote \"./AmberlynSetup.exe\": "* ]] || fail "summary: $summary"
+grep -q 'signer "CN=Archive Test"' <<<"$summary" || fail "summary without the signer: $summary"
+osslsigncode verify -in AmberlynSetup.exe -CAfile cert.pem >/dev/null || fail "osslsigncode verify"
+"$linux/trevan-pack" verify AmberlynSetup.exe >/dev/null
+"$linux/trevan-pack" list AmberlynSetup.exe | grep -q "^  file version         2.1.0.7$" || fail "branding"
 
-# The Windows build from the archive, under wine64 in this tree's session.
-out=$(/usr/lib/wine/wine64 "$tools/trevan-pack.exe" verify "Z:$(pwd | tr / '\\')\\Signed.exe" </dev/null 2>&1) \
-  || fail "trevan-pack.exe verify: $out"
-[[ "$out" == ok:* ]] || fail "trevan-pack.exe verify printed: $out"
-echo "release archive trevan-$version-linux.tar.gz: ok"
+# The same project unsigned, from each archive's tool: the same bytes.
+"$linux/trevan-pack" build --project project.json --sign-command '' -o Linux.exe >/dev/null
+wine=/usr/lib/wine/wine64
+out=$("$wine" "$windows/trevan-pack.exe" build --project "$(windows_path "$PWD/project.json")" --sign-command "" \
+      -o Unsigned.exe --json </dev/null 2>&1) || fail "trevan-pack.exe build --project: $out"
+cmp -s Linux.exe Unsigned.exe || fail "the Windows build wrote other bytes than the Linux build"
+/usr/bin/python3 -c "import json, sys; r = json.loads(sys.argv[1]); assert r['stub']['product_name'] == 'Amberlyn', r" \
+  "$(tr -d '\r' <<<"$out")" || fail "trevan-pack.exe report: $out"
+
+# Signing through cmd.exe: a copy carries no certificate table, a command
+# that fails shows what it printed; neither leaves anything behind.
+before=$(ls -A)
+out=$("$wine" "$windows/trevan-pack.exe" build --project "$(windows_path "$PWD/project.json")" -o Copied.exe \
+      --sign-command "copy /b {in} {out}" </dev/null 2>&1) && fail "a copy passed as signed"
+grep -q "the signed file has no certificate table" <<<"$out" || fail "copy as signing: $out"
+out=$("$wine" "$windows/trevan-pack.exe" build --project "$(windows_path "$PWD/project.json")" -o Failed.exe \
+      --sign-command "echo bad key password 1>&2 & exit /b 5 & rem {in}" </dev/null 2>&1) && fail "exit 5 passed"
+grep -q "failed with exit code 5; it printed:" <<<"$out" && grep -q "bad key password" <<<"$out" \
+  || fail "failing signing command: $out"
+[[ "$(ls -A)" == "$before" ]] || fail "left behind: $(ls -A)"
+echo "release archives trevan-$version-linux.tar.gz and trevan-$version-windows.zip: ok"

@@ -1,6 +1,7 @@
 #include "tests/pack/run_tool.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -8,7 +9,8 @@
 
 namespace trevan::pack {
 
-tool_run run_tool(const std::vector<std::string>& args, const std::filesystem::path& capture_folder) {
+tool_run run_tool(const std::vector<std::string>& args, const std::filesystem::path& capture_folder,
+                  std::uint64_t memory_limit) {
     std::vector<std::string> argv = {TREVAN_PACK_TOOL};
     argv.insert(argv.end(), args.begin(), args.end());
     std::vector<char*> raw;
@@ -20,6 +22,8 @@ tool_run run_tool(const std::vector<std::string>& args, const std::filesystem::p
         int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (o < 0 || e < 0) _exit(127);
+        const rlimit limit{memory_limit, memory_limit};
+        if (memory_limit != 0 && setrlimit(RLIMIT_AS, &limit) != 0) _exit(127);
         dup2(o, 1);
         dup2(e, 2);
         execv(raw[0], raw.data());

@@ -3,6 +3,7 @@
 // The pack tool of this tree (TREVAN_PACK_TOOL) as a program, for the
 // host tests of its command line.
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -17,6 +18,9 @@ struct tool_run {
 
 // Runs trevan-pack with args and waits for it. Its stdout and stderr go to
 // the files ".stdout" and ".stderr" in capture_folder, and are read back.
-tool_run run_tool(const std::vector<std::string>& args, const std::filesystem::path& capture_folder);
+// A memory_limit other than 0 caps the tool's address space (bytes), so an
+// allocation beyond it fails in the tool.
+tool_run run_tool(const std::vector<std::string>& args, const std::filesystem::path& capture_folder,
+                  std::uint64_t memory_limit = 0);
 
 }  // namespace trevan::pack

@@ -153,40 +153,6 @@ TEST(StringTable, BlocksReadAndWritten) {
     EXPECT_EQ(read_string_block(""), std::vector<std::u16string>(16));
 }
 
-// A PE32 image of the named sections, each at the next 4 KiB boundary in
-// memory and 512-byte boundary in the file; ".rsrc" holds tree and is the
-// resource directory.
-std::string image_of(const std::vector<std::string>& names, const resource_tree& tree) {
-    constexpr std::uint32_t file_alignment = 0x200, section_alignment = 0x1000;
-    auto align = [](std::size_t n, std::uint32_t a) { return static_cast<std::uint32_t>((n + a - 1) / a * a); };
-    std::string image = fixtures::minimal_pe(file_alignment);
-    const fixtures::pe_offsets pe = fixtures::pe_offsets_of(image).value();
-    put_le32(image, pe.optional_header + pe_layout::section_alignment_at, section_alignment);
-    put_le32(image, pe.optional_header + pe_layout::file_alignment_at, file_alignment);
-    put_le32(image, pe.optional_header + pe_layout::size_of_headers_at, file_alignment);
-    put_le16(image, pe.file_header + pe_layout::section_count_at, static_cast<std::uint16_t>(names.size()));
-    std::uint32_t rva = section_alignment;
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        const std::string data = names[i] == ".rsrc" ? write_resources(tree, rva) : std::string(100, 'x');
-        const std::size_t header = pe.section_table + i * pe_layout::section_header_size;
-        image.replace(header, names[i].size(), names[i]);
-        put_le32(image, header + 8, static_cast<std::uint32_t>(data.size()));
-        put_le32(image, header + 12, rva);
-        put_le32(image, header + 16, align(data.size(), file_alignment));
-        put_le32(image, header + 20, static_cast<std::uint32_t>(image.size()));
-        put_le32(image, header + 36, 0x40000040);  // initialised data, readable
-        if (names[i] == ".rsrc") {
-            put_le32(image, pe.directory_entry(resource_directory), rva);
-            put_le32(image, pe.directory_entry(resource_directory) + 4, static_cast<std::uint32_t>(data.size()));
-        }
-        image += data;
-        image.resize(align(image.size(), file_alignment), '\0');
-        rva += align(data.size(), section_alignment);
-    }
-    put_le32(image, pe.optional_header + pe_layout::size_of_image_at, rva);
-    return image;
-}
-
 // New resources, in place or in a new section, and the headers still say
 // what the loader maps: the image ends where the resources, now the last
 // section in memory, end; the checksum is the file's.

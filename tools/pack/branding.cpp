@@ -21,6 +21,9 @@ constexpr std::uint16_t maker_name_id = 2001;
 constexpr std::uint16_t product_name_id = 2002;
 // Resources made new take this language when the stub has none to copy.
 constexpr std::uint16_t default_language = 0x0409;
+// VS_FIXEDFILEINFO's flags for a PrivateBuild and a SpecialBuild string.
+constexpr std::uint32_t vs_ff_privatebuild = 0x08;
+constexpr std::uint32_t vs_ff_specialbuild = 0x20;
 // Icon files of a real product are a few hundred KiB; this keeps a wrong
 // file from being read whole.
 constexpr std::uintmax_t max_icon_file = 16u << 20;
@@ -37,6 +40,12 @@ auto as_tool_error(F&& f) {
 }
 
 std::string quoted(const std::string& text) { return "\"" + text + "\""; }
+
+std::string known_fields_text() {
+    std::string out;
+    for (const std::string& field : version_fields()) out += (out.empty() ? "" : ", ") + field;
+    return out;
+}
 
 std::u16string utf16_of(const std::string& what, const std::string& text) {
     std::optional<std::u16string> units = utf8_to_utf16(text);
@@ -83,9 +92,7 @@ prepared prepare(const branding& b) {
     const std::vector<std::string>& known = version_fields();
     for (const auto& [field, text] : b.version_info) {
         if (std::find(known.begin(), known.end(), field) == known.end())
-            throw tool_error("unknown version-info field " + quoted(field) + " (known: FileVersion, "
-                                 "ProductVersion, CompanyName, ProductName, FileDescription, LegalCopyright, "
-                                 "OriginalFilename)");
+            throw tool_error("unknown version-info field " + quoted(field) + " (known: " + known_fields_text() + ")");
         if (field == "FileVersion" || field == "ProductVersion") {
             auto number = parse_version_number(text);
             if (!number)
@@ -142,6 +149,12 @@ void brand_version(resource_tree& tree, const prepared& p, std::uint16_t languag
     if (p.file_version) info.file_version = *p.file_version;
     if (p.product_version) info.product_version = *p.product_version;
     for (const auto& [field, text] : p.fields) info.set(field, text);
+    // The fixed flags say whether these two strings are there.
+    for (const auto& [field, flag] : {std::pair{u"PrivateBuild", vs_ff_privatebuild},
+                                      std::pair{u"SpecialBuild", vs_ff_specialbuild}}) {
+        const std::u16string* text = info.find(field);
+        info.file_flags = text && !text->empty() ? info.file_flags | flag : info.file_flags & ~flag;
+    }
     const std::string data = build_version_resource(info);
     versions.clear();
     versions[resource_id::of(1)][language] = {data, codepage};
@@ -161,9 +174,9 @@ void brand_icon(resource_tree& tree, const prepared& p, std::uint16_t language) 
 }  // namespace
 
 const std::vector<std::string>& version_fields() {
-    static const std::vector<std::string> fields = {"FileVersion",     "ProductVersion", "CompanyName",
-                                                    "ProductName",     "FileDescription", "LegalCopyright",
-                                                    "OriginalFilename"};
+    static const std::vector<std::string> fields = {
+        "FileVersion",      "ProductVersion", "CompanyName", "ProductName",     "FileDescription", "LegalCopyright",
+        "OriginalFilename", "InternalName",   "Comments",    "LegalTrademarks", "PrivateBuild",    "SpecialBuild"};
     return fields;
 }
 

@@ -22,7 +22,9 @@ namespace trevan::pack {
 
 // The version-resource fields branding sets, by their names in the resource:
 // FileVersion, ProductVersion, CompanyName, ProductName, FileDescription,
-// LegalCopyright, OriginalFilename.
+// LegalCopyright, OriginalFilename, InternalName, Comments, LegalTrademarks,
+// PrivateBuild, SpecialBuild. A PrivateBuild or SpecialBuild text also sets
+// its flag in the fixed file flags (an empty one clears it).
 const std::vector<std::string>& version_fields();
 
 // The longest name the program reads: LoadStringW into 260 characters.

@@ -1,18 +1,14 @@
 #include "tools/pack/branding_file.h"
 
-#include <nlohmann/json.hpp>
-
 #include <filesystem>
-#include <fstream>
+
+#include "tools/pack/json_file.h"
 
 namespace trevan::pack {
 namespace {
 
 namespace fs = std::filesystem;
-using json = nlohmann::json;
-
-// A settings file is a few hundred bytes; a larger one is a wrong file.
-constexpr std::uintmax_t max_file_size = 1u << 20;
+using json = nlohmann::ordered_json;
 
 std::string text_member(const json& object, const std::string& key, const std::string& where) {
     const json& value = object.at(key);
@@ -23,17 +19,7 @@ std::string text_member(const json& object, const std::string& key, const std::s
 }  // namespace
 
 branding parse_branding(const std::string& text, const std::string& folder, const std::string& what) {
-    json root;
-    try {
-        root = json::parse(text);
-    } catch (const json::parse_error& e) {
-        // The library's message names the position; keep it on one line.
-        std::string message = e.what();
-        std::string::size_type colon = message.find("parse error");
-        throw tool_error(what + ": not JSON (" + (colon == std::string::npos ? message : message.substr(colon)) +
-                             ")");
-    }
-    if (!root.is_object()) throw tool_error(what + ": expected a JSON object");
+    const json root = parse_json_object(text, what);
     branding b;
     for (const auto& [key, value] : root.items()) {
         if (key == "icon") {
@@ -60,15 +46,7 @@ branding parse_branding(const std::string& text, const std::string& folder, cons
 
 branding read_branding_file(const std::string& path) {
     const std::string what = "branding file \"" + path + "\"";
-    std::error_code ec;
-    std::uintmax_t size = fs::file_size(path, ec);
-    if (ec) throw tool_error("cannot read " + what + ": " + ec.message());
-    if (size > max_file_size) throw tool_error(what + " is larger than 1 MiB");
-    std::ifstream in(path, std::ios::binary);
-    std::string text(static_cast<std::size_t>(size), '\0');
-    if (!in || !in.read(text.data(), static_cast<std::streamsize>(size))) throw tool_error("cannot read " + what);
-    std::string folder = fs::path(path).parent_path().string();
-    return parse_branding(text, folder.empty() ? "." : folder, what);
+    return parse_branding(read_json_file(path, what), folder_of(path), what);
 }
 
 }  // namespace trevan::pack

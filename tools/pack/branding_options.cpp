@@ -21,7 +21,7 @@ struct chosen {
 
 }  // namespace
 
-std::function<branding()> add_branding_options(CLI::App& build) {
+std::function<branding(branding base)> add_branding_options(CLI::App& build) {
     auto c = std::make_shared<chosen>();
     const std::string group = "Branding (the stub's resources; see --branding for a settings file)";
     build.add_option("--branding", c->file,
@@ -41,14 +41,21 @@ std::function<branding()> add_branding_options(CLI::App& build) {
                             ->group(group);
     build.add_option("--version-info", c->version_info,
                      "A version-resource field: FileVersion, ProductVersion (four numbers below 65536), "
-                     "CompanyName, ProductName, FileDescription, LegalCopyright or OriginalFilename")
+                     "CompanyName, ProductName, FileDescription, LegalCopyright, OriginalFilename, InternalName, "
+                     "Comments, LegalTrademarks, PrivateBuild or SpecialBuild")
         ->type_name("FIELD=TEXT")
         ->expected(1)
         ->take_all()
         ->group(group);
 
-    return [c]() {
-        branding b = c->file.empty() ? branding{} : read_branding_file(c->file);
+    return [c](branding b) {
+        if (!c->file.empty()) {
+            const branding file = read_branding_file(c->file);
+            if (!file.icon.empty()) b.icon = file.icon;
+            if (file.maker_name) b.maker_name = file.maker_name;
+            if (file.product_name) b.product_name = file.product_name;
+            for (const auto& [field, text] : file.version_info) b.version_info[field] = text;
+        }
         if (!c->icon.empty()) b.icon = c->icon;
         if (c->maker_option->count()) b.maker_name = c->maker_name;
         if (c->product_option->count()) b.product_name = c->product_name;

@@ -2,7 +2,8 @@
 
 // The branding options of `trevan-pack build`: --branding FILE (the settings
 // file), --icon, --maker-name, --product-name and --version-info FIELD=TEXT.
-// Options on the command line win over the settings file's members.
+// Options on the command line win over the settings file's members, and
+// both over a project file's branding.
 
 #include <functional>
 
@@ -13,8 +14,10 @@
 namespace trevan::pack {
 
 // Adds the options to the build subcommand. The function returned, called
-// after parsing, gives the branding chosen (empty when none); it throws
-// tool_error for a settings file or option that cannot be used.
-std::function<branding()> add_branding_options(CLI::App& build);
+// after parsing, gives the branding chosen over base (a project's, or
+// none): the settings file's members replace base's, the options replace
+// both. It throws tool_error for a settings file or option that cannot be
+// used.
+std::function<branding(branding base)> add_branding_options(CLI::App& build);
 
 }  // namespace trevan::pack

@@ -136,7 +136,7 @@ chunk_data copied(input& in, const build_options& options) {
 // an unpredictable name) that replaces it when done.
 class output : public byte_sink {
 public:
-    explicit output(const std::string& path) : path_(path) {
+    output(const std::string& path, const build_options& options) : path_(path), options_(options) {
         std::error_code ec;
         if (fs::is_directory(path, ec)) throw tool_error("cannot write " + in_quotes(path) + ": it is a folder");
         temp_file temp = create_temp_file(path + ".trevan-pack-");
@@ -166,14 +166,20 @@ public:
             throw tool_error("the result " + in_quotes(path_) + " would be 4 GiB or more");
         if (std::fclose(file_.release()) != 0)
             throw tool_error("cannot write " + in_quotes(path_) + ": " + errno_text(errno));
-        std::error_code ec;
-        fs::rename(temp_, path_, ec);
-        if (ec) throw tool_error("cannot write " + in_quotes(path_) + ": " + ec.message());
+        if (options_.put_in_place) {
+            options_.put_in_place(temp_, path_);
+            std::remove(temp_.c_str());
+        } else {
+            std::error_code ec;
+            fs::rename(temp_, path_, ec);
+            if (ec) throw tool_error("cannot write " + in_quotes(path_) + ": " + ec.message());
+        }
         committed_ = true;
     }
 
 private:
     std::string path_;
+    const build_options& options_;
     std::string temp_;
     stdio_file file_;
     std::uint64_t written_ = 0;
@@ -211,8 +217,8 @@ SettingsMap settings_of(const std::vector<record>& records) {
     return settings;
 }
 
-void build_container(const std::string& stub_path, const std::vector<record>& records,
-                     const std::string& output_path, const build_options& options) {
+std::vector<written_record> build_container(const std::string& stub_path, const std::vector<record>& records,
+                                            const std::string& output_path, const build_options& options) {
     input stub = open_input("stub", stub_path);
     check_stub_image(stub);
     check_no_container(stub);
@@ -244,25 +250,40 @@ void build_container(const std::string& stub_path, const std::vector<record>& re
     };
     check_total();
 
-    output out(output_path);
+    output out(output_path, options);
     // Its temporary goes again when the review throws.
     const std::vector<record> added = options.review ? options.review(records) : std::vector<record>();
     for (const record& r : added) total += value_record_bytes(r.text, r.name);
     check_total();
     container_writer writer(out);
-    writer.stub_record(brand ? in_memory(image) : copied(stub, options), stub_name);
+    std::vector<written_record> written;
+    // The size a chunk source wrote, as its chunk writer counted it.
+    auto counted = [](chunk_data data, std::uint64_t& size) {
+        return [data = std::move(data), &size](chunk_writer& chunk) {
+            data(chunk);
+            size = chunk.size();
+        };
+    };
+    written_record stub_written{record_kind::stub, "", stub_name, "", 0, ""};
+    stub_written.md5 = writer.stub_record(counted(brand ? in_memory(image) : copied(stub, options), stub_written.size),
+                                          stub_name);
+    written.push_back(stub_written);
     std::size_t next_source = 0;
     for (const record& r : records) {
         if (r.type == record::kind::file) {
-            writer.file_record(copied(sources[next_source], options), stored_names[next_source], r.name);
+            written_record w{record_kind::file, r.name, stored_names[next_source], "", 0, ""};
+            w.md5 = writer.file_record(counted(copied(sources[next_source], options), w.size), w.stored_name, r.name);
+            written.push_back(w);
             ++next_source;
         } else {
-            writer.value_record(r.text, r.name);
+            written.push_back({record_kind::value, r.name, "", r.text, r.text.size(), writer.value_record(r.text, r.name)});
         }
     }
-    for (const record& r : added) writer.value_record(r.text, r.name);
+    for (const record& r : added)
+        written.push_back({record_kind::value, r.name, "", r.text, r.text.size(), writer.value_record(r.text, r.name)});
     writer.tail();
     out.commit();
+    return written;
 }
 
 }  // namespace trevan::pack

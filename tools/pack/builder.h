@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "container/settings.h"
+#include "container/walk.h"
 #include "tools/pack/branding.h"
 #include "tools/pack/tool_error.h"
 
@@ -62,19 +63,35 @@ struct build_options {
     // records to write behind them (the pack tool's kind), or throws
     // tool_error to stop (its checks), which leaves no output.
     std::function<std::vector<record>(const std::vector<record>&)> review;
+    // Puts the complete file, a temporary beside the output, in the output's
+    // place (signing does, signing.h); empty renames it there. Whatever it
+    // leaves at the temporary's path is removed.
+    std::function<void(const std::string& complete, const std::string& output)> put_in_place;
+};
+
+// A record as written, for the build report: the stub record, then the
+// records in the order given.
+struct written_record {
+    record_kind kind = record_kind::value;  // stub, file or value
+    std::string name;         // the setting key; empty for the stub
+    std::string stored_name;  // file and stub: the file name written
+    std::string text;         // value: the setting's text
+    std::uint64_t size = 0;   // bytes of the record's data (image, file, value)
+    std::string md5;          // raw MD5 digest of that data
 };
 
 // Writes the container to output_path: the stub image chunk, the stub
-// record, the records in order and the tail chunk. Everything is checked
-// before the first byte is written; the result goes to a temporary file
-// beside output_path that replaces it only when complete, so on any error no
-// output appears and an existing output stays as it was. Same inputs give
+// record, the records in order and the tail chunk, and returns what was
+// written. Everything is checked before the first byte is written; the
+// result goes to a temporary file beside output_path that replaces it only
+// when complete, so on any error no output appears and an existing output
+// stays as it was. Same inputs give
 // the same bytes. Throws tool_error (bad input: a missing or unreadable
 // file, a stub that is not a Windows executable or is signed already, a
 // chunk above the format's limit, a result of 4 GiB or more, a stored file
 // name that is not bare, an output that cannot be written, what the review
-// throws).
-void build_container(const std::string& stub_path, const std::vector<record>& records,
-                     const std::string& output_path, const build_options& options = {});
+// throws). Returns the records as written, those the review added last.
+std::vector<written_record> build_container(const std::string& stub_path, const std::vector<record>& records,
+                                            const std::string& output_path, const build_options& options = {});
 
 }  // namespace trevan::pack

@@ -1,11 +1,13 @@
 #include "tools/pack/checks.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 
 #include "app/dialect.h"
 #include "container/expand.h"
+#include "container/format.h"
 #include "container/printable.h"
-#include "tools/pack/stub_identity.h"
 #include "tools/pack/tool_error.h"
 
 namespace trevan::pack {
@@ -14,8 +16,10 @@ const std::vector<std::string> check_names = {"executable32", "executable64", "p
 
 namespace {
 
-// The program's version resource says so; branding changes other fields only.
-const char program_internal_name[] = "Trevan";
+namespace fs = std::filesystem;
+
+// Stubs are well below a MiB; what is larger is no program of ours.
+constexpr std::uintmax_t max_stub_read = 256u << 20;
 
 [[noreturn]] void fail(const std::string& name, const std::string& what) {
     throw tool_error(name + ": " + what + " (--no-check " + name + " packs it all the same)");
@@ -42,23 +46,22 @@ void check_executable(const std::string& name, const SettingsMap& settings, cons
     if (!named) fail(name, quoted_text(it->second) + " names " + quoted_text(file) + ", which is no file record");
 }
 
+// A Trevan program holds the tag of the tail chunk it looks for at the end
+// of its file; branding leaves the code alone, so every branded program
+// holds it too.
 void check_stub(const std::string& stub_path) {
-    const stub_identity id = read_stub_identity(stub_path);
-    std::string why;
-    if (!id.problem.empty()) {
-        why = "its resources cannot be read: " + id.problem;
-    } else if (!id.has_version) {
-        why = "it has no version resource";
-    } else {
-        const auto internal = std::find_if(id.version_strings.begin(), id.version_strings.end(),
-                                           [](const auto& field) { return field.first == "InternalName"; });
-        if (internal == id.version_strings.end())
-            why = "its version resource has no InternalName";
-        else if (internal->second != program_internal_name)
-            why = "its version resource's InternalName is " + quoted_text(internal->second) + ", not \"" +
-                  program_internal_name + "\"";
+    std::error_code ec;
+    const std::uintmax_t size = fs::file_size(stub_path, ec);
+    std::string image;
+    if (!ec && size <= max_stub_read) {
+        image.resize(static_cast<std::size_t>(size));
+        std::ifstream in(stub_path, std::ios::binary);
+        in.read(image.data(), static_cast<std::streamsize>(image.size()));
+        if (!in) image.clear();
     }
-    if (!why.empty()) fail("stub", quoted_text(stub_path) + " is not a Trevan program: " + why);
+    if (image.find(format::tail_marker) == std::string::npos)
+        fail("stub", quoted_text(stub_path) + " is not a Trevan program: it does not hold the tag of the container's "
+                     "tail, \"" + std::string(format::tail_marker) + "\"");
 }
 
 }  // namespace

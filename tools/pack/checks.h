@@ -8,9 +8,9 @@
 //   parameters                  every %reference% in it a setting
 //   msilog                      absent or exactly "ON"
 //   kind                        absent or a kind the program knows
-//   stub                        a Trevan program: its version resource's
-//                               InternalName is "Trevan", which branding
-//                               never changes
+//   stub                        a Trevan program: it holds the tag of the
+//                               container's tail, which the program looks
+//                               for (branding changes resources only)
 // A failed check is a tool_error (bad input): one line that begins with the
 // name.
 

@@ -7,11 +7,13 @@
 #include "container/file_reader.h"
 #include "container/settings.h"
 #include "container/walk.h"
+#include "tools/pack/build_report.h"
 #include "tools/pack/checks.h"
 #include "tools/pack/extraction.h"
 #include "tools/pack/host.h"
 #include "tools/pack/report.h"
 #include "tools/pack/setup_kind.h"
+#include "tools/pack/signing.h"
 
 namespace trevan::pack {
 namespace {
@@ -60,15 +62,22 @@ void run_build(const build_request& request) {
         };
     // The builder's own checks of the inputs come first; then the kind and
     // the checks of what the program will make of the records.
-    options.review = [&request](const std::vector<record>& records) {
+    std::vector<record> packed;
+    options.review = [&request, &packed](const std::vector<record>& records) {
         std::vector<record> added;
         if (std::optional<record> kind = kind_record(records, request.kind)) added.push_back(*kind);
-        std::vector<record> packed = records;
+        packed = records;
         packed.insert(packed.end(), added.begin(), added.end());
         check_inputs(request.stub, packed, request.skipped_checks);
         return added;
     };
-    build_container(request.stub, request.records, request.output, options);
+    const bool signing = !request.sign_command.empty();
+    if (signing) options.put_in_place = signed_placement(request.sign_command, request.sign_folder);
+    std::vector<written_record> written = build_container(request.stub, request.records, request.output, options);
+    if (request.report == report_style::none) return;
+    const build_report report = report_of_build(request.output, std::move(written), plan_payload(packed), signing);
+    std::cout << (request.report == report_style::json ? build_report_json(report) : build_report_text(report))
+              << std::flush;
 }
 
 void run_plan(const std::string& path, const plan_request& request, bool json) {

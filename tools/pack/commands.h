@@ -19,12 +19,18 @@
 
 namespace trevan::pack {
 
+// What the report of a build is printed as.
+enum class report_style { none, text, json };
+
 struct build_request {
     std::string stub;
     std::string stub_name;  // empty: the stub's own file name
     std::vector<record> records;
     std::string output;
     branding brand;
+    std::string sign_command;  // a template (signing.h); empty: not signed
+    std::string sign_folder;   // where the signing command runs
+    report_style report = report_style::none;
     // --kind: the kind to pack, none for "default"; nothing: detected
     // from the setup programs (setup_kind.h).
     std::optional<setup_kind> kind;
@@ -33,7 +39,8 @@ struct build_request {
 };
 
 // `build`: decides the kind, checks the inputs (checks.h), writes the
-// container (builder.h).
+// container (builder.h), signs it when asked (signing.h), and prints its
+// report (build_report.h).
 void run_build(const build_request& request);
 // `plan`: what a run of the packed program would start (plan.h).
 void run_plan(const std::string& path, const plan_request& request, bool json);

@@ -10,14 +10,19 @@
 #include <algorithm>
 #include <cstdio>
 #include <exception>
+#include <filesystem>
 #include <functional>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "tools/pack/branding_options.h"
 #include "tools/pack/checks.h"
 #include "tools/pack/commands.h"
+#include "tools/pack/host.h"
+#include "tools/pack/project_file.h"
 #include "tools/pack/setup_kind.h"
+#include "tools/pack/signing.h"
 #include "tools/pack/tool_error.h"
 
 using namespace trevan::pack;
@@ -25,6 +30,17 @@ using namespace trevan::pack;
 namespace {
 
 const char* const program_name = "trevan-pack";
+
+// The stub of a project that names none: the program beside the tool, as
+// the release archives hold it.
+std::string default_stub() {
+    const std::filesystem::path stub = own_folder() / "Trevan.exe";
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(stub, ec))
+        throw tool_error("no stub: the project file names none, --stub gives none, and there is no Trevan.exe "
+                         "beside trevan-pack (\"" + stub.string() + "\")");
+    return stub.string();
+}
 
 // --file NAME[:STORED]=PATH: the name ends at the first ":" or "=".
 record parse_file_option(const std::string& argument) {
@@ -90,10 +106,16 @@ int run(int argc, char** argv) {
     app.set_version_flag("--version", "trevan-pack " TREVAN_VERSION);
 
     CLI::App* build = app.add_subcommand("build", "Write a container: the stub, then the records in the order given");
-    std::string stub, stub_name, output;
-    build->add_option("--stub", stub, "The unsigned program image to pack (sign the result, not the stub)")
-        ->required();
-    build->add_option("--stub-name", stub_name, "File name kept in the stub record (default: the stub's own)");
+    std::string project_path, stub, stub_name, output, sign_command;
+    bool build_json = false;
+    build->add_option("--project", project_path,
+                      "JSON project file: stub, stub_name, files, values, branding, output, sign_command "
+                      "(paths from its folder); the options below win over it, --file and --value come after it")
+        ->type_name("FILE");
+    CLI::Option* stub_option =
+        build->add_option("--stub", stub, "The unsigned program image to pack (sign the result, not the stub)");
+    CLI::Option* stub_name_option =
+        build->add_option("--stub-name", stub_name, "File name kept in the stub record (default: the stub's own)");
     std::vector<std::string> file_specs, value_specs;
     CLI::Option* files = build->add_option(
         "--file", file_specs,
@@ -105,8 +127,16 @@ int run(int argc, char** argv) {
         ->type_name("NAME=TEXT")
         ->expected(1)
         ->take_all();
-    build->add_option("-o,--output", output, "The container to write; replaced only when complete")->required();
-    std::function<branding()> chosen_branding = add_branding_options(*build);
+    CLI::Option* output_option =
+        build->add_option("-o,--output", output, "The container to write; replaced only when complete");
+    CLI::Option* sign_option = build->add_option(
+        "--sign-command", sign_command,
+        "Sign the result with this command before it replaces the output: {in} is the built file, {out} the "
+        "signed one (leave it out for a command that signs in place); the result must verify. An empty "
+        "TEMPLATE does not sign, whatever the project says");
+    sign_option->type_name("TEMPLATE");
+    build->add_flag("--json", build_json, "Print the build report as JSON (a --project run prints a summary)");
+    std::function<branding(branding)> chosen_branding = add_branding_options(*build);
     std::string kind_option;
     build->add_option("--kind", kind_option,
                       "The setup programs' kind: msi, nsis, inno, burn, plain, or default for none "
@@ -161,10 +191,19 @@ int run(int argc, char** argv) {
 
     if (build->parsed()) {
         build_request request;
-        request.stub = stub;
-        request.stub_name = stub_name;
-        request.output = output;
-        request.brand = chosen_branding();
+        project from;
+        const bool has_project = !project_path.empty();
+        if (has_project) from = read_project_file(project_path);
+        // The command line wins over the project file.
+        if (stub_option->count()) request.stub = stub;
+        else if (from.stub) request.stub = *from.stub;
+        else if (has_project) request.stub = default_stub();
+        else throw tool_error("--stub is required (or a project file that names the stub, --project)");
+        request.stub_name = stub_name_option->count() ? stub_name : from.stub_name.value_or("");
+        if (output_option->count()) request.output = output;
+        else if (from.output) request.output = *from.output;
+        else throw tool_error("--output is required (or a project file's \"output\")");
+        request.brand = chosen_branding(from.brand);
         if (!kind_option.empty()) {
             request.kind = kind_of_option(kind_option);
             if (!request.kind)
@@ -176,12 +215,25 @@ int run(int argc, char** argv) {
                                  "kind or stub");
             request.skipped_checks.insert(name);
         }
-        // Records keep their command-line order across --file and --value.
+        // Records keep their order: the project's, then the command line's
+        // across --file and --value.
+        request.records = from.records;
         std::size_t next_file = 0, next_value = 0;
         for (CLI::Option* option : build->parse_order()) {
             if (option == files) request.records.push_back(parse_file_option(files->results().at(next_file++)));
             else if (option == values) request.records.push_back(parse_value_option(values->results().at(next_value++)));
         }
+        if (sign_option->count()) {
+            // An empty template turns the project's signing off.
+            std::optional<std::string> problem = sign_command_problem(sign_command);
+            if (problem && !sign_command.empty()) throw tool_error("--sign-command " + *problem);
+            request.sign_command = sign_command;
+            request.sign_folder = ".";
+        } else if (from.sign_command) {
+            request.sign_command = *from.sign_command;
+            request.sign_folder = from.folder;
+        }
+        request.report = build_json ? report_style::json : has_project ? report_style::text : report_style::none;
         run_build(request);
     } else if (list->parsed()) {
         run_list(list_path, list_json);
@@ -208,6 +260,9 @@ int main(int argc, char** argv) {
     } catch (const tool_error& e) {
         std::fprintf(stderr, "%s: %s\n", program_name, e.what());
         return static_cast<int>(e.code());
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "%s: not enough memory\n", program_name);
+        return static_cast<int>(exit_code::bad_input);
     } catch (const std::exception& e) {
         // What no command foresaw (memory, a library's own error) is bad
         // input too: one line, exit code 2.

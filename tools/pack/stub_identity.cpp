@@ -2,9 +2,12 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cstdio>
-#include <fstream>
 
+#include "container/file_reader.h"
+#include "container/pe_header.h"
+#include "tools/pe/certificate_table.h"
 #include "tools/pe/icon_file.h"
 #include "tools/pe/pe_image.h"
 #include "tools/pe/resource_tree.h"
@@ -22,13 +25,20 @@ constexpr std::size_t header_read = 64u << 10;
 // Stubs are well below a MiB; an image claiming more is not read whole.
 constexpr std::size_t max_image_read = 256u << 20;
 
-std::string read_part(std::ifstream& in, std::size_t size) {
-    std::string bytes(size, '\0');
-    in.clear();
-    in.seekg(0);
-    in.read(bytes.data(), static_cast<std::streamsize>(size));
-    bytes.resize(static_cast<std::size_t>(in.gcount()));
-    return bytes;
+// Reads the file's bytes from bytes.size() up to `to` onto the end of bytes.
+bool read_more(offset_reader& file, std::string& bytes, std::size_t to) {
+    const std::size_t from = bytes.size();
+    bytes.resize(to);
+    return file.read_at(from, bytes.data() + from, static_cast<std::uint32_t>(to - from));
+}
+
+// The signer named by the certificate table, when the table lies in the
+// file behind the bytes read so far.
+std::optional<std::string> signer_of(offset_reader& file, const pe_directory& table, std::size_t read_so_far) {
+    if (table.address < read_so_far || std::uint64_t(table.address) + table.size > file.size()) return std::nullopt;
+    std::string bytes(table.size, '\0');
+    if (!file.read_at(table.address, bytes.data(), table.size)) return std::nullopt;
+    return signer_subject(bytes);
 }
 
 const resource_data* first_of(const resource_tree& tree, std::uint16_t type, std::optional<std::uint16_t> name) {
@@ -57,23 +67,22 @@ std::string shown(const std::optional<std::string>& text) {
     return out + "\"";
 }
 
-}  // namespace
 
-stub_identity read_stub_identity(const std::string& path) {
-    stub_identity id;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        id.problem = "cannot be read";
-        return id;
-    }
+// The names, version and icon from the image whose first bytes (the
+// headers) are held; the rest of the image is read onto them. Problems end
+// up in id.problem.
+void read_resources_of(offset_reader& file, std::string& bytes, stub_identity& id) {
     try {
-        pe_image head(read_part(in, header_read), "the stub");
-        id.is_signed = head.headers().is_signed();
-        if (head.image_end() > max_image_read) {
+        const std::size_t image_end = std::min<std::size_t>(pe_image(bytes, "the stub").image_end(), file.size());
+        if (image_end > max_image_read) {
             id.problem = "the image is larger than 256 MiB";
-            return id;
+            return;
         }
-        pe_image image(read_part(in, head.image_end()), "the stub");
+        if (image_end > bytes.size() && !read_more(file, bytes, image_end)) {
+            id.problem = "cannot be read";
+            return;
+        }
+        const pe_image image(bytes.substr(0, image_end), "the stub");
         resource_tree tree = read_resources(image, "the stub");
         id.maker_name = table_string(tree, 2001);
         id.product_name = table_string(tree, 2002);
@@ -91,27 +100,70 @@ stub_identity read_stub_identity(const std::string& path) {
     } catch (const pe_error& e) {
         id.problem = e.what();
     }
+}
+
+}  // namespace
+
+stub_identity read_stub_identity(archive_reader& in) {
+    stub_identity id;
+    const std::optional<std::uint32_t> size = in.move_to_end();
+    if (!size) {
+        id.problem = "cannot be read (4 GiB or more)";
+        return id;
+    }
+    offset_reader file(in, *size, *size);
+    // The headers first, then the rest of the image, then the certificate
+    // table behind it: never more than the file holds, whatever the
+    // headers claim.
+    std::string bytes;
+    if (!read_more(file, bytes, std::min<std::size_t>(header_read, *size))) {
+        id.problem = "cannot be read";
+        return id;
+    }
+    memory_reader held(bytes);
+    const pe_headers headers = read_pe_headers(held, static_cast<std::uint32_t>(bytes.size()));
+    read_resources_of(file, bytes, id);
+    if (headers.type == pe_headers::kind::pe && headers.is_signed()) {
+        id.certificate_table = true;
+        id.signer = signer_of(file, headers.directory(certificate_directory), bytes.size());
+    }
     return id;
+}
+
+stub_identity read_stub_identity(const std::string& path) {
+    file_reader in(path);
+    if (!in.is_open()) {
+        stub_identity id;
+        id.problem = "cannot be read";
+        return id;
+    }
+    return read_stub_identity(in);
 }
 
 std::string identity_text(const stub_identity& id) {
     std::string out = "stub identity:\n";
-    if (!id.problem.empty()) return out + "  " + id.problem + "\n";
-    out += "  maker name (2001)    " + shown(id.maker_name) + "\n";
-    out += "  product name (2002)  " + shown(id.product_name) + "\n";
-    if (id.has_version) {
-        out += "  file version         " + id.file_version + "\n";
-        out += "  product version      " + id.product_version + "\n";
-        for (const auto& [key, value] : id.version_strings) {
-            char label[64];
-            std::snprintf(label, sizeof label, "  %-20s ", key.c_str());
-            out += label + shown(value) + "\n";
-        }
+    if (!id.problem.empty()) {
+        out += "  " + id.problem + "\n";
     } else {
-        out += "  version resource     (none)\n";
+        out += "  maker name (2001)    " + shown(id.maker_name) + "\n";
+        out += "  product name (2002)  " + shown(id.product_name) + "\n";
+        if (id.has_version) {
+            out += "  file version         " + id.file_version + "\n";
+            out += "  product version      " + id.product_version + "\n";
+            for (const auto& [key, value] : id.version_strings) {
+                char label[64];
+                std::snprintf(label, sizeof label, "  %-20s ", key.c_str());
+                out += label + shown(value) + "\n";
+            }
+        } else {
+            out += "  version resource     (none)\n";
+        }
+        out += "  icon images          " + std::to_string(id.icon_images) + "\n";
     }
-    out += "  icon images          " + std::to_string(id.icon_images) + "\n";
-    out += std::string("  signed               ") + (id.is_signed ? "yes" : "no") + "\n";
+    if (!id.certificate_table) return out + "  signature            none (no certificate table)\n";
+    out += "  signature            certificate table present; not checked here (verify checks the container, "
+           "osslsigncode verify or signtool verify the signature)\n";
+    out += "  signer               " + (id.signer ? shown(id.signer) : std::string("(cannot be read)")) + "\n";
     return out;
 }
 
@@ -135,7 +187,9 @@ std::string identity_json(const stub_identity& id) {
         }
         j["icon_images"] = id.icon_images;
     }
-    j["signed"] = id.is_signed;
+    j["certificate_table"] = id.certificate_table;
+    j["signer"] = id.signer ? nlohmann::ordered_json(*id.signer) : nullptr;
+    j["signature_checked"] = false;
     return j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 

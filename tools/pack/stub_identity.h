@@ -2,13 +2,17 @@
 
 // What a packed program says about itself: the two names the program reads
 // (string resources 2001 and 2002), its version resource, its icon and
-// whether it is signed. Shown by `trevan-pack list`.
+// whether it carries a certificate table, with the signer's name when it
+// can be read. The signature itself is not checked here. Shown by
+// `trevan-pack list` and the build report.
 
 #include <cstddef>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "container/reader.h"
 
 namespace trevan::pack {
 
@@ -22,11 +26,21 @@ struct stub_identity {
     std::string product_version;
     std::vector<std::pair<std::string, std::string>> version_strings;  // UTF-8, in resource order
     std::size_t icon_images = 0;  // images of the first icon group
-    bool is_signed = false;       // pe_headers::is_signed
+    // The security directory names a certificate table (pe_headers::is_signed):
+    // the file is signed, or claims to be.
+    bool certificate_table = false;
+    // The subject of the certificate that made the first signature, RFC 2253
+    // text (pe::signer_subject); read, never checked.
+    std::optional<std::string> signer;
 };
 
-// Reads the image at the start of the file at path; the container behind it
-// is not read. Problems end up in problem, nothing is thrown but bad_alloc.
+// Reads the image at the start of the file behind in, and the certificate
+// table when it lies behind the image; the container between them is not
+// read. Hostile sizes cost nothing: no byte of the file is read twice, so
+// the reads add up to at most the file's size, and so does what is held.
+// Problems end up in problem, nothing is thrown but bad_alloc.
+stub_identity read_stub_identity(archive_reader& in);
+// The same for the file at path.
 stub_identity read_stub_identity(const std::string& path);
 
 // A block of lines beginning with "stub identity:", and a JSON object.

@@ -26,4 +26,14 @@ struct temp_file {
 // failure the result's file is empty and errno tells why.
 temp_file create_temp_file(const std::string& prefix);
 
+// Creates the folder path only if nothing of that name exists (a link is
+// never followed), open to the current user alone where the system has
+// such modes. False with errno set when it cannot (EEXIST when taken).
+bool create_exclusive_folder(const std::string& path);
+
+// Creates a new folder named prefix and 16 random hexadecimal digits with
+// create_exclusive_folder, trying other names while a name is taken.
+// Returns its path; empty on failure, with errno telling why.
+std::string create_temp_folder(const std::string& prefix);
+
 }  // namespace trevan::pack

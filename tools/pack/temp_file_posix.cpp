@@ -1,6 +1,7 @@
 #include "tools/pack/temp_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -20,5 +21,7 @@ std::FILE* create_exclusive(const std::string& path) {
     }
     return f;
 }
+
+bool create_exclusive_folder(const std::string& path) { return ::mkdir(path.c_str(), 0700) == 0; }
 
 }  // namespace trevan::pack

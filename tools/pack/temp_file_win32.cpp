@@ -1,6 +1,7 @@
 #include "tools/pack/temp_file.h"
 
 #include <fcntl.h>
+#include <direct.h>
 #include <io.h>
 #include <sys/stat.h>
 
@@ -15,5 +16,8 @@ std::FILE* create_exclusive(const std::string& path) {
     if (!f) _close(fd);
     return f;
 }
+
+// _mkdir is CreateDirectory, which fails for any existing name.
+bool create_exclusive_folder(const std::string& path) { return _mkdir(path.c_str()) == 0; }
 
 }  // namespace trevan::pack

@@ -15,10 +15,13 @@ constexpr std::uint32_t subdirectory_bit = 0x80000000u;
 // A bound on the entries of a directory read, so that entries pointing back
 // at shared directories cannot multiply the work.
 constexpr std::size_t max_entries = 65536;
+// Entries may share a name or a data entry, so copies of them are counted:
+// all the names and data read take at most as many bytes as the image holds.
 
 class reader {
 public:
-    reader(const pe_image& image, const std::string& what) : image_(image), what_(what) {
+    reader(const pe_image& image, const std::string& what)
+        : image_(image), what_(what), budget_(image.bytes().size()) {
         pe_directory dir = image.directory(resource_directory);
         if (dir.address == 0 || dir.size == 0) throw pe_error(what + " has no resource directory");
         auto extent = image.raw_extent(dir.address);
@@ -50,6 +53,12 @@ private:
         throw damaged();
     }
 
+    // Counts bytes about to be copied out of the image against the budget.
+    void take(std::size_t bytes) {
+        if (bytes > budget_) throw damaged();
+        budget_ -= bytes;
+    }
+
     // Types and names point at directories, languages at data entries.
     std::size_t subdirectory(std::uint32_t field) const {
         if (!(field & subdirectory_bit)) throw damaged();
@@ -71,6 +80,7 @@ private:
                 const std::size_t length = u16(name_at);
                 std::optional<vennic::le_view> units = section_.part(name_at + 2, length * 2);
                 if (!units) throw damaged();
+                take(units->size());
                 id.named = true;
                 id.name = utf16_from_bytes(reinterpret_cast<const char*>(units->data()), units->size());
             } else {
@@ -88,6 +98,7 @@ private:
         const std::uint32_t rva = u32(entry_field), size = u32(entry_field + 4), codepage = u32(entry_field + 8);
         auto offset = image_.offset_of(rva, size);
         if (!offset) throw damaged();
+        take(size);
         return {image_.bytes().substr(*offset, size), codepage};
     }
 
@@ -95,6 +106,7 @@ private:
     const std::string& what_;
     vennic::le_view section_;
     std::size_t seen_ = 0;
+    std::size_t budget_;
 };
 
 std::size_t align8(std::size_t n) { return (n + 7) & ~std::size_t(7); }

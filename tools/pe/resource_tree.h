@@ -49,7 +49,9 @@ inline constexpr std::uint16_t rt_manifest = 24;
 
 // The image's resources. Throws pe_error when the image has no
 // resource directory or it is damaged (an entry, name or data outside the
-// image, or deeper than type, name and language).
+// image, deeper than type, name and language, or names and data that add up
+// to more bytes than the image holds, a shared one counted each time it is
+// named), so a tree never takes more memory than the image's size allows.
 resource_tree read_resources(const pe_image& image, const std::string& what);
 
 // The resource section for the tree at virtual address rva: directories,
