@@ -110,9 +110,15 @@ TEST_F(Kinds, BuildSetsTheDetectedKindOrTheChosenOne) {
         {build(TREVAN_WIN64_PROGRAM, TREVAN_WIN64_PROGRAM), nullptr},
     };
     for (const auto& r : rows) {
-        tool_run built = run(r.args);
+        std::vector<std::string> args = r.args;
+        args.push_back("--json");
+        tool_run built = run(args);
         ASSERT_EQ(built.code, 0) << built.err;
         EXPECT_EQ(listed_kind(), r.kind) << r.args[6];
+        // The build report shows the kind and what a run starts with it.
+        const nlohmann::json report = nlohmann::json::parse(built.out);
+        EXPECT_EQ(report["kind"], r.kind) << r.args[6];
+        EXPECT_NE(report["plans"]["x64"].get<std::string>().find("\\VORBELQ0\\"), std::string::npos) << report["plans"];
     }
 
     // Programs of two kinds: the choice is the user's.
@@ -143,8 +149,8 @@ TEST_F(Kinds, ChecksAtPackTime) {
         {{"--value", "parameters=/S /V\"A=%product%\""}, "parameters", "refers to %product%, which is no setting"},
         {{"--value", "msilog=on"}, "msilog", "\"on\" is not \"ON\""},
         {{"--value", "kind=wix"}, "kind", "\"wix\" is not a kind the program knows"},
-        {{}, "stub", "is not a Trevan program: it has no version resource", setup},
-        {{}, "stub", "is not a Trevan program: its resources cannot be read", path("bare.exe")},
+        {{}, "stub", "is not a Trevan program: it does not hold the tag of the container's tail", setup},
+        {{}, "stub", "is not a Trevan program: it does not hold the tag", path("bare.exe")},
     };
     for (const auto& r : rows) {
         std::vector<std::string> args = build(setup, setup, r.more, r.stub);
