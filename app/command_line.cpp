@@ -1,6 +1,5 @@
 #include "app/command_line.h"
 
-#include "app/work_folder.h"
 #include "support/core/text.h"
 
 namespace trevan {
@@ -83,12 +82,9 @@ void merge_parameters(SettingsMap& settings, const std::string& property_text) {
     settings["parameters"] = settings["commandline"] + " " + p;
 }
 
-void add_msi_log_option(SettingsMap& settings, const std::string& work_folder,
-                        void (*set_normal_attributes)(const std::string& path)) {
-    if (settings["msilog"] != "ON") return;
-    // Beside the work folder, not in it, so the log outlives the clean-up.
-    const std::string log = beside_work_folder(work_folder, "KELMO_msi.log.txt");
-    if (set_normal_attributes) set_normal_attributes(log);
+void add_msi_log_option(SettingsMap& settings, const std::string& log_path) {
+    if (settings["msilog"] != "ON" || log_path.empty()) return;
+    const std::string& log = log_path;
     std::string p = settings["parameters"];
     if (!contains(p, property_switch)) {
         p += log_piece_1 + log + log_piece_2;

@@ -22,12 +22,9 @@ void filter_partner_identity(SettingsMap& settings, std::string& property_text);
 // "commandline" setting and one space in front; replaces "parameters".
 void merge_parameters(SettingsMap& settings, const std::string& property_text);
 
-// When "msilog" is exactly "ON", inserts the verbose MSI log option for
-// "KELMO_msi.log.txt" beside the work folder (beside_work_folder) into
-// "parameters". The log file's attributes are reset to normal first through
-// set_normal_attributes (its result ignored), so a read-only log of an
-// earlier run is writable.
-void add_msi_log_option(SettingsMap& settings, const std::string& work_folder,
-                        void (*set_normal_attributes)(const std::string& path));
+// When "msilog" is exactly "ON" and log_path is not empty, inserts the
+// verbose MSI log option for log_path (the run's "KELMO_msi.log.txt", see
+// msi_log.h) into "parameters".
+void add_msi_log_option(SettingsMap& settings, const std::string& log_path);
 
 }  // namespace trevan

@@ -3,14 +3,12 @@
 #include <vector>
 
 #include "app/command_line.h"
-#include "app/work_folder.h"
 #include "container/expand.h"
+#include "container/file_name.h"
 #include "support/core/text.h"
 
 namespace trevan {
 namespace {
-
-const char msi_log_name[] = "KELMO_msi.log.txt";
 
 // One argument of a command-line text: where it stands and what the C
 // runtime makes of it (quotation marks taken away, backslashes before them
@@ -132,13 +130,6 @@ std::string plain_properties(const std::string& property_text) {
     return vennic::replace_all_copy(property_text, "\\\"", "\"");
 }
 
-// The MSI log's path beside the work folder, its attributes reset first.
-std::string msi_log(const run_facts& facts) {
-    const std::string log = beside_work_folder(facts.work_folder, msi_log_name);
-    if (facts.set_normal_attributes) facts.set_normal_attributes(log);
-    return log;
-}
-
 std::string quoted(const std::string& text) { return "\"" + text + "\""; }
 
 // Stores the arguments without their "/V" switch under "commandline" and
@@ -166,19 +157,18 @@ std::string assembled_parameters(SettingsMap& settings, const run_facts& facts) 
     } catch (...) {
     }
     try {
-        add_msi_log_option(settings, facts.work_folder, facts.set_normal_attributes);
+        add_msi_log_option(settings, facts.msi_log);
     } catch (...) {
     }
     return add_language_option(expand_references(settings["parameters"], settings), facts.read_language);
 }
 
-std::string kind_parameters(setup_kind kind, SettingsMap& settings, const run_facts& facts,
-                            const launch_plan& plan) {
+std::string kind_parameters(setup_kind kind, SettingsMap& settings, const run_facts& facts) {
     // "commandline" keeps its meaning for references: the arguments
     // without their "/V" switch.
     std::string property_text = split_arguments(settings, facts);
     const std::string container = expand_references(settings["parameters"], settings);
-    const bool log = settings["msilog"] == "ON";
+    const bool log = settings["msilog"] == "ON" && !facts.msi_log.empty();
     switch (kind) {
     case setup_kind::msi: {
         try {
@@ -186,17 +176,17 @@ std::string kind_parameters(setup_kind kind, SettingsMap& settings, const run_fa
         } catch (...) {
         }
         const std::string arguments = with_silent_switch(settings["commandline"], "/qn");
-        return joined({"/i " + quoted(plan.file), container, arguments, plain_properties(property_text),
-                       log ? "/l*v " + quoted(msi_log(facts)) : ""});
+        return joined({container, arguments, plain_properties(property_text),
+                       log ? "/l*v " + quoted(facts.msi_log) : ""});
     }
     case setup_kind::nsis:
         return with_install_folder_last(joined({container, with_silent_switch(facts.arguments, "/S")}));
     case setup_kind::inno:
         return joined({container, with_silent_switch(facts.arguments, "/VERYSILENT /SUPPRESSMSGBOXES /NORESTART"),
-                       log ? "/LOG=" + quoted(msi_log(facts)) : ""});
+                       log ? "/LOG=" + quoted(facts.msi_log) : ""});
     case setup_kind::burn:
         return joined({container, with_silent_switch(facts.arguments, "/quiet /norestart"),
-                       log ? "/log " + quoted(msi_log(facts)) : ""});
+                       log ? "/log " + quoted(facts.msi_log) : ""});
     case setup_kind::plain:
     case setup_kind::none: break;
     }
@@ -245,14 +235,17 @@ setup_start plan_setup_start(SettingsMap& settings, const run_facts& facts) {
         start.plan = plan_launch(settings, facts.work_folder, facts.on_64bit_windows);
     } else {
         start.plan = plan_launch(settings, facts.work_folder, facts.on_64bit_windows);
-        start.parameters = kind_parameters(*kind, settings, facts, start.plan);
+        start.parameters = kind_parameters(*kind, settings, facts);
     }
-    start.program = start.plan.file;
-    if (*kind == setup_kind::msi && start.plan.method != start_method::refuse) {
-        start.plan.method = start_method::msiexec;
+    // The kind decides, whatever the file's name ends in.
+    if (*kind == setup_kind::msi && is_bare_file_name(start.plan.name)) start.plan.method = start_method::msiexec;
+    if (start.plan.method == start_method::msiexec) {
         start.program = facts.system_folder + "\\msiexec.exe";
+        start.command_line = direct_command_line(start.program, msiexec_arguments(start.plan.file, start.parameters));
+    } else {
+        start.program = start.plan.file;
+        start.command_line = direct_command_line(start.program, start.parameters);
     }
-    start.command_line = direct_command_line(start.program, start.parameters);
     return start;
 }
 

@@ -9,9 +9,9 @@
 // merge, the MSI log inside "/V", a "/L" language switch in front). Each
 // kind takes the container's "parameters" (setting references expanded) and
 // then the bootstrapper's own arguments:
-//   msi    msiexec.exe /i "<file>", the arguments without their "/V" switch,
-//          whose property text follows as plain NAME=value pairs;
-//          msilog=ON adds /l*v "<TEMP>\KELMO_msi.log.txt"
+//   msi    msiexec.exe /i "<file>" (whatever the file's name ends in), the
+//          arguments without their "/V" switch, whose property text follows
+//          as plain NAME=value pairs; msilog=ON adds /l*v "<TEMP>\KELMO_msi.log.txt"
 //   nsis   the arguments as written, any /D= moved to the very end
 //   inno   the arguments as written; msilog=ON adds /LOG="<log>"
 //   burn   the arguments as written; msilog=ON adds /log "<log>"
@@ -47,19 +47,23 @@ bool has_silent_switch(const std::string& arguments);
 struct run_facts {
     std::string arguments;      // the bootstrapper's own argument text
     std::string work_folder;    // ends in a backslash; its parent is the temporary directory
-    std::string system_folder;  // the folder of msiexec.exe, without a trailing backslash
+    // The folder of msiexec.exe, without a trailing backslash, for the
+    // command line shown (the launch asks the system itself).
+    std::string system_folder;
     bool on_64bit_windows = false;
     // The language sources of the "/L" switch (no kind only).
     language_reader read_language;
-    // Called with the MSI log's path before the option is added, when there
-    // is one; may be null (see add_msi_log_option).
-    void (*set_normal_attributes)(const std::string& path) = nullptr;
+    // The MSI log's path as the run holds it (app/msi_log.h); empty: no log
+    // option, because none is asked for or it could not be held.
+    std::string msi_log;
 };
 
 struct setup_start {
     launch_plan plan;          // the setup program: name, file, directory, how it starts
     std::string program;       // what starts: the setup program's file, or msiexec.exe
-    std::string parameters;    // the text behind the quoted program in the command line
+    // The parameter text for the launch (launch.h): behind the quoted
+    // program, or for msiexec behind /i and the quoted package.
+    std::string parameters;
     std::string command_line;  // exactly what the started program receives
     setup_kind kind = setup_kind::none;
     bool silent = false;       // "/S" was given

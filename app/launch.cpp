@@ -7,11 +7,15 @@
 namespace trevan {
 namespace {
 
-bool ends_with_exe(const std::string& name) {
+// Whether name ends in the extension (a dot and three lower-case letters)
+// in any letter case.
+bool ends_with(const std::string& name, const char* extension) {
     if (name.size() < 4) return false;
-    const std::string end = name.substr(name.size() - 4);
-    return end[0] == '.' && (end[1] == 'e' || end[1] == 'E') && (end[2] == 'x' || end[2] == 'X') &&
-           (end[3] == 'e' || end[3] == 'E');
+    for (std::size_t i = 0; i < 4; ++i) {
+        const char c = name[name.size() - 4 + i];
+        if (c != extension[i] && c != extension[i] - 'a' + 'A') return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -22,17 +26,21 @@ launch_plan plan_launch(SettingsMap& settings, const std::string& work_folder, b
     plan.name = expand_references(settings[setting], settings);
     plan.file = work_folder + plan.name;
     plan.directory = parent_folder(work_folder);
-    if (!is_bare_file_name(plan.name))
-        plan.method = start_method::refuse;
-    else if (ends_with_exe(plan.name))
+    if (is_bare_file_name(plan.name) && ends_with(plan.name, ".exe"))
         plan.method = start_method::create_process;
+    else if (is_bare_file_name(plan.name) && ends_with(plan.name, ".msi"))
+        plan.method = start_method::msiexec;
     else
-        plan.method = start_method::shell;
+        plan.method = start_method::refuse;
     return plan;
 }
 
 std::string direct_command_line(const std::string& file, const std::string& parameter_text) {
     return "\"" + file + "\" " + parameter_text;
+}
+
+std::string msiexec_arguments(const std::string& file, const std::string& parameter_text) {
+    return "/i " + direct_command_line(file, parameter_text);
 }
 
 }  // namespace trevan

@@ -12,17 +12,22 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "support/core/error_or.h"
+#include "support/platform/handle.h"
 #endif
 
 namespace trevan {
 
-// How the setup program is started.
+// How the setup program is started. No file association ever decides what
+// runs: the elevated run never asks the shell.
 enum class start_method {
-    refuse,          // the name is empty or not a bare file name: nothing starts
-    create_process,  // a program (".exe" in any letter case): started directly, so
-                     // that no file association decides what runs
-    shell,           // any other file: through the shell, which shows no box of its own
-    msiexec,         // a package of kind "msi": msiexec.exe from the system folder installs it
+    refuse,          // the name is empty, not a bare file name, or of a type
+                     // that is neither a program nor a Windows Installer
+                     // package: nothing starts
+    create_process,  // a program (".exe" in any letter case): started directly
+    msiexec,         // a package (".msi" in any letter case): the system
+                     // folder's msiexec.exe started directly with "/i"
 };
 
 // The setup program to start, where and how.
@@ -37,12 +42,17 @@ struct launch_plan {
 // "executable32", expanded against the settings (a missing setting reads as
 // empty). work_folder ends in a backslash. Only a bare file name (see
 // is_bare_file_name) can name a file directly inside the work folder; any
-// other is refused. Throws what the expansion throws.
+// other is refused, and so is any type but ".exe" and ".msi". Throws what
+// the expansion throws.
 launch_plan plan_launch(SettingsMap& settings, const std::string& work_folder, bool on_64bit_windows);
 
 // The command line a program started directly receives, as the shell forms
 // it: the quoted file, a blank and the parameter text.
 std::string direct_command_line(const std::string& file, const std::string& parameter_text);
+
+// What msiexec.exe receives behind its own quoted path for a package: "/i",
+// the quoted file, a blank and the parameter text.
+std::string msiexec_arguments(const std::string& file, const std::string& parameter_text);
 
 struct launch_result {
     std::uint32_t exit_code = 0;  // the setup program's, all 32 bits
@@ -54,18 +64,25 @@ struct launch_result {
 
 #ifdef _WIN32
 class extracted_files;
-struct setup_start;
+class work_folder;
 
-// Starts the planned program (app/dialect.h: the setup program, or msiexec
-// for its package) with its command line and waits for its end. With
-// log_ready it logs the program and the parameters first, and the exit code
-// at the end. The program starts only when the plan allows it and the
-// setup program's file is one of the extracted files, a regular file
-// directly inside the work folder held by work_folder_handle; failing that,
-// the result is the "ShellExecuteEx failed" failure. The extracted files
-// are released once the program has started (or failed to).
-launch_result launch_setup_program(const setup_start& start, bool log_ready, HANDLE work_folder_handle,
-                                   extracted_files& files);
+// Starts the planned program with the parameter text and waits for its end.
+// With log_ready it logs the file and the parameters first, and the exit
+// code when the program has ended. The program
+// starts only when the plan allows it and its file is one of the extracted
+// files, a regular file directly inside the held work folder; failing
+// that, the result is the "ShellExecuteEx failed" failure. A program starts
+// with CreateProcessW from the held file's UTF-16 path; a package through
+// start_msiexec. The extracted files are released once a program has
+// started (the system then keeps its image from changes), for a package
+// only once msiexec has ended (it reads the files meanwhile).
+launch_result launch_setup_program(const launch_plan& plan, const std::string& parameter_text, bool log_ready,
+                                   const work_folder& folder, extracted_files& files);
+
+// Starts "<system folder>\msiexec.exe" (GetSystemDirectoryW, never a
+// search) with msiexec_arguments for the planned file and the parameter
+// text; the started process, or the system's code.
+vennic::error_or<vennic::unique_handle> start_msiexec(const launch_plan& plan, const std::string& parameter_text);
 #endif
 
 }  // namespace trevan

@@ -1,16 +1,14 @@
 #include "app/launch.h"
 
 #include <windows.h>
-#include <shellapi.h>
 
 #include <vector>
 
-#include "app/dialect.h"
+#include "app/work_folder.h"
 #include "container/extract.h"
-#include "support/core/error_or.h"
 #include "support/log/log.h"
-#include "support/platform/handle.h"
 #include "support/platform/paths.h"
+#include "support/platform/unicode.h"
 
 namespace trevan {
 namespace {
@@ -28,82 +26,81 @@ bool is_regular_file_in(HANDLE file, HANDLE folder) {
     return vennic::lies_directly_in(vennic::final_path(file), vennic::final_path(folder));
 }
 
-// The started process's handle: the program (the setup program, or
-// msiexec) with the command line it receives.
-vennic::error_or<vennic::unique_handle> start_directly(const setup_start& start) {
-    std::vector<char> writable(start.command_line.begin(), start.command_line.end());
-    writable.push_back('\0');
-    STARTUPINFOA startup = {};
+// The narrow texts of the command line and the folder convert as
+// CreateProcessA would convert them; both name only held files and folders
+// in their exact or short form.
+std::wstring wide(const std::string& text) { return vennic::unicode::to_wide(text, CP_ACP, false); }
+
+// Starts application (a full path: no search, no association) with the
+// command line in the planned directory; the started process's handle.
+vennic::error_or<vennic::unique_handle> start(const std::wstring& application, std::wstring command_line,
+                                              const launch_plan& plan) {
+    command_line.push_back(L'\0');
+    const std::wstring directory = wide(plan.directory);
+    STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     // As the shell passes the show mode.
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_SHOWNORMAL;
     PROCESS_INFORMATION process = {};
-    // The full path as the application name: no search, no association.
-    if (!CreateProcessA(start.program.c_str(), writable.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        start.plan.directory.c_str(), &startup, &process))
+    if (!CreateProcessW(application.c_str(), &command_line[0], nullptr, nullptr, FALSE, 0, nullptr,
+                        directory.c_str(), &startup, &process))
         return vennic::system_error{GetLastError()};
     CloseHandle(process.hThread);
     return vennic::unique_handle(process.hProcess);
 }
 
-// The started process's handle; an empty one when the shell ran the file
-// without a new process.
-vennic::error_or<vennic::unique_handle> start_through_shell(const setup_start& start) {
-    SHELLEXECUTEINFOA info = {};
-    info.cbSize = sizeof info;
-    // The failure is shown by the run, as for every other failure.
-    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
-    info.lpFile = start.plan.file.c_str();
-    info.lpParameters = start.parameters.c_str();
-    info.lpDirectory = start.plan.directory.c_str();
-    info.nShow = SW_SHOWNORMAL;
-    if (!ShellExecuteExA(&info)) return vennic::system_error{GetLastError()};
-    return vennic::unique_handle(info.hProcess);
-}
-
 }  // namespace
 
-launch_result launch_setup_program(const setup_start& start, bool log_ready, HANDLE work_folder_handle,
-                                   extracted_files& files) {
-    const launch_plan& plan = start.plan;
+vennic::error_or<vennic::unique_handle> start_msiexec(const launch_plan& plan, const std::string& parameter_text) {
+    std::vector<wchar_t> system(MAX_PATH);
+    const UINT n = GetSystemDirectoryW(system.data(), static_cast<UINT>(system.size()));
+    if (n == 0 || n >= system.size()) return vennic::system_error{GetLastError()};
+    std::wstring program(system.data(), n);
+    if (program.back() != L'\\') program += L'\\';
+    program += L"msiexec.exe";
+    return start(program, L"\"" + program + L"\" " + wide(msiexec_arguments(plan.file, parameter_text)), plan);
+}
+
+launch_result launch_setup_program(const launch_plan& plan, const std::string& parameter_text, bool log_ready,
+                                   const work_folder& folder, extracted_files& files) {
     if (log_ready) {
         // Empty lines around the two; "%s" with "" keeps the format checker
         // quiet about an empty format.
         vennic::log::writef("%s", "");
-        vennic::log::writef("File: %s", start.program.c_str());
-        vennic::log::writef("Parameters: %s", start.parameters.c_str());
+        vennic::log::writef("File: %s", plan.file.c_str());
+        vennic::log::writef("Parameters: %s", parameter_text.c_str());
         vennic::log::writef("%s", "");
     }
 
     launch_result result;
-    if (plan.method == start_method::refuse) {
+    const std::optional<std::wstring> name = output_name(plan.name);
+    if (plan.method == start_method::refuse || !name) {
         result.failure = not_started(ERROR_INVALID_NAME);
         return result;
     }
     // Only a file of this run's extraction, still held since it was written,
     // and lying in the held work folder: the work folder itself, a folder in
     // it or a file reached through a link is never started.
-    const HANDLE image = files.find(plan.file);
-    if (!image || !is_regular_file_in(image, work_folder_handle)) {
+    const HANDLE image = files.find(*name);
+    if (!image || !is_regular_file_in(image, folder.handle())) {
         result.failure = not_started(ERROR_FILE_NOT_FOUND);
         return result;
     }
 
     vennic::error_or<vennic::unique_handle> process =
-        plan.method == start_method::shell ? start_through_shell(start) : start_directly(start);
+        plan.method == start_method::create_process
+            ? start(folder.wide_path() + *name, wide(direct_command_line(plan.file, parameter_text)), plan)
+            : start_msiexec(plan, parameter_text);
     // A started program's image is kept from changes by the system itself;
-    // the setup program may change the other files. (A file the shell hands
-    // to another program is read by it later, and is then protected by the
-    // work folder's security alone.)
-    files.release();
+    // the setup program may change the other files. msiexec reads the
+    // package later: it stays held until msiexec has ended.
+    if (plan.method == start_method::create_process || !process) files.release();
     if (!process) {
         result.failure = not_started(process.error());
         return result;
     }
 
-    // When the shell ran the file without a new process, there is no handle
-    // and the wait fails.
     if (WaitForSingleObject(process->get(), INFINITE) != WAIT_OBJECT_0) {
         result.failure = failed("WaitForSingleObject failed", "Unable to wait for process", GetLastError());
         return result;

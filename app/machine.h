@@ -2,8 +2,6 @@
 
 // What the run needs to know about the machine it runs on (Windows).
 
-#include <string>
-
 namespace trevan {
 
 // True when this 32-bit process runs under WOW64 on 64-bit Windows; false on
@@ -21,9 +19,5 @@ bool runs_on_64bit_windows();
 // window stations of services and of SYSTEM in session 0 are not. When the
 // system does not say, the answer is yes.
 bool has_interactive_window_station();
-
-// The system folder (GetSystemDirectoryA, without a trailing backslash),
-// where msiexec.exe lies; empty when the system does not give it.
-std::string system_folder();
 
 }  // namespace trevan

@@ -27,10 +27,4 @@ bool has_interactive_window_station() {
     return (flags.dwFlags & WSF_VISIBLE) != 0;
 }
 
-std::string system_folder() {
-    char path[MAX_PATH];
-    const UINT length = GetSystemDirectoryA(path, MAX_PATH);
-    return length > 0 && length < MAX_PATH ? std::string(path, length) : std::string();
-}
-
 }  // namespace trevan

@@ -3,12 +3,16 @@
 #include <cstdlib>
 
 #include "app/dll_search.h"
+#include "app/own_file.h"
 #include "app/run.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int) {
     // Before anything else can load a library by name.
     trevan::restrict_dll_search();
-    return trevan::run(instance, command_line);
+    // Before anything waits: from here on the program's file cannot be
+    // swapped for another (see own_file.h).
+    const trevan::own_file own = trevan::open_own_file();
+    return trevan::run(instance, command_line, own);
 }
 
 // The runtime's default terminate handler prints the escaping exception's

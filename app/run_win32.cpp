@@ -6,6 +6,8 @@
 #include "app/language.h"
 #include "app/launch.h"
 #include "app/machine.h"
+#include "app/msi_log.h"
+#include "app/temp_folder.h"
 #include "app/work_folder.h"
 #include "container/extract.h"
 #include "container/settings.h"
@@ -13,8 +15,8 @@
 #include "support/log/file.h"
 #include "support/log/log.h"
 #include "support/platform/config.h"
-#include "support/platform/plain_file.h"
 #include "support/platform/real_mutex.h"
+#include "support/platform/system_error_text.h"
 
 namespace trevan {
 namespace {
@@ -60,43 +62,40 @@ private:
 };
 
 // A log that cannot be set up costs only the log lines; the run goes on.
-bool set_up_log() {
+bool set_up_log(const temp_folder& temp) {
     try {
         // The log facility owns the sink from here on, also if it throws.
-        vennic::log::add_listener(new vennic::log::file(temp_path() + "Trevan"));
+        vennic::log::add_listener(new vennic::log::file(temp.handle.get(), temp.text + "Trevan"));
         return true;
     } catch (...) {
         return false;
     }
 }
 
-// Only a plain file, never what a link there leads to, and through the
-// handle that was checked: the path lies in a folder the user can write.
-void set_normal_attributes(const std::string& path) {
-    const vennic::error_or<vennic::unique_handle> file =
-        vennic::open_plain_file(path, FILE_WRITE_ATTRIBUTES, vennic::when_missing::fail);
-    if (!file) return;
-    FILE_BASIC_INFO info = {};  // times of zero stay as they are
-    info.FileAttributes = FILE_ATTRIBUTE_NORMAL;
-    SetFileInformationByHandle(file->get(), FileBasicInfo, &info, sizeof info);
-}
-
-std::string own_path() {
-    char path[MAX_PATH];
-    DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    // A cut path (length == MAX_PATH) fails to open later, and is reported there.
-    return std::string(path, length < MAX_PATH ? length : MAX_PATH);
+// The held MSI log for a container that asks for one; its path stays empty
+// (the option is left out) when it cannot be held, and the log says why.
+msi_log hold_asked_msi_log(SettingsMap& settings, const temp_folder& temp, bool log_ready) {
+    if (settings["msilog"] != "ON") return msi_log();
+    vennic::error_or<msi_log> held = hold_msi_log(temp);
+    if (held) return std::move(*held);
+    if (log_ready)
+        vennic::log::writef("MSI log option left out: KELMO_msi.log.txt cannot be held: %s",
+                            vennic::system_error_text(held.error()).c_str());
+    return msi_log();
 }
 
 }  // namespace
 
-int run(HINSTANCE instance, const char* command_line) {
+int run(HINSTANCE instance, const char* command_line, const own_file& own) {
     int result = 1;
     const std::string arguments = command_line ? command_line : "";
     SettingsMap settings;
     boxes box;
     try {
-        const bool log_ready = set_up_log();
+        // Opened once and held to the end: the log, the MSI log and the work
+        // folder are made in it by their names, never along its path again.
+        vennic::error_or<temp_folder> temp = open_user_temp_folder();
+        const bool log_ready = temp && set_up_log(*temp);
         box.set_log_ready(log_ready);
         // No one to press OK: asked for with /S, or no one can see the
         // process's windows (a service, SYSTEM in session 0).
@@ -112,12 +111,14 @@ int run(HINSTANCE instance, const char* command_line) {
             return 1;
         }
 
-        std::string temp = temp_path();
-        if (temp.empty()) {
+        // None at all: the user is told, and the run goes on in a fixed
+        // folder. What is there but cannot be used ends the run below.
+        if (!temp && temp.error() == ERROR_PATH_NOT_FOUND) {
             box.show(no_temp_path_failure());
-            temp = fallback_temp_path;
+            temp = open_fallback_temp_folder();
         }
-        work_folder_result made = make_work_folder(temp);
+        work_folder_result made =
+            temp ? make_work_folder(*temp) : work_folder_result{{}, work_folder_failure(temp.error())};
         if (made.failure) {
             box.show(*made.failure);
             return 1;
@@ -131,8 +132,14 @@ int run(HINSTANCE instance, const char* command_line) {
 
         // Held until the setup program has started, or until the clean-up.
         extracted_files files;
-        const extraction_result extraction = extract_payload(own_path(), work_path, settings, files);
+        const vennic::error_or<HANDLE> archive =
+            own.file ? vennic::error_or<HANDLE>(own.file->get()) : vennic::system_error{own.file.error()};
+        const extraction_result extraction =
+            extract_payload(own.path, archive, work_path, folder.handle(), settings, files);
         if (extraction.failure) box.show(*extraction.failure);
+
+        // Held until the setup program has ended.
+        const msi_log log = extraction.ok ? hold_asked_msi_log(settings, *temp, log_ready) : msi_log();
 
         if (!extraction.ok) {
             box.show("Invalid Archive!", invalid_archive_text);
@@ -141,13 +148,15 @@ int run(HINSTANCE instance, const char* command_line) {
             run_facts facts;
             facts.arguments = arguments;
             facts.work_folder = work_path;
-            facts.system_folder = system_folder();
             facts.on_64bit_windows = runs_on_64bit_windows();
             facts.read_language = read_registry_language;
-            facts.set_normal_attributes = set_normal_attributes;
+            facts.msi_log = log.path;
+            // The launch finds msiexec.exe itself: the system folder, only
+            // for the start's command line, is left out.
             const setup_start start = plan_setup_start(settings, facts);
             const launch_result launched = start.failure ? launch_result{1, start.failure}
-                                                         : launch_setup_program(start, log_ready, folder.handle(), files);
+                                                         : launch_setup_program(start.plan, start.parameters,
+                                                                                log_ready, folder, files);
             if (launched.failure) box.show(*launched.failure);
             result = launched.failure ? 1 : static_cast<int>(launched.exit_code);
         }

@@ -8,6 +8,7 @@
 #ifdef _WIN32
 #include <windows.h>
 
+#include "app/temp_folder.h"
 #include "support/core/error_or.h"
 #include "support/platform/handle.h"
 #endif
@@ -21,28 +22,13 @@ namespace trevan {
 // such a backslash is returned whole.
 std::string parent_folder(const std::string& work_folder);
 
-// The path of a file named name beside the work folder, in its parent:
-// "C:\Temp\KELMO_msi.log.txt", or "T:\KELMO_msi.log.txt" at a drive's root.
-std::string beside_work_folder(const std::string& work_folder, const std::string& name);
-
-// The folder name for a run started at the given time (seconds since 1970,
-// of which the format takes the low 32 bits as a signed number), with a
-// trailing backslash: "VORBELQ1437469477\".
-std::string work_folder_name(long long seconds);
+// The folder name for a number, with a trailing backslash: the run's first
+// try is the time it started (seconds since 1970), later tries take
+// unpredictable numbers. The format takes the low 32 bits as a signed
+// number: "VORBELQ1437469477\".
+std::string work_folder_name(long long number);
 
 #ifdef _WIN32
-// The temporary directory with its trailing backslash, in the ANSI code
-// page: the system's path where the code page represents it exactly (no
-// look-alike substitutes), else its short (8.3) form where that is
-// represented, else the system's own ANSI text of it (which names no folder,
-// so the run ends at the work folder). Empty when the system cannot give it
-// or the text is longer than 259 characters.
-std::string temp_path();
-
-// What the run uses, after telling the user, when temp_path() is empty.
-inline constexpr char fallback_temp_path[] = "C:\\Temp\\";
-vennic::failure no_temp_path_failure();
-
 // A self-relative security descriptor, owned (LocalFree on destruction).
 class security_descriptor {
 public:
@@ -74,7 +60,7 @@ vennic::error_or<security_descriptor> work_folder_security();
 // no longer held, right before it is opened to be deleted: the moment a
 // folder of the same name swapped in by someone else must be told apart.
 // A seam for tests; the run passes none.
-using before_folder_deletion = void (*)(const std::string& folder);
+using before_folder_deletion = void (*)(const std::wstring& folder);
 
 // The run's work folder: created by this run and held from its creation
 // until it is removed. The handle shares reading and writing but not
@@ -92,8 +78,11 @@ public:
     work_folder(const work_folder&) = delete;
     work_folder& operator=(const work_folder&) = delete;
 
-    // The folder with a trailing backslash; empty when there is none.
+    // The folder with a trailing backslash, in the ANSI code page (exactly,
+    // or in its short form); empty when there is none.
     const std::string& path() const { return path_; }
+    // The same folder in UTF-16, as path() names it.
+    const std::wstring& wide_path() const { return wide_path_; }
     // The held handle (list and read attributes only).
     HANDLE handle() const { return handle_.get(); }
 
@@ -106,11 +95,16 @@ public:
 
 private:
     friend struct work_folder_maker;
-    work_folder(std::string path, vennic::unique_handle handle);
+    work_folder(std::string path, std::wstring wide_path, vennic::unique_handle handle);
 
     std::string path_;
+    std::wstring wide_path_;
     vennic::unique_handle handle_;
 };
+
+// The failure that ends the run when no fresh folder could be made and
+// entered ("SetCurrentDirectory failed"), with the system's code.
+vennic::failure work_folder_failure(unsigned long error);
 
 struct work_folder_result {
     work_folder folder;
@@ -119,19 +113,29 @@ struct work_folder_result {
     std::optional<vennic::failure> failure;
 };
 
-// Creates a fresh work folder in the temporary directory temp (which ends in
-// a backslash and is created when missing) with work_folder_security(), and
-// makes it the current directory. The folder is created and opened in one
-// step, so it is the run's own from the start; a folder that already exists
-// is never used (it may have been prepared by someone else): the next
-// numbers are tried instead.
-work_folder_result make_work_folder(const std::string& temp);
+// Whether the volume of the held folder keeps access lists on its files
+// (FILE_PERSISTENT_ACLS): FAT, exFAT and some network shares do not, so a
+// descriptor given there protects nothing.
+bool keeps_access_lists(HANDLE folder);
+using access_list_check = bool (*)(HANDLE folder);
+
+// Creates a fresh work folder in the temporary folder temp with
+// work_folder_security(), and makes it the current directory. The folder is
+// created by its name relative to the held temp and opened in the same
+// step, so it is the run's own from the start; a name that is already taken
+// is never used (someone else may have prepared it). The first try is named
+// after the time (work_folder_name), the next ones after unpredictable
+// numbers from the system's random source, as many as nobody could have
+// prepared. Where temp's volume keeps no access lists (keeps_lists, a seam
+// for tests), the folder is made in the system's own temporary folder
+// (%SystemRoot%\Temp) instead, which must keep them.
+work_folder_result make_work_folder(const temp_folder& temp, access_list_check keeps_lists = keeps_access_lists);
 
 // Deletes the folder's contents and the folder itself; true when the folder
 // is gone. Read-only files and folders whose names begin with "." stay, and
 // so do their parents. Links are removed as links: nothing behind a link is
 // touched. A folder replaced by another during the removal is not deleted.
-bool remove_tree(const std::string& folder);
+bool remove_tree(const std::wstring& folder);
 #endif
 
 }  // namespace trevan

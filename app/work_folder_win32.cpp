@@ -1,25 +1,27 @@
 #include "app/work_folder.h"
 
 #include <windows.h>
+#include <ntsecapi.h>
 #include <sddl.h>
-#include <winternl.h>
 
+#include <cstdint>
 #include <ctime>
 #include <optional>
 #include <vector>
 
 #include "support/platform/file_identity.h"
+#include "support/platform/native.h"
 #include "support/platform/paths.h"
-#include "support/platform/unicode.h"
 
 namespace trevan {
 namespace {
 
-// How many names after the first a run tries before it gives up on making a
-// fresh work folder.
-constexpr int max_name_attempts = 100;
+// How many unpredictable names a run tries after the first before it gives
+// up on making a fresh work folder. Each is one of 2^32: to take them all
+// in advance, a user would have to make billions of folders.
+constexpr int max_random_names = 100;
 
-// Owns a FindFirstFileA search handle.
+// Owns a FindFirstFileW search handle.
 class find_handle {
 public:
     explicit find_handle(HANDLE h) : h_(h) {}
@@ -43,8 +45,8 @@ public:
     // Opens the entry itself, never what a link points to; others may keep
     // reading, writing and deleting meanwhile. A handle to inspect only (no
     // right to delete) does not stop others from listing a folder.
-    entry_handle(const std::string& path, purpose p)
-        : handle_(CreateFileA(path.c_str(), (p == remove ? DELETE : 0) | FILE_READ_ATTRIBUTES,
+    entry_handle(const std::wstring& path, purpose p)
+        : handle_(CreateFileW(path.c_str(), (p == remove ? DELETE : 0) | FILE_READ_ATTRIBUTES,
                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
                          nullptr)) {}
@@ -82,7 +84,7 @@ bool lies_in(const entry_handle& entry, const std::wstring& folder) {
 
 // Deletes one file or link that must lie in the folder; the result is not
 // needed.
-void delete_entry(const std::string& path, const std::wstring& folder) {
+void delete_entry(const std::wstring& path, const std::wstring& folder) {
     entry_handle entry(path, entry_handle::remove);
     if (entry.valid() && lies_in(entry, folder)) entry.mark_for_deletion();
 }
@@ -92,7 +94,7 @@ void delete_entry(const std::string& path, const std::wstring& folder) {
 // held on the folder without delete sharing (held) is closed just before
 // the folder itself is deleted, which its sharing would refuse; then
 // before_deletion, if given, is called.
-bool remove_folder(const std::string& folder, const std::wstring& parent, vennic::unique_handle* held,
+bool remove_folder(const std::wstring& folder, const std::wstring& parent, vennic::unique_handle* held,
                    before_folder_deletion before_deletion) {
     std::wstring folder_path;
     vennic::file_identity folder_id;
@@ -106,18 +108,18 @@ bool remove_folder(const std::string& folder, const std::wstring& parent, vennic
     }
     if (folder_path.empty() || !folder_id.known) return false;
 
-    std::string base = folder;
-    if (base.empty() || (base.back() != '\\' && base.back() != '/')) base += '\\';
-    WIN32_FIND_DATAA entry;
+    std::wstring base = folder;
+    if (base.empty() || (base.back() != L'\\' && base.back() != L'/')) base += L'\\';
+    WIN32_FIND_DATAW entry;
     {
-        find_handle search(FindFirstFileA((base + "*").c_str(), &entry));
+        find_handle search(FindFirstFileW((base + L"*").c_str(), &entry));
         if (!search.valid()) return false;
         do {
-            const std::string path = base + entry.cFileName;
+            const std::wstring path = base + entry.cFileName;
             const DWORD attributes = entry.dwFileAttributes;
             if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
                 // "." and "..", and any folder whose name starts with a dot.
-                if (entry.cFileName[0] == '.') continue;
+                if (entry.cFileName[0] == L'.') continue;
                 if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
                     delete_entry(path, folder_path);  // a link to a folder: never entered
                 else
@@ -126,7 +128,7 @@ bool remove_folder(const std::string& folder, const std::wstring& parent, vennic
                 // Files and file links alike: a link is deleted as a link.
                 delete_entry(path, folder_path);
             }
-        } while (FindNextFileA(search.get(), &entry));
+        } while (FindNextFileW(search.get(), &entry));
     }
 
     // Deleted through a handle that is checked to be the folder just emptied:
@@ -138,117 +140,38 @@ bool remove_folder(const std::string& folder, const std::wstring& parent, vennic
            handle.identity() == folder_id && handle.mark_for_deletion();
 }
 
-// The text in the ANSI code page when that represents it exactly: no
-// character left out or replaced by a look-alike ("a" for "ā" would name
-// another folder). Nothing when it does not, or for an empty text.
-std::optional<std::string> exact_ansi(const std::wstring& text) {
-    const UINT code_page = GetACP();
-    const DWORD flags = vennic::unicode::is_flag_capable(code_page) ? WC_NO_BEST_FIT_CHARS : 0;
-    const int size = static_cast<int>(text.size());
-    if (size == 0) return std::nullopt;
-    const int n = WideCharToMultiByte(code_page, flags, text.data(), size, nullptr, 0, nullptr, nullptr);
-    if (n <= 0) return std::nullopt;
-    std::string out(static_cast<std::size_t>(n), '\0');
-    if (WideCharToMultiByte(code_page, flags, text.data(), size, &out[0], n, nullptr, nullptr) != n)
-        return std::nullopt;
-    // What reads back as the same text is exact.
-    const int back = MultiByteToWideChar(code_page, 0, out.data(), n, nullptr, 0);
-    if (back != size) return std::nullopt;
-    std::wstring round(static_cast<std::size_t>(back), L'\0');
-    MultiByteToWideChar(code_page, 0, out.data(), n, &round[0], back);
-    if (round != text) return std::nullopt;
-    return out;
+// An unpredictable number from the system's random source; nothing when the
+// source fails.
+std::optional<std::uint32_t> random_number() {
+    std::uint32_t number = 0;
+    if (!RtlGenRandom(&number, sizeof number)) return std::nullopt;
+    return number;
 }
 
-std::string fitting(const std::string& path) { return path.size() < MAX_PATH ? path : std::string(); }
-
-// The folder's name in the object namespace for NtCreateFile: the full path
-// behind "\??\" ("\??\UNC\" for a share), as CreateDirectory would form it.
-std::wstring nt_name(const std::string& folder) {
-    std::wstring wide;
-    try {
-        wide = vennic::unicode::to_wide(folder, CP_ACP);
-    } catch (...) {
-        return std::wstring();
-    }
-    while (wide.size() > 1 && (wide.back() == L'\\' || wide.back() == L'/')) wide.pop_back();
-    const std::wstring path = vennic::full_path(wide);
-    if (path.empty()) return std::wstring();
-    if (path.compare(0, 4, L"\\\\?\\") == 0 || path.compare(0, 4, L"\\\\.\\") == 0)
-        return L"\\??\\" + path.substr(4);
-    if (path.compare(0, 2, L"\\\\") == 0) return L"\\??\\UNC\\" + path.substr(2);
-    return L"\\??\\" + path;
-}
-
-using nt_create_file_fn = NTSTATUS(NTAPI*)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, PIO_STATUS_BLOCK,
-                                           PLARGE_INTEGER, ULONG, ULONG, ULONG, ULONG, PVOID, ULONG);
-using status_to_error_fn = ULONG(NTAPI*)(NTSTATUS);
-
-// Creates the folder with the descriptor and opens it in the same step: the
-// handle is of the folder this call made, never of one that took its name
-// after a separate creation. CreateDirectory makes the folder the same way
-// but closes its handle. The error is ERROR_ALREADY_EXISTS when the name is
-// taken.
-vennic::error_or<vennic::unique_handle> create_held_folder(const std::string& folder,
+// Creates the folder name in the held parent with the descriptor and opens
+// it in the same step: the handle is of the folder this call made, never of
+// one that took its name after a separate creation, and the name is looked
+// up in the held parent only. The error is ERROR_ALREADY_EXISTS when the
+// name is taken.
+vennic::error_or<vennic::unique_handle> create_held_folder(HANDLE parent, const std::wstring& name,
                                                            PSECURITY_DESCRIPTOR descriptor) {
-    HMODULE ntdll = GetModuleHandleA("ntdll");
-    auto nt_create_file = reinterpret_cast<nt_create_file_fn>(
-        reinterpret_cast<void*>(GetProcAddress(ntdll, "NtCreateFile")));
-    auto status_to_error = reinterpret_cast<status_to_error_fn>(
-        reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlNtStatusToDosError")));
-    if (!nt_create_file || !status_to_error) return vennic::system_error{ERROR_PROC_NOT_FOUND};
-    std::wstring name = nt_name(folder);
-    if (name.empty() || name.size() * sizeof(wchar_t) > 0xFFFE) return vennic::system_error{ERROR_INVALID_NAME};
-    UNICODE_STRING object_name;
-    object_name.Buffer = &name[0];
-    object_name.Length = static_cast<USHORT>(name.size() * sizeof(wchar_t));
-    object_name.MaximumLength = object_name.Length;
-    OBJECT_ATTRIBUTES attributes;
-    InitializeObjectAttributes(&attributes, &object_name, OBJ_CASE_INSENSITIVE, nullptr, descriptor);
-    IO_STATUS_BLOCK io = {};
-    HANDLE handle = nullptr;
-    const NTSTATUS status = nt_create_file(
-        &handle, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE, &attributes, &io, nullptr,
-        FILE_ATTRIBUTE_NORMAL, FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_CREATE,
-        FILE_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_FOR_BACKUP_INTENT, nullptr, 0);
-    if (status < 0) return vennic::system_error{status_to_error(status)};
-    return vennic::unique_handle(handle);
+    return vennic::open_at(parent, name,
+                           {FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_CREATE,
+                            FILE_DIRECTORY_FILE | FILE_OPEN_FOR_BACKUP_INTENT, descriptor});
+}
+
+// The system's own temporary folder, for a volume that keeps no access
+// lists.
+vennic::error_or<temp_folder> system_temp_folder() {
+    std::vector<wchar_t> windows(MAX_PATH);
+    const UINT n = GetSystemWindowsDirectoryW(windows.data(), static_cast<UINT>(windows.size()));
+    if (n == 0 || n >= windows.size()) return vennic::system_error{GetLastError()};
+    std::wstring path(windows.data(), n);
+    if (path.back() != L'\\') path += L'\\';
+    return open_temp_folder(path + L"Temp\\");
 }
 
 }  // namespace
-
-std::string temp_path() {
-    std::vector<wchar_t> wide(MAX_PATH + 1);
-    DWORD length = GetTempPathW(static_cast<DWORD>(wide.size()), wide.data());
-    if (length >= wide.size()) {
-        wide.resize(length + 1);
-        length = GetTempPathW(static_cast<DWORD>(wide.size()), wide.data());
-    }
-    if (length == 0 || length >= wide.size()) return std::string();
-    const std::wstring path(wide.data(), length);
-
-    if (const std::optional<std::string> ansi = exact_ansi(path)) return fitting(*ansi);
-
-    std::vector<wchar_t> short_form(MAX_PATH);
-    length = GetShortPathNameW(path.c_str(), short_form.data(), static_cast<DWORD>(short_form.size()));
-    if (length > 0 && length < short_form.size()) {
-        if (const std::optional<std::string> ansi = exact_ansi(std::wstring(short_form.data(), length)))
-            return fitting(*ansi);
-    }
-
-    // No form the code page can hold: the system's ANSI text, with which the
-    // run ends as it always did.
-    char buffer[MAX_PATH];
-    length = GetTempPathA(MAX_PATH, buffer);
-    // A path that does not fit is reported by its needed size, with nothing
-    // usable in the buffer: the same as no path at all.
-    if (length == 0 || length >= MAX_PATH) return std::string();
-    return std::string(buffer, length);
-}
-
-vennic::failure no_temp_path_failure() {
-    return {"GetTempPath failed", "Unable to get Temporary Directory", 0};
-}
 
 security_descriptor::~security_descriptor() {
     if (descriptor_) LocalFree(descriptor_);
@@ -296,32 +219,37 @@ vennic::error_or<security_descriptor> work_folder_security() {
     return security_descriptor(descriptor);
 }
 
-work_folder::work_folder(std::string path, vennic::unique_handle handle)
-    : path_(std::move(path)), handle_(std::move(handle)) {}
+work_folder::work_folder(std::string path, std::wstring wide_path, vennic::unique_handle handle)
+    : path_(std::move(path)), wide_path_(std::move(wide_path)), handle_(std::move(handle)) {}
 
 work_folder::~work_folder() { remove(); }
 
 work_folder::work_folder(work_folder&& other) noexcept
-    : path_(std::move(other.path_)), handle_(std::move(other.handle_)) {
+    : path_(std::move(other.path_)), wide_path_(std::move(other.wide_path_)), handle_(std::move(other.handle_)) {
     other.path_.clear();
+    other.wide_path_.clear();
 }
 
 work_folder& work_folder::operator=(work_folder&& other) noexcept {
     if (this != &other) {
         remove();
         path_ = std::move(other.path_);
+        wide_path_ = std::move(other.wide_path_);
         handle_ = std::move(other.handle_);
         other.path_.clear();
+        other.wide_path_.clear();
     }
     return *this;
 }
 
 bool work_folder::remove(before_folder_deletion before_deletion) {
-    if (path_.empty()) return false;
-    const std::string path = path_;
+    if (wide_path_.empty()) return false;
+    const std::wstring path = wide_path_;
     path_.clear();
-    // The current directory's own handle would keep the folder.
-    SetCurrentDirectoryA(parent_folder(path).c_str());
+    wide_path_.clear();
+    // The current directory's own handle would keep the folder: the parent
+    // becomes it (".." is taken from the text, not looked up).
+    SetCurrentDirectoryW((path + L"..").c_str());
     const bool gone = remove_folder(path, std::wstring(), &handle_, before_deletion);
     handle_.reset();
     return gone;
@@ -329,42 +257,73 @@ bool work_folder::remove(before_folder_deletion before_deletion) {
 
 // Makes work folders; the one place that hands a new folder to its owner.
 struct work_folder_maker {
-    static work_folder make(std::string path, vennic::unique_handle handle) {
-        return work_folder(std::move(path), std::move(handle));
+    static work_folder make(std::string path, std::wstring wide_path, vennic::unique_handle handle) {
+        return work_folder(std::move(path), std::move(wide_path), std::move(handle));
     }
 };
 
-work_folder_result make_work_folder(const std::string& temp) {
-    // Makes the fallback folder exist; an existing folder is no error.
-    CreateDirectoryA(temp.c_str(), nullptr);
+bool keeps_access_lists(HANDLE folder) {
+    DWORD flags = 0;
+    return GetVolumeInformationByHandleW(folder, nullptr, 0, nullptr, nullptr, &flags, nullptr, 0) &&
+           (flags & FILE_PERSISTENT_ACLS);
+}
 
+work_folder_result make_work_folder(const temp_folder& temp, access_list_check keeps_lists) {
     // The run starts its setup program elevated from this folder, so it must
-    // be one this run created: an existing folder of the same name may hold
-    // files planted by someone else.
-    work_folder_result result;
+    // be one this run created, where its descriptor holds: an existing folder
+    // of the same name may hold files planted by someone else, and where no
+    // access lists are kept anyone may write into it.
+    const temp_folder* parent = &temp;
+    vennic::error_or<temp_folder> system_temp = vennic::system_error{ERROR_NOT_SUPPORTED};
+    if (!keeps_lists(temp.handle.get())) {
+        system_temp = system_temp_folder();
+        // Where that keeps none either, no folder protects anything.
+        if (system_temp && !keeps_lists(system_temp->handle.get()))
+            system_temp = vennic::system_error{ERROR_NOT_SUPPORTED};
+        parent = system_temp ? &*system_temp : nullptr;
+    }
     const vennic::error_or<security_descriptor> security = work_folder_security();
-    unsigned long error = security.error();
-    if (security) {
-        const long long now = static_cast<long long>(std::time(nullptr));
-        for (int attempt = 0; attempt <= max_name_attempts; ++attempt) {
-            std::string folder = temp + work_folder_name(now + attempt);
-            vennic::error_or<vennic::unique_handle> handle = create_held_folder(folder, security->get());
-            if (handle) {
-                result.folder = work_folder_maker::make(folder, std::move(*handle));
-                if (SetCurrentDirectoryA(folder.c_str())) return result;
-                error = GetLastError();
-                result.folder.remove();
+    unsigned long error = !parent ? system_temp.error()
+                          : parent->text.empty() ? ERROR_NO_UNICODE_TRANSLATION
+                                                 : security.error();
+    work_folder_result result;
+    long long number = static_cast<long long>(std::time(nullptr));
+    for (int attempt = 0; error == 0 && attempt <= max_random_names; ++attempt) {
+        if (attempt > 0) {
+            const std::optional<std::uint32_t> random = random_number();
+            if (!random) {
+                error = ERROR_GEN_FAILURE;
                 break;
             }
-            error = handle.error();
-            if (error != ERROR_ALREADY_EXISTS) break;
+            number = *random;
         }
+        const std::string name = work_folder_name(number);
+        // ASCII: the same text in every code page.
+        const std::wstring wide_name(name.begin(), name.end());
+        vennic::error_or<vennic::unique_handle> handle =
+            create_held_folder(parent->handle.get(), wide_name.substr(0, wide_name.size() - 1), security->get());
+        if (!handle) {
+            error = handle.error();
+            // A taken name costs only the next try.
+            if (error == ERROR_ALREADY_EXISTS) error = 0;
+            continue;
+        }
+        const std::wstring wide_path = parent->path + wide_name;
+        result.folder = work_folder_maker::make(parent->text + name, wide_path, std::move(*handle));
+        if (SetCurrentDirectoryW(wide_path.c_str())) return result;
+        error = GetLastError();
+        result.folder.remove();
     }
-    result.failure = vennic::failure{"SetCurrentDirectory failed", "Unable to set Working Directory", error};
+    if (error == 0) error = ERROR_ALREADY_EXISTS;
+    result.failure = work_folder_failure(error);
     return result;
 }
 
-bool remove_tree(const std::string& folder) {
+vennic::failure work_folder_failure(unsigned long error) {
+    return {"SetCurrentDirectory failed", "Unable to set Working Directory", error};
+}
+
+bool remove_tree(const std::wstring& folder) {
     // Every deletion goes through a handle of the entry itself, checked to lie
     // in the folder being emptied: nothing a link points to is ever deleted,
     // also when an entry is swapped for a link while the tree is removed.

@@ -55,7 +55,7 @@ public:
 
     std::unique_ptr<output_file> create_output(const std::string& file_name, std::uint32_t) override {
         std::string path = work_folder_ + file_name;
-        vennic::error_or<std::unique_ptr<output_file>> out = io_.create_output(path);
+        vennic::error_or<std::unique_ptr<output_file>> out = io_.create_output(file_name);
         if (!out) {
             failure = file_failure("Failed to extract file!", path, out.error(), io_);
             return nullptr;

@@ -17,7 +17,6 @@
 #ifdef _WIN32
 #include <vector>
 
-#include "support/platform/file_identity.h"
 #include "support/platform/handle.h"
 #endif
 
@@ -28,11 +27,13 @@ namespace trevan {
 class extraction_io {
 public:
     virtual ~extraction_io() = default;
-    // Opens the archive for reading.
+    // The archive for reading; path names it in messages.
     virtual vennic::error_or<std::unique_ptr<archive_reader>> open_archive(const std::string& path) = 0;
-    // Creates (or replaces) an output file. A write that fails keeps its
-    // code in the output's error().
-    virtual vennic::error_or<std::unique_ptr<output_file>> create_output(const std::string& path) = 0;
+    // Creates (or replaces) the output file of the stored name file_name in
+    // the work folder. A write that fails keeps its code in the output's
+    // error(). A name the system would not take as a bare file name fails
+    // with ERROR_INVALID_NAME.
+    virtual vennic::error_or<std::unique_ptr<output_file>> create_output(const std::string& file_name) = 0;
     // The thread's last error code now.
     virtual unsigned long last_error() = 0;
     // The system's text for an error code, without its line end.
@@ -65,7 +66,8 @@ extraction_result extract_payload(const std::string& own_path, const std::string
 // The files an extraction wrote, each held open from the moment its data is
 // complete: for reading only, shared only for reading, so that nobody can
 // change, rename or delete it, while a program can still be started from it.
-// Move-only; the handles close on release() or destruction.
+// Each is known by the name it was written under (UTF-16). Move-only; the
+// handles close on release() or destruction.
 class extracted_files {
 public:
     extracted_files() = default;
@@ -74,36 +76,44 @@ public:
     extracted_files(const extracted_files&) = delete;
     extracted_files& operator=(const extracted_files&) = delete;
 
-    // The held handle of the file at path (under any of its names), or
-    // nullptr when that is not one of the held files.
-    HANDLE find(const std::string& path) const;
+    // The held handle of the file written as name (in any letter case), or
+    // nullptr when no held file has that name. No path is looked up.
+    HANDLE find(const std::wstring& name) const;
     // Closes every handle.
     void release();
 
-    // Takes over a file's handle; identity is that of the file as written.
-    void keep(vennic::unique_handle file, const vennic::file_identity& identity);
-    // Closes the handle of the file at path, if held (before the same name
-    // is written again).
-    void release(const std::string& path);
+    // Takes over the handle of the file written as name.
+    void keep(const std::wstring& name, vennic::unique_handle file);
+    // Closes the handle of the file written as name, if held (before the
+    // same name is written again).
+    void release(const std::wstring& name);
 
 private:
     struct held {
+        std::wstring name;
         vennic::unique_handle handle;
-        vennic::file_identity identity;
     };
     std::vector<held> files_;
 };
 
-// The same on this machine's file system; the files written are held in
-// files. Each is written through a handle that shares reading only, then
-// handed over to a handle for reading (see extract_win32.cpp for how no
-// write gets in between): it must then still be the same file of the same
-// size, otherwise its output fails with ERROR_FILE_INVALID.
-extraction_result extract_payload(const std::string& own_path, const std::string& work_folder,
+// The stored name as Windows will see it: converted from the ANSI code page,
+// where every byte must be part of a character (nothing dropped or
+// replaced), then checked as a bare file name in that form. Nothing when it
+// does not convert or is not bare.
+std::optional<std::wstring> output_name(const std::string& file_name);
+
+// The same on this machine's file system. The archive is the program's own
+// file, held by the caller (or the code of its failed opening), read only
+// through that handle; own_path names it in messages. Each file is created
+// in the held work folder by its name relative to that folder, written
+// through a handle that shares reading only, then handed over to a handle
+// for reading without its name being looked up again (see extract_win32.cpp
+// for how no write gets in between): it must then still be of the same
+// size, otherwise its output fails with ERROR_FILE_INVALID. work_folder is
+// the folder's path for messages, with its trailing backslash.
+extraction_result extract_payload(const std::string& own_path, const vennic::error_or<HANDLE>& archive,
+                                  const std::string& work_folder, HANDLE work_folder_handle,
                                   SettingsMap& settings, extracted_files& files);
-// As above, the files released at the end.
-extraction_result extract_payload(const std::string& own_path, const std::string& work_folder,
-                                  SettingsMap& settings);
 #endif
 
 }  // namespace trevan

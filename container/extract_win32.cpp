@@ -2,28 +2,22 @@
 
 #include <windows.h>
 
+#include "container/file_name.h"
 #include "container/file_reader.h"
+#include "support/platform/native.h"
 #include "support/platform/system_error_text.h"
+#include "support/platform/unicode.h"
 
 namespace trevan {
 namespace {
-
-// Opens whatever is at path just to learn which file it is.
-vennic::file_identity identity_at(const std::string& path) {
-    vennic::unique_handle probe(CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
-                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
-                                            nullptr));
-    return probe ? vennic::identity_of(probe.get()) : vennic::file_identity();
-}
 
 // Whole-file byte-range lock: beyond any size the file could grow to.
 constexpr DWORD whole_file = 0xFFFFFFFF;
 
 class extracted_file : public output_file {
 public:
-    extracted_file(vennic::unique_handle file, std::string path, extracted_files& files)
-        : file_(std::move(file)), path_(std::move(path)), files_(files) {}
+    extracted_file(vennic::unique_handle file, std::wstring name, extracted_files& files)
+        : file_(std::move(file)), name_(std::move(name)), files_(files) {}
 
     bool write(const void* data, std::size_t size) override {
         const char* p = static_cast<const char*>(data);
@@ -51,17 +45,14 @@ public:
     // writing, holds the file meanwhile and locks every byte of it against
     // writes from any handle. Whoever opens the file for writing in between
     // can change nothing, and if they keep it open, the last open fails.
+    // Both are opened from the handle before them (ReOpenFile), never by the
+    // file's name: they are of the file written, whatever its name leads to
+    // by then.
     bool finish() override {
-        const vennic::file_identity identity = vennic::identity_of(file_.get());
-        vennic::unique_handle bridge(CreateFileA(path_.c_str(), GENERIC_READ | FILE_READ_ATTRIBUTES,
-                                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                                 FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+        vennic::unique_handle bridge(
+            ReOpenFile(file_.get(), GENERIC_READ | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, 0));
         if (!bridge) {
             error_ = GetLastError();
-            return false;
-        }
-        if (!identity.known || vennic::identity_of(bridge.get()) != identity) {
-            error_ = ERROR_FILE_INVALID;
             return false;
         }
         OVERLAPPED from_start = {};
@@ -75,23 +66,21 @@ public:
             error_ = GetLastError();
             return false;
         }
-        vennic::unique_handle held(CreateFileA(path_.c_str(), GENERIC_READ | FILE_READ_ATTRIBUTES, FILE_SHARE_READ,
-                                               nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+        vennic::unique_handle held(ReOpenFile(bridge.get(), GENERIC_READ | FILE_READ_ATTRIBUTES, FILE_SHARE_READ, 0));
         if (!held) {
             error_ = GetLastError();
             return false;
         }
         // Closing the bridge ends its lock; the held handle keeps others out.
         bridge.reset();
-        // The size too: not every file system refuses cutting bytes off a
-        // locked file (zeros added after that start no program).
+        // Not every file system refuses cutting bytes off a locked file
+        // (zeros added after that start no program).
         LARGE_INTEGER size = {};
-        if (vennic::identity_of(held.get()) != identity || !GetFileSizeEx(held.get(), &size) ||
-            static_cast<unsigned long long>(size.QuadPart) != size_) {
+        if (!GetFileSizeEx(held.get(), &size) || static_cast<unsigned long long>(size.QuadPart) != size_) {
             error_ = ERROR_FILE_INVALID;
             return false;
         }
-        files_.keep(std::move(held), identity);
+        files_.keep(name_, std::move(held));
         return true;
     }
 
@@ -99,7 +88,7 @@ public:
 
 private:
     vennic::unique_handle file_;
-    std::string path_;
+    std::wstring name_;
     extracted_files& files_;
     unsigned long long size_ = 0;
     unsigned long error_ = 0;
@@ -107,22 +96,28 @@ private:
 
 class windows_io : public extraction_io {
 public:
-    explicit windows_io(extracted_files& files) : files_(files) {}
+    windows_io(const vennic::error_or<HANDLE>& archive, HANDLE work_folder, extracted_files& files)
+        : archive_(archive), work_folder_(work_folder), files_(files) {}
 
-    vennic::error_or<std::unique_ptr<archive_reader>> open_archive(const std::string& path) override {
-        auto archive = std::make_unique<file_reader>(path);
-        if (!archive->is_open()) return vennic::system_error{archive->open_error()};
-        return std::unique_ptr<archive_reader>(std::move(archive));
+    vennic::error_or<std::unique_ptr<archive_reader>> open_archive(const std::string&) override {
+        if (!archive_) return vennic::system_error{archive_.error()};
+        // The search reports what its own calls leave behind, from a clean
+        // start, as when the file was opened right here.
+        SetLastError(NO_ERROR);
+        return std::unique_ptr<archive_reader>(std::make_unique<file_reader>(file_reader::borrowed{*archive_}));
     }
 
-    vennic::error_or<std::unique_ptr<output_file>> create_output(const std::string& path) override {
+    vennic::error_or<std::unique_ptr<output_file>> create_output(const std::string& file_name) override {
+        const std::optional<std::wstring> name = output_name(file_name);
+        if (!name) return vennic::system_error{ERROR_INVALID_NAME};
         // A file written before under the same name is replaced, as always.
-        files_.release(path);
-        HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ, nullptr,
-                                  CREATE_ALWAYS, FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE) return vennic::system_error{GetLastError()};
-        return std::unique_ptr<output_file>(
-            std::make_unique<extracted_file>(vennic::unique_handle(file), path, files_));
+        files_.release(*name);
+        vennic::error_or<vennic::unique_handle> file = vennic::open_at(
+            work_folder_, *name,
+            {GENERIC_WRITE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ, FILE_OVERWRITE_IF,
+             FILE_NON_DIRECTORY_FILE | FILE_SEQUENTIAL_ONLY | FILE_OPEN_REPARSE_POINT, nullptr});
+        if (!file) return vennic::system_error{file.error()};
+        return std::unique_ptr<output_file>(std::make_unique<extracted_file>(std::move(*file), *name, files_));
     }
 
     unsigned long last_error() override { return GetLastError(); }
@@ -130,44 +125,55 @@ public:
     std::string error_text(unsigned long code) override { return vennic::system_error_text(code); }
 
 private:
+    const vennic::error_or<HANDLE>& archive_;
+    HANDLE work_folder_;
     extracted_files& files_;
 };
 
+bool same_name(const std::wstring& a, const std::wstring& b) {
+    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()),
+                                TRUE) == CSTR_EQUAL;
+}
+
 }  // namespace
 
-HANDLE extracted_files::find(const std::string& path) const {
-    const vennic::file_identity identity = identity_at(path);
+std::optional<std::wstring> output_name(const std::string& file_name) {
+    std::wstring name;
+    try {
+        name = vennic::unicode::to_wide(file_name, CP_ACP);
+    } catch (const vennic::unicode::generic&) {
+        return std::nullopt;
+    }
+    if (!is_bare_file_name(name)) return std::nullopt;
+    return name;
+}
+
+HANDLE extracted_files::find(const std::wstring& name) const {
     for (const held& file : files_)
-        if (file.identity == identity) return file.handle.get();
+        if (same_name(file.name, name)) return file.handle.get();
     return nullptr;
 }
 
 void extracted_files::release() { files_.clear(); }
 
-void extracted_files::keep(vennic::unique_handle file, const vennic::file_identity& identity) {
-    files_.push_back({std::move(file), identity});
+void extracted_files::keep(const std::wstring& name, vennic::unique_handle file) {
+    files_.push_back({name, std::move(file)});
 }
 
-void extracted_files::release(const std::string& path) {
-    const vennic::file_identity identity = identity_at(path);
+void extracted_files::release(const std::wstring& name) {
     for (auto it = files_.begin(); it != files_.end(); ++it) {
-        if (it->identity == identity) {
+        if (same_name(it->name, name)) {
             files_.erase(it);
             return;
         }
     }
 }
 
-extraction_result extract_payload(const std::string& own_path, const std::string& work_folder,
+extraction_result extract_payload(const std::string& own_path, const vennic::error_or<HANDLE>& archive,
+                                  const std::string& work_folder, HANDLE work_folder_handle,
                                   SettingsMap& settings, extracted_files& files) {
-    windows_io io(files);
+    windows_io io(archive, work_folder_handle, files);
     return extract_payload(own_path, work_folder, settings, io);
-}
-
-extraction_result extract_payload(const std::string& own_path, const std::string& work_folder,
-                                  SettingsMap& settings) {
-    extracted_files files;
-    return extract_payload(own_path, work_folder, settings, files);
 }
 
 }  // namespace trevan

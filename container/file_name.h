@@ -24,4 +24,10 @@ namespace trevan {
 // pack tool refuses it when it builds.
 bool is_bare_file_name(const std::string& name);
 
+// The same rule for the name as Windows sees it, in UTF-16 (on other
+// systems, in their wide characters): the superscripts are U+00B9, U+00B2
+// and U+00B3. The program applies it to every stored name once that is
+// converted, so a byte that the conversion drops or changes cannot pass.
+bool is_bare_file_name(const std::wstring& name);
+
 }  // namespace trevan

@@ -1,10 +1,11 @@
 #pragma once
 
-// An archive_reader over a file on disk. On Windows it is exactly the
-// program's access to its own file: CreateFileA (read access, read sharing,
-// sequential-scan hint), SetFilePointer with 32-bit distances and ReadFile.
-// Elsewhere it reads with POSIX calls and serves the walk's small backward
-// reads from a cached block.
+// An archive_reader over a file on disk. On Windows it reads with
+// SetFilePointer with 32-bit distances and ReadFile, either through a file
+// it opens (CreateFileA: read access, read sharing, sequential-scan hint) or
+// through a handle the caller holds (the program's own file). Elsewhere it
+// reads with POSIX calls and serves the walk's small backward reads from a
+// cached block.
 
 #include <cstdint>
 #include <optional>
@@ -20,6 +21,14 @@ public:
     // Opens path for reading; check is_open(). Owns the handle or descriptor
     // and closes it on destruction.
     explicit file_reader(const std::string& path);
+#ifdef _WIN32
+    // A handle the caller holds open while the reader lives; the reader
+    // moves its position but never closes it.
+    struct borrowed {
+        void* handle;
+    };
+    explicit file_reader(borrowed file);
+#endif
     ~file_reader() override;
     file_reader(const file_reader&) = delete;
     file_reader& operator=(const file_reader&) = delete;
@@ -37,6 +46,7 @@ private:
     unsigned long open_error_ = 0;
 #ifdef _WIN32
     void* handle_;
+    bool owned_ = true;
 #else
     int fd_ = -1;
     std::uint32_t position_ = 0;

@@ -12,8 +12,10 @@ file_reader::file_reader(const std::string& path)
     if (handle_ == INVALID_HANDLE_VALUE) open_error_ = GetLastError();
 }
 
+file_reader::file_reader(borrowed file) : handle_(file.handle), owned_(false) {}
+
 file_reader::~file_reader() {
-    if (is_open()) CloseHandle(handle_);
+    if (owned_ && is_open()) CloseHandle(handle_);
 }
 
 bool file_reader::is_open() const { return handle_ != INVALID_HANDLE_VALUE; }

@@ -11,12 +11,6 @@
 #include "app/dialect.h"
 #include "fuzz/fuzz_input.h"
 
-namespace {
-
-void ignore_attributes(const std::string&) {}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::vector<std::string> p = trevan::fuzz::pieces(data, size);
     p.resize(4);
@@ -28,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (property_text.size() + settings["commandline"].size() > p[0].size()) std::abort();
     trevan::filter_partner_identity(settings, property_text);
     trevan::merge_parameters(settings, property_text);
-    trevan::add_msi_log_option(settings, "C:\\Temp\\VORBELQ1\\", ignore_attributes);
+    trevan::add_msi_log_option(settings, "C:\\Temp\\KELMO_msi.log.txt");
 
     trevan::SettingsMap container{{"executable64", "Setup.exe"}, {"parameters", p[1]}, {"msilog", p[2]}, {"kind", p[3]}};
     trevan::run_facts facts;
@@ -36,6 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     facts.work_folder = "C:\\Temp\\VORBELQ1\\";
     facts.system_folder = "C:\\Windows\\system32";
     facts.on_64bit_windows = true;
+    facts.msi_log = "C:\\Temp\\KELMO_msi.log.txt";
     facts.read_language = [](trevan::language_source) -> std::string { throw 0; };
     const trevan::setup_start start = trevan::plan_setup_start(container, facts);
     // A known kind always plans the start of the program it names.

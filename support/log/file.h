@@ -17,8 +17,9 @@ namespace log {
 // emptied, starts with the byte order mark EF BB BF.
 //
 // The file usually lies in a folder that any process of the user can write,
-// so it is opened as a plain file only (open_plain_file): never through a
-// link, never a file with a second name. The mutex is waited for at most
+// so it is opened in that folder, held by the caller, as a plain file only
+// (open_plain_file): never through a link, never a file with a second name,
+// and its name is never looked up along a path again. The mutex is waited for at most
 // lock_timeout_ms milliseconds; a line that does not get it is dropped, and
 // so that a mutex held elsewhere does not cost that time for every line,
 // later lines only try it (no wait) until one gets it again.
@@ -26,13 +27,16 @@ class file final : public listener {
 public:
     static constexpr unsigned long default_lock_timeout_ms = 3000;
 
-    // Throws vennic::log::generic ("CreateFile failed: " and the system's
-    // text) when the file cannot be opened or is not a plain file, and what
-    // real_mutex's constructor throws. Nothing is written to a file that is
-    // refused. When the mutex cannot be had here, the byte order mark of an
-    // empty file comes with the first line that gets it.
-    explicit file(const std::string& name, std::uint32_t size_limit = 0xFFFFFFFFu,
-                  unsigned long lock_timeout_ms = default_lock_timeout_ms);
+    // name is the log's path without its extension ("C:\Temp\Trevan"): the
+    // mutex is made from it, and its last component names the file in
+    // folder, the held folder that the rest of it names. Throws
+    // vennic::log::generic ("CreateFile failed: " and the system's text) when
+    // the file cannot be opened or is not a plain file, and what real_mutex's
+    // constructor throws. Nothing is written to a file that is refused. When
+    // the mutex cannot be had here, the byte order mark of an empty file
+    // comes with the first line that gets it.
+    file(HANDLE folder, const std::string& name, std::uint32_t size_limit = 0xFFFFFFFFu,
+         unsigned long lock_timeout_ms = default_lock_timeout_ms);
     // Closes the file and the mutex handle.
     ~file() override;
 

@@ -7,6 +7,7 @@
 #include "support/log/log.h"
 #include "support/platform/plain_file.h"
 #include "support/platform/system_error_text.h"
+#include "support/platform/unicode.h"
 
 namespace vennic {
 namespace log {
@@ -14,8 +15,16 @@ namespace {
 
 const char byte_order_mark[] = "\xEF\xBB\xBF";
 
-HANDLE open_shared(const std::string& path) {
-    error_or<unique_handle> handle = open_plain_file(path, GENERIC_WRITE, when_missing::create);
+HANDLE open_shared(HANDLE folder, const std::string& name) {
+    // The name's last component, in ASCII or the code page; the folder is
+    // held, so nothing before it is looked up again.
+    const std::string file_name = name.substr(name.rfind('\\') + 1) + ".log.txt";
+    error_or<unique_handle> handle = system_error{ERROR_INVALID_NAME};
+    try {
+        handle = open_plain_file(folder, unicode::to_wide(file_name, CP_ACP), GENERIC_WRITE, when_missing::create,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+    } catch (const unicode::generic&) {
+    }
     if (!handle) throw generic("CreateFile failed: " + system_error_text(handle.error()));
     return handle->release();
 }
@@ -61,12 +70,12 @@ private:
 
 std::string file::mutex_name(const std::string& name) { return "log-" + replace_all_copy(name, "\\", "_"); }
 
-file::file(const std::string& name, std::uint32_t size_limit, unsigned long lock_timeout_ms)
+file::file(HANDLE folder, const std::string& name, std::uint32_t size_limit, unsigned long lock_timeout_ms)
     : file_lock_(mutex_name(name)),
       name_(name),
       size_limit_(size_limit),
       lock_timeout_ms_(lock_timeout_ms),
-      handle_(open_shared(name + ".log.txt")) {
+      handle_(open_shared(folder, name)) {
     // Under the file's mutex, so that of several processes opening a new
     // file at once exactly one writes the mark, and before anyone's line.
     if (!take_lock()) {

@@ -14,6 +14,11 @@ namespace vennic {
 // the system cannot make one.
 std::wstring full_path(const std::wstring& path);
 
+// The absolute form of path with its short (8.3) components in their long
+// form, as final_path spells an entry (GetLongPathNameW, which needs the
+// entry to exist); empty when the system cannot make it.
+std::wstring long_path(const std::wstring& path);
+
 // The path of what the handle refers to, links in it resolved, with the
 // drive letter ("\\?\C:\x"); empty when the system cannot tell.
 std::wstring final_path(HANDLE file);

@@ -15,6 +15,19 @@ std::wstring full_path(const std::wstring& path) {
     return std::wstring(full.data(), n);
 }
 
+std::wstring long_path(const std::wstring& path) {
+    const std::wstring full = full_path(path);
+    if (full.empty()) return std::wstring();
+    std::vector<wchar_t> long_form(MAX_PATH);
+    DWORD n = GetLongPathNameW(full.c_str(), long_form.data(), static_cast<DWORD>(long_form.size()));
+    if (n >= long_form.size()) {
+        long_form.resize(n + 1);
+        n = GetLongPathNameW(full.c_str(), long_form.data(), static_cast<DWORD>(long_form.size()));
+    }
+    if (n == 0 || n >= long_form.size()) return std::wstring();
+    return std::wstring(long_form.data(), n);
+}
+
 std::wstring final_path(HANDLE file) {
     std::vector<wchar_t> buffer(MAX_PATH);
     for (;;) {

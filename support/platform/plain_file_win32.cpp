@@ -1,7 +1,6 @@
 #include "support/platform/plain_file.h"
 
-#include <vector>
-
+#include "support/platform/native.h"
 #include "support/platform/paths.h"
 
 namespace vennic {
@@ -14,46 +13,38 @@ std::wstring without_long_prefix(const std::wstring& path) {
     return path;
 }
 
-// The path as the system would spell the file it names: full, and with its
-// short (8.3) components in their long form. The file must exist.
-std::wstring long_full_path(const std::string& path) {
-    const int n = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
-    if (n <= 0) return std::wstring();
-    std::vector<wchar_t> wide(static_cast<std::size_t>(n));
-    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide.data(), n);
-
-    const std::wstring full = full_path(wide.data());
-    if (full.empty()) return std::wstring();
-
-    std::vector<wchar_t> long_form(MAX_PATH);
-    DWORD length = GetLongPathNameW(full.data(), long_form.data(), static_cast<DWORD>(long_form.size()));
-    if (length >= long_form.size()) {
-        long_form.resize(length + 1);
-        length = GetLongPathNameW(full.data(), long_form.data(), static_cast<DWORD>(long_form.size()));
-    }
-    if (length == 0 || length >= long_form.size()) return std::wstring();
-    return std::wstring(long_form.data(), length);
+// A folder's path without its trailing backslash, as final paths spell it,
+// but a drive's root keeps it ("C:\").
+std::wstring without_trailing_backslash(std::wstring path) {
+    while (path.size() > 1 && path.back() == L'\\' && !(path.size() == 3 && path[1] == L':')) path.pop_back();
+    return path;
 }
 
-HANDLE open(const std::string& path, DWORD access, DWORD disposition) {
+file_facts facts_of(HANDLE handle) {
+    file_facts facts;
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(handle, &info)) return facts;
+    facts.attributes = info.dwFileAttributes;
+    facts.links = info.nNumberOfLinks;
+    facts.final_path = final_path(handle);
+    return facts;
+}
+
+bool in_place(const file_facts& facts, const std::wstring& long_path) {
+    return same_path(without_long_prefix(facts.final_path), long_path);
+}
+
+vennic::error_or<unique_handle> open_file(HANDLE folder, const std::wstring& name, DWORD access, ULONG disposition,
+                                          DWORD share) {
     // The reparse point itself is opened, not what it points to; a system
     // that cannot open links themselves resolves them, which the final path
     // then shows.
-    const DWORD flags = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT;
-    HANDLE h = CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, disposition, flags, nullptr);
-    // Some file systems refuse delete sharing.
-    if (h == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS &&
-        GetLastError() != ERROR_FILE_NOT_FOUND && GetLastError() != ERROR_PATH_NOT_FOUND)
-        h = CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, disposition, flags,
-                        nullptr);
-    return h;
+    return open_at(folder, name,
+                   {access, share, disposition, FILE_NON_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT, nullptr});
 }
 
-bool is_plain(HANDLE file, const std::string& path) {
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!GetFileInformationByHandle(file, &info)) return false;
-    return is_plain_file({info.dwFileAttributes, info.nNumberOfLinks, final_path(file)}, long_full_path(path));
+bool names_nothing(unsigned long error) {
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
 }  // namespace
@@ -62,23 +53,49 @@ bool is_plain_file(const file_facts& facts, const std::wstring& long_path) {
     if (facts.attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) return false;
     // Another name of the same file may lie anywhere on the volume.
     if (facts.links != 1) return false;
-    return same_path(without_long_prefix(facts.final_path), long_path);
+    return in_place(facts, long_path);
 }
 
-error_or<unique_handle> open_plain_file(const std::string& path, DWORD access, when_missing missing) {
+bool is_plain_folder(const file_facts& facts, const std::wstring& long_path) {
+    if (!(facts.attributes & FILE_ATTRIBUTE_DIRECTORY) || (facts.attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return false;
+    return in_place(facts, long_path);
+}
+
+error_or<unique_handle> open_plain_folder(const std::wstring& path) {
+    unique_handle folder(CreateFileW(path.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                     FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!folder) return system_error{GetLastError()};
+    if (!is_plain_folder(facts_of(folder.get()), without_trailing_backslash(long_path(path))))
+        return system_error{ERROR_CANT_ACCESS_FILE};
+    return folder;
+}
+
+error_or<unique_handle> open_plain_file(HANDLE folder, const std::wstring& name, DWORD access, when_missing missing,
+                                        DWORD share) {
     access |= FILE_READ_ATTRIBUTES;
-    // Never "open always": that creates the target of a link leading nowhere
-    // on some systems. A new file is created only where no name exists at
-    // all, a dangling link included.
-    unique_handle file;
+    auto open = [&](ULONG disposition) {
+        error_or<unique_handle> file = open_file(folder, name, access, disposition, share);
+        // Some file systems refuse delete sharing.
+        if (!file && (share & FILE_SHARE_DELETE) && file.error() != ERROR_ALREADY_EXISTS &&
+            !names_nothing(file.error()))
+            file = open_file(folder, name, access, disposition, share & ~FILE_SHARE_DELETE);
+        return file;
+    };
+    // Never "open if": that creates the target of a link leading nowhere on
+    // some systems. A new file is created only where no name exists at all,
+    // a dangling link included.
+    error_or<unique_handle> file = system_error{ERROR_FILE_NOT_FOUND};
     if (missing == when_missing::create) {
-        file.reset(open(path, access, CREATE_NEW));
-        if (!file && GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS)
-            return system_error{GetLastError()};
+        file = open(FILE_CREATE);
+        if (!file && file.error() != ERROR_ALREADY_EXISTS) return file;
     }
-    if (!file) file.reset(open(path, access, OPEN_EXISTING));
-    if (!file) return system_error{GetLastError()};
-    if (!is_plain(file.get(), path)) return system_error{ERROR_CANT_ACCESS_FILE};
+    if (!file) file = open(FILE_OPEN);
+    if (!file) return file;
+    std::wstring expected = without_long_prefix(final_path(folder));
+    if (!expected.empty() && expected.back() != L'\\') expected += L'\\';
+    if (!is_plain_file(facts_of(file->get()), expected + name)) return system_error{ERROR_CANT_ACCESS_FILE};
     return file;
 }
 

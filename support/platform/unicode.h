@@ -36,9 +36,11 @@ bool is_flag_capable(unsigned int codepage);
 // character. An empty text converts to an empty one without a system call.
 std::string to_narrow(const std::wstring& text, unsigned int codepage, bool strict);
 
-// Text in the code page to wide text; invalid input raises
-// unmappable_character where the code page is flag-capable.
-std::wstring to_wide(const std::string& text, unsigned int codepage);
+// Text in the code page to wide text; with strict (the default), invalid
+// input raises unmappable_character where the code page is flag-capable.
+// Without it, the text converts as the system's own ANSI calls convert it
+// (bytes that form no character become substitutes).
+std::wstring to_wide(const std::string& text, unsigned int codepage, bool strict = true);
 
 }  // namespace unicode
 }  // namespace vennic

@@ -68,12 +68,12 @@ std::string to_narrow(const std::wstring& text, unsigned int codepage, bool stri
     }
 }
 
-std::wstring to_wide(const std::string& text, unsigned int codepage) {
+std::wstring to_wide(const std::string& text, unsigned int codepage, bool strict) {
     if (text.empty()) return std::wstring();
 
     if (text.size() > static_cast<std::size_t>(INT_MAX)) throw out_of_memory("");
     std::vector<wchar_t> out(text.size());
-    DWORD flags = is_flag_capable(codepage) ? MB_ERR_INVALID_CHARS : 0;
+    DWORD flags = strict && is_flag_capable(codepage) ? MB_ERR_INVALID_CHARS : 0;
     int count = MultiByteToWideChar(codepage, flags, text.data(), static_cast<int>(text.size()),
                                     out.data(), static_cast<int>(out.size()));
     if (count > 0) return std::wstring(out.data(), static_cast<std::size_t>(count));

@@ -4,9 +4,12 @@
 // writes outside the work folder.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <regex>
+#include <thread>
 
 #include "support/core/little_endian.h"
 #include "tests/app/run_fixture.h"
@@ -59,6 +62,27 @@ protected:
         // No call of the search fails: the error is the open's, none.
         return {{"Failed to initialize archive!", "File: " + windows_path(program) + "\rError: " + error_text(0)},
                 invalid_archive};
+    }
+
+    // Another packed program, of the same stub, whose payload a user would
+    // rather have run elevated: its parameters tell it apart.
+    std::string build_other(const std::string& output) const {
+        std::vector<pack::record> records = sample_files();
+        records.push_back(pack::value_record("executable64", "%installer64%"));
+        records.push_back(pack::value_record("executable32", "%installer32%"));
+        records.push_back(pack::value_record("parameters", "/V\"OTHER_PAYLOAD=1\""));
+        pack::build_container(program_path(), records, output);
+        return output;
+    }
+
+    // Whether the run started the setup program of sample_records(), once.
+    void expect_the_vendors_payload(const run_result& r, const std::string& what) const {
+        EXPECT_EQ(r.exit_code, 0u) << what;
+        EXPECT_TRUE(r.boxes.empty()) << what;
+        const std::vector<standin_record> started = records();
+        ASSERT_EQ(started.size(), 1u) << what;
+        EXPECT_NE(started[0].parameters().find("WEBINSTALLER=1"), std::string::npos) << started[0].parameters();
+        EXPECT_EQ(started[0].parameters().find("OTHER_PAYLOAD"), std::string::npos) << started[0].parameters();
     }
 
     // Checks that a run of the file ended before anything was started.
@@ -196,6 +220,59 @@ TEST_F(Archive, StoredNamesStayInTheWorkFolder) {
             if (entry.path().filename() == "x") ADD_FAILURE() << name << " planted " << entry.path();
         EXPECT_FALSE(fs::exists(fs::path(dir_).parent_path() / "x")) << name;
     }
+}
+
+// A user process renames the running program's file away and puts another
+// packed program at its path while the run waits for its log (a log mutex
+// that any user may hold): the run holds its file from its first
+// instruction, so the rename is refused and its own payload runs.
+TEST_F(Archive, ASwapWhileTheLogMutexIsHeldIsRefused) {
+    const std::string program = build(sample_records());
+    const std::string other = build_other(dir_ + "/Other.exe");
+    std::string name = "log-" + temp_windows() + "Trevan";
+    std::replace(name.begin(), name.end(), '\\', '_');
+    mutex_holder log_lock("Global\\" + name);
+
+    program_run running(program, options());
+    // The log file is opened right before the wait, long after the
+    // program's own file.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!fs::exists(temp_ + "/Trevan.log.txt") && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    const std::string swap = intruder_swap(program, other);
+    const run_result r = running.wait();
+    EXPECT_EQ(swap.rfind("refused", 0), 0u) << swap;
+    expect_the_vendors_payload(r, "swap while waiting");
+}
+
+// The same swap in the moment between the program's start and its first
+// instruction, which no hold can close: the file at the program's path is
+// then not the one it runs from, which the run proves by the file's
+// identity, so it reads nothing of it and ends as for a file it cannot open.
+TEST_F(Archive, AFileSwappedInBeforeTheProgramRunsIsNeverRead) {
+    const std::string program = build(sample_records());
+    const std::string other = build_other(dir_ + "/Other.exe");
+    run_options o = options();
+    o.before_resume = intruder_swap_command(program, other, dir_ + "/intruder.txt");
+    const run_result r = run_program(program, o);
+    ASSERT_EQ(read_file(dir_ + "/intruder.txt"), "swapped\n") << "the swap itself must succeed";
+    EXPECT_EQ(r.exit_code, 1u);
+    const message_box not_proven{"Failed to open archive!",
+                                 "File: " + windows_path(program) + "\rError: " + error_text(1006)};
+    EXPECT_EQ(r.boxes, (std::vector<message_box>{not_proven, invalid_archive}));
+    EXPECT_TRUE(records().empty());
+    EXPECT_TRUE(work_folders_left().empty());
+}
+
+// A program whose name the ANSI code page (1252 here) lacks: its ANSI path
+// is a look-alike that names another file, which a user put beside it. The
+// run opens itself by its UTF-16 path and never reads the twin.
+TEST_F(Archive, TheBestFitTwinOfTheProgramsNameIsNeverRead) {
+    const std::string program = dir_ + "/Setup\xC5\x81\xC3\xB3" "d\xC5\xBA.exe";  // SetupŁódź.exe
+    fs::rename(build(sample_records()), program);
+    build_other(dir_ + "/SetupL\xC3\xB3" "dz.exe");  // what "SetupLódź.exe" best-fits to
+    const run_result r = run(program);
+    expect_the_vendors_payload(r, "best-fit twin");
 }
 
 }  // namespace

@@ -1,11 +1,15 @@
 // The elevated run under Wine with what an unprivileged process of the same
-// user could prepare: links in the temporary folder, a held log mutex, a
-// setup program that reaches for its work folder, missing or escaping
-// executable settings, unusual temporary folders and a planted library.
+// user could prepare: links in the temporary folder and at the logs, a held
+// log mutex, prepared work folder names, a setup program that reaches for
+// its work folder, missing or escaping executable settings, types only a
+// file association could start, unusual temporary folders and a planted
+// library.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <regex>
 #include <thread>
@@ -18,6 +22,7 @@ namespace trevan::harness {
 namespace {
 
 const message_box not_started{"ShellExecuteEx failed", "Unable to spawn process"};
+const message_box no_work_folder{"SetCurrentDirectory failed", "Unable to set Working Directory"};
 
 const std::string stamp = R"(\d{4}/\d{2}/\d{2} \d{2}:\d{2}:\d{2}    )";
 
@@ -72,34 +77,53 @@ TEST_F(Hardening, OnlyAFileDirectlyInTheWorkFolderIsEverStarted) {
     }
 }
 
-TEST_F(Hardening, AFileThatIsNoProgramGoesThroughTheShellWhichShowsNoBoxOfItsOwn) {
-    write_file(dir_ + "/Setup.cmd",
-               "@echo parameters %*>>\"%TREVAN_STANDIN_LOG%\"\r\n"
-               "@exit /b 5\r\n");
-    write_file(dir_ + "/Setup.unknownext", "no program");
+// A Windows Installer package starts through the system's msiexec.exe, a
+// real one (wixl builds it here), which installs it with the parameters and
+// whose exit code passes through; any type that only a file association
+// could start is refused.
+TEST_F(Hardening, APackageStartsThroughMsiexecAndNoOtherTypeStarts) {
+    const std::string package = dir_ + "/Setup.msi";
+    const std::string make = "wixl -o '" + package + "' '" + source_dir() + "/tests/app/tiny_package.wxs' 2>&1";
+    ASSERT_EQ(std::system(make.c_str()), 0) << make;
+    write_file(dir_ + "/Setup.cmd", "@echo parameters %*>>\"%TREVAN_STANDIN_LOG%\"\r\n@exit /b 5\r\n");
+    write_file(dir_ + "/Setup.txt", "no program");
+    const std::string key = "HKLM\\Software\\TrevanTests\\TinyPackage";
+    auto installed = [&] {
+        std::string output;
+        run_wine({"reg", "query", key, "/v", "Outcome", "/reg:32"}, &output);
+        return output.find("pass") != std::string::npos;
+    };
+    run_wine({"msiexec", "/x", windows_path(package), "/qn"});
+    ASSERT_FALSE(installed());
+
     const struct {
         const char* stored;
+        const char* parameters;
         std::uint32_t exit_code;
         std::vector<message_box> boxes;
-        const char* recorded;
     } rows[] = {
-        // The command interpreter drops the leading blank of %*.
-        {"Setup.cmd", 5, {}, "parameters /V\" A=1\"\r\n"},
-        {"Setup.unknownext", 1, {not_started}, ""},
+        // The property fails the package's condition: msiexec's own code.
+        {"Setup.msi", "/qn OUTCOME=fail ", 1603, {}},
+        {"Setup.msi", "/qn ", 0, {}},
+        {"Setup.cmd", "/qn ", 1, {not_started}},
+        {"Setup.txt", "/qn ", 1, {not_started}},
     };
     for (const auto& row : rows) {
-        fs::remove(records_file_);
         const std::string program =
             build({pack::file_record("installer64", row.stored, dir_ + "/" + row.stored),
                    pack::value_record("executable64", "%installer64%"),
-                   pack::value_record("parameters", "/V\"A=1\"")});
-        run_result r = run(program);
-        EXPECT_FALSE(r.timed_out) << row.stored;
-        EXPECT_EQ(r.exit_code, row.exit_code) << row.stored;
-        EXPECT_EQ(r.boxes, row.boxes) << row.stored;
-        EXPECT_EQ(read_file(records_file_), row.recorded) << row.stored;
+                   pack::value_record("parameters", row.parameters)});
+        run_options o = options();
+        o.timeout = std::chrono::seconds(120);
+        const run_result r = run_program(program, o);
+        EXPECT_FALSE(r.timed_out) << row.stored << " " << row.parameters;
+        EXPECT_EQ(r.exit_code, row.exit_code) << row.stored << " " << row.parameters;
+        EXPECT_EQ(r.boxes, row.boxes) << row.stored << " " << row.parameters;
         EXPECT_TRUE(work_folders_left().empty()) << row.stored;
     }
+    EXPECT_TRUE(installed()) << "msiexec did not install the package";
+    EXPECT_EQ(read_file(records_file_), "") << "the command file ran";
+    run_wine({"msiexec", "/x", windows_path(package), "/qn"});
 }
 
 TEST_F(Hardening, LinksAtTheLogPathsAreNeverFollowed) {
@@ -135,7 +159,9 @@ TEST_F(Hardening, LinksAtTheLogPathsAreNeverFollowed) {
             fs::create_symlink(target, temp + "/" + row.name);
         const fs::perms before = row.kind == link::dangling ? fs::perms::none : fs::status(target).permissions();
 
-        run_options o = options();
+        // The stand-in writes its log where its command line says, as the
+        // MSI engine does.
+        run_options o = options("", {{"TREVAN_STANDIN_ACTIONS", "msilog"}});
         o.temp_dir = temp;
         run_result r = run_program(program, o);
         EXPECT_EQ(r.exit_code, 0u) << row.label;
@@ -147,9 +173,38 @@ TEST_F(Hardening, LinksAtTheLogPathsAreNeverFollowed) {
             EXPECT_EQ(read_file(target), "theirs") << row.label;
             EXPECT_EQ(fs::status(target).permissions(), before) << row.label;
         }
+        if (row.read_only) {
+            // No log option for a log the run cannot hold, and the run's
+            // log says why.
+            EXPECT_NE(read_file(records_file_).find("msilog none"), std::string::npos) << row.label;
+            const std::string log = read_file(temp + "/Trevan.log.txt");
+            EXPECT_NE(log.find("MSI log option left out: KELMO_msi.log.txt cannot be held"), std::string::npos)
+                << row.label;
+        }
         for (const std::string& entry : r.temp_entries)
             EXPECT_EQ(entry.rfind("VORBELQ", 0), std::string::npos) << row.label << ": " << entry;
     }
+}
+
+// The MSI log the setup program is pointed at is the run's own plain file,
+// held until the setup program has ended: a user process cannot put
+// anything else at its name meanwhile, and the setup program writes it.
+TEST_F(Hardening, TheMsiLogIsHeldForTheSetupProgram) {
+    const std::string program = build(sample_records());
+    write_file(dir_ + "/theirs.txt", "theirs");
+    const std::string go = dir_ + "/go";
+    program_run running(program, options("", {{"TREVAN_STANDIN_ACTIONS", "wait,msilog"},
+                                              {"TREVAN_STANDIN_GO", windows_path(go)}}));
+    ASSERT_FALSE(work_folder_while_running().empty());
+    const std::string swap = intruder_swap(temp_ + "/KELMO_msi.log.txt", dir_ + "/theirs.txt");
+    write_file(go, "go");
+    const run_result r = running.wait();
+    EXPECT_EQ(swap.rfind("refused", 0), 0u) << swap;
+    EXPECT_EQ(r.exit_code, 0u);
+    EXPECT_TRUE(r.boxes.empty());
+    EXPECT_NE(read_file(records_file_).find("msilog written"), std::string::npos) << read_file(records_file_);
+    EXPECT_EQ(read_file(temp_ + "/KELMO_msi.log.txt"), "=== Verbose logging started ===\r\n");
+    EXPECT_EQ(read_file(dir_ + "/theirs.txt"), "theirs");
 }
 
 TEST_F(Hardening, AHeldLogMutexCostsTheLogNotTheRun) {
@@ -174,7 +229,7 @@ TEST_F(Hardening, TheSetupProgramCannotRenameItsWorkFolder) {
     EXPECT_TRUE(r.boxes.empty());
     const std::string record = read_file(records_file_);
     EXPECT_NE(record.find("rename-folder refused"), std::string::npos) << record;
-    EXPECT_EQ(r.temp_entries, std::vector<std::string>{"Trevan.log.txt"});
+    EXPECT_EQ(r.temp_entries, (std::vector<std::string>{"KELMO_msi.log.txt", "Trevan.log.txt"}));
 }
 
 TEST_F(Hardening, AFileLinkInTheWorkFolderLeavesItsTargetWhole) {
@@ -243,7 +298,7 @@ TEST_F(Hardening, ATemporaryFolderAtADrivesRoot) {
     EXPECT_EQ(started[0].parameters(),
               " /V\"/l*v \\\"T:\\KELMO_msi.log.txt\\\"  USER_PARTNER_IDENTITY=5   WEBINSTALLER=1\"");
     // The work folder is gone, the log is there.
-    EXPECT_EQ(r.temp_entries, std::vector<std::string>{"Trevan.log.txt"});
+    EXPECT_EQ(r.temp_entries, (std::vector<std::string>{"KELMO_msi.log.txt", "Trevan.log.txt"}));
     EXPECT_TRUE(std::regex_search(read_file(root + "/Trevan.log.txt"), std::regex(stamp + "File: T:\\\\VORBELQ")));
 }
 
@@ -270,8 +325,68 @@ TEST_F(Hardening, ATemporaryFolderOutsideTheCodePageIsUsedInItsShortForm) {
     EXPECT_TRUE(std::regex_match(file, std::regex(regex_escape(s.cwd) + R"(\\VORBELQ-?\d+\\VorbelquintSetup_x64\.exe)")))
         << file << " in " << s.cwd;
     EXPECT_EQ(s.parameters(), " /V\"/l*v \\\"" + s.cwd + "\\KELMO_msi.log.txt\\\"  USER_PARTNER_IDENTITY=5   WEBINSTALLER=1\"");
-    EXPECT_EQ(r.temp_entries, std::vector<std::string>{"Trevan.log.txt"});
+    EXPECT_EQ(r.temp_entries, (std::vector<std::string>{"KELMO_msi.log.txt", "Trevan.log.txt"}));
     EXPECT_NE(read_file(temp + "/Trevan.log.txt").find("File: " + file + "\r\n"), std::string::npos);
+}
+
+// The temporary folder comes from the user's environment. Where it is a
+// link, or lies behind one, the elevated run creates nothing there (the run
+// ends as for a temporary folder that is a file); where it is missing, the
+// run does not create it but goes on in the fixed folder, as when the system
+// gives none.
+TEST_F(Hardening, ATemporaryFolderIsNeverCreatedNorReachedThroughALink) {
+    const std::string program = build(sample_records());
+    const std::string target = dir_ + "/target";
+    fs::create_directories(target + "/temp");
+    fs::create_directory_symlink(target, dir_ + "/linked");
+    const struct {
+        const char* label;
+        std::string temp;
+    } rows[] = {
+        {"a link", dir_ + "/linked"},
+        {"behind a link", dir_ + "/linked/temp"},
+    };
+    for (const auto& row : rows) {
+        run_options o = options();
+        o.temp_windows = windows_path(row.temp) + "\\";
+        const run_result r = run_program(program, o);
+        EXPECT_EQ(r.exit_code, 1u) << row.label;
+        EXPECT_EQ(r.boxes, std::vector<message_box>{no_work_folder}) << row.label;
+        EXPECT_TRUE(records().empty()) << row.label;
+        EXPECT_EQ(list_tree(target), std::vector<std::string>{"temp/"}) << row.label;
+    }
+
+    run_options o = options();
+    o.temp_windows = windows_path(dir_ + "/missing") + "\\";
+    const run_result r = run_program(program, o);
+    EXPECT_EQ(r.exit_code, 0u);
+    EXPECT_EQ(r.boxes, (std::vector<message_box>{{"GetTempPath failed", "Unable to get Temporary Directory"}}));
+    EXPECT_FALSE(fs::exists(dir_ + "/missing"));
+    const std::vector<standin_record> started = records();
+    ASSERT_EQ(started.size(), 1u);
+    EXPECT_EQ(started[0].cwd, "C:\\Temp");
+}
+
+// Folders at every name the time-based try and a hundred more would take:
+// the run goes on with unpredictable names.
+TEST_F(Hardening, FourHundredAndOnePreparedFoldersCostNothing) {
+    const std::string program = build(sample_records());
+    const long long now =
+        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
+    std::vector<std::string> prepared;
+    for (long long t = now; t <= now + 400; ++t) {
+        prepared.push_back("VORBELQ" + std::to_string(static_cast<std::int32_t>(static_cast<std::uint32_t>(t))));
+        fs::create_directory(temp_ + "/" + prepared.back());
+    }
+    const run_result r = run(program);
+    EXPECT_EQ(r.exit_code, 0u);
+    EXPECT_TRUE(r.boxes.empty());
+    const std::vector<standin_record> started = records();
+    ASSERT_EQ(started.size(), 1u);
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(started[0].path, m, std::regex(R"(\\(VORBELQ-?\d+)\\)"))) << started[0].path;
+    EXPECT_EQ(std::find(prepared.begin(), prepared.end(), m[1].str()), prepared.end()) << m[1];
+    EXPECT_EQ(work_folders_left().size(), prepared.size());
 }
 
 TEST_F(Hardening, ALibraryBesideTheProgramIsNotLoaded) {

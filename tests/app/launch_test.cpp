@@ -46,7 +46,9 @@ TEST(LaunchPlan, AWorkFolderAtADrivesRootStartsInTheRoot) {
     EXPECT_EQ(plan.directory, "T:\\");
 }
 
-TEST(LaunchPlan, OnlyABareNameStartsAndOnlyAProgramStartsDirectly) {
+// No type is left to a file association, which the user's own classes
+// decide for an elevated process too.
+TEST(LaunchPlan, OnlyABareNameOfAProgramOrAPackageStarts) {
     const struct {
         const char* setting;  // nullptr: no setting at all
         start_method method;
@@ -66,13 +68,22 @@ TEST(LaunchPlan, OnlyABareNameStartsAndOnlyAProgramStartsDirectly) {
         {"Setup.eXe", start_method::create_process},
         {"%installer64%", start_method::create_process},
         {".exe", start_method::create_process},
-        {"Setup.msi", start_method::shell},
-        {"Setup.cmd", start_method::shell},
-        {"Setup.exe.lnk", start_method::shell},
-        {"Setupexe", start_method::shell},
-        {"Setup.ex", start_method::shell},
+        {"Setup.msi", start_method::msiexec},
+        {"SETUP.MSI", start_method::msiexec},
+        {".msi", start_method::msiexec},
+        {"..\\Setup.msi", start_method::refuse},
+        {"Setup.msi.", start_method::refuse},
+        {"Setup.msp", start_method::refuse},
+        {"Setup.cmd", start_method::refuse},
+        {"Setup.bat", start_method::refuse},
+        {"Setup.txt", start_method::refuse},
+        {"Setup.exe.lnk", start_method::refuse},
+        {"Setupexe", start_method::refuse},
+        {"Setup.ex", start_method::refuse},
+        {"Setup.msi.exe", start_method::create_process},
+        {"Setup.exe.msi", start_method::msiexec},
         // An unknown reference stays as written: a bare name, but no program.
-        {"%unknown%", start_method::shell},
+        {"%unknown%", start_method::refuse},
     };
     for (const auto& row : rows) {
         SettingsMap settings = sample();
@@ -88,6 +99,12 @@ TEST(LaunchPlan, TheDirectCommandLineIsTheShells) {
               "\"C:\\T\\V1\\Setup.exe\" /S /V\"A=\\\"x y\\\"\"");
     EXPECT_EQ(direct_command_line("C:\\T\\V1\\Setup.exe", ""), "\"C:\\T\\V1\\Setup.exe\" ");
     EXPECT_EQ(direct_command_line("C:\\T\\V1\\Setup.exe", "  two"), "\"C:\\T\\V1\\Setup.exe\"   two");
+}
+
+TEST(LaunchPlan, APackageGoesToMsiexecWithItsParametersBehind) {
+    EXPECT_EQ(msiexec_arguments("C:\\T\\V1\\Setup.msi", "/qn PROP=\"a b\""),
+              "/i \"C:\\T\\V1\\Setup.msi\" /qn PROP=\"a b\"");
+    EXPECT_EQ(msiexec_arguments("C:\\T\\V1\\Setup.msi", ""), "/i \"C:\\T\\V1\\Setup.msi\" ");
 }
 
 }  // namespace

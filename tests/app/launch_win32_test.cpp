@@ -9,10 +9,10 @@
 
 #include <string>
 
-#include "app/dialect.h"
 #include "app/launch.h"
+#include "app/temp_folder.h"
+#include "app/work_folder.h"
 #include "container/extract.h"
-#include "support/platform/file_identity.h"
 #include "support/platform/handle.h"
 
 namespace trevan {
@@ -25,79 +25,77 @@ protected:
     void SetUp() override {
         char temp[MAX_PATH];
         GetTempPathA(MAX_PATH, temp);
-        root_ = std::string(temp) + "trevan-launch-" + std::to_string(GetCurrentProcessId()) + "\\";
-        work_ = root_ + "work\\";
+        // Process ids come again in a later Wine session: the time too.
+        root_ = std::string(temp) + "trevan-launch-" + std::to_string(GetCurrentProcessId()) + "-" +
+                std::to_string(GetTickCount()) + "\\";
         ASSERT_TRUE(CreateDirectoryA(root_.c_str(), nullptr));
-        ASSERT_TRUE(CreateDirectoryA(work_.c_str(), nullptr));
-        // As the run holds it: listing and attributes, no delete sharing.
-        folder_.reset(CreateFileA(work_.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-        ASSERT_TRUE(folder_);
+        // A work folder as the run makes it: created in the held folder and
+        // held.
+        vennic::error_or<temp_folder> temp_folder = open_temp_folder(std::wstring(root_.begin(), root_.end()));
+        ASSERT_TRUE(temp_folder) << temp_folder.error();
+        made_ = make_work_folder(*temp_folder);
+        ASSERT_FALSE(made_.failure.has_value());
+        work_ = made_.folder.path();
         ASSERT_TRUE(SetEnvironmentVariableA("TREVAN_STANDIN_EXIT", std::to_string(standin_exit_code).c_str()));
     }
     void TearDown() override {
         SetEnvironmentVariableA("TREVAN_STANDIN_EXIT", nullptr);
         files_.release();
-        folder_.reset();
+        made_.folder.remove();
+        // The folder's parent became the current directory.
+        SetCurrentDirectoryA("C:\\");
         DeleteFileA((root_ + "Setup.exe").c_str());
-        DeleteFileA((work_ + "Setup.exe").c_str());
-        RemoveDirectoryA((work_ + "Folder.exe").c_str());
-        RemoveDirectoryA(work_.c_str());
         RemoveDirectoryA(root_.c_str());
     }
 
-    // A program that ends with standin_exit_code, held as an extracted file.
-    void hold_program(const std::string& path) {
+    // A program that ends with standin_exit_code, held as the extracted file
+    // name.
+    void hold_program(const std::string& path, const wchar_t* name) {
         ASSERT_TRUE(CopyFileA(STANDIN, path.c_str(), TRUE)) << path << ": " << GetLastError();
-        hold(path, GENERIC_READ | FILE_READ_ATTRIBUTES, 0);
+        hold(path, name, GENERIC_READ | FILE_READ_ATTRIBUTES, 0);
     }
-    void hold_folder(const std::string& path) {
+    void hold_folder(const std::string& path, const wchar_t* name) {
         ASSERT_TRUE(CreateDirectoryA(path.c_str(), nullptr)) << path;
-        hold(path, FILE_READ_ATTRIBUTES, FILE_FLAG_BACKUP_SEMANTICS);
+        hold(path, name, FILE_READ_ATTRIBUTES, FILE_FLAG_BACKUP_SEMANTICS);
     }
-    void hold(const std::string& path, DWORD access, DWORD flags) {
+    void hold(const std::string& path, const wchar_t* name, DWORD access, DWORD flags) {
         vennic::unique_handle held(
             CreateFileA(path.c_str(), access, FILE_SHARE_READ, nullptr, OPEN_EXISTING, flags, nullptr));
         ASSERT_TRUE(held) << path << ": " << GetLastError();
-        const vennic::file_identity identity = vennic::identity_of(held.get());
-        files_.keep(std::move(held), identity);
-        ASSERT_NE(files_.find(path), nullptr) << path;
+        files_.keep(name, std::move(held));
+        ASSERT_NE(files_.find(name), nullptr) << path;
     }
 
-    launch_result launch(const std::string& file) {
-        setup_start start;
-        start.plan.name = file.substr(file.rfind('\\') + 1);
-        start.plan.file = file;
-        start.plan.directory = root_;
-        start.plan.method = start_method::create_process;
-        start.program = file;
-        start.parameters = "/S";
-        start.command_line = direct_command_line(file, "/S");
-        return launch_setup_program(start, false, folder_.get(), files_);
+    launch_result launch(const std::string& name) {
+        launch_plan plan;
+        plan.name = name;
+        plan.file = work_ + name;
+        plan.directory = root_;
+        plan.method = start_method::create_process;
+        return launch_setup_program(plan, "/S", false, made_.folder, files_);
     }
 
     std::string root_;
     std::string work_;
-    vennic::unique_handle folder_;
+    work_folder_result made_;
     extracted_files files_;
 };
 
 TEST_F(LaunchChecks, ARegularFileDirectlyInTheWorkFolderStarts) {
-    hold_program(work_ + "Setup.exe");
-    const launch_result result = launch(work_ + "Setup.exe");
+    hold_program(work_ + "Setup.exe", L"Setup.exe");
+    const launch_result result = launch("Setup.exe");
     EXPECT_FALSE(result.failure.has_value()) << result.failure->caption << " " << result.failure->error;
     EXPECT_EQ(result.exit_code, standin_exit_code);
 }
 
 TEST_F(LaunchChecks, NeitherAProgramOutsideTheWorkFolderNorAFolderInItStarts) {
-    hold_program(root_ + "Setup.exe");
-    hold_folder(work_ + "Folder.exe");
-    for (const std::string& file : {root_ + "Setup.exe", work_ + "Folder.exe"}) {
-        const launch_result result = launch(file);
-        ASSERT_TRUE(result.failure.has_value()) << file << ": exit code " << result.exit_code;
-        EXPECT_EQ(result.failure->caption, "ShellExecuteEx failed") << file;
-        EXPECT_EQ(result.failure->error, static_cast<unsigned long>(ERROR_FILE_NOT_FOUND)) << file;
+    hold_program(root_ + "Setup.exe", L"Setup.exe");
+    hold_folder(work_ + "Folder.exe", L"Folder.exe");
+    for (const std::string name : {"Setup.exe", "Folder.exe"}) {
+        const launch_result result = launch(name);
+        ASSERT_TRUE(result.failure.has_value()) << name << ": exit code " << result.exit_code;
+        EXPECT_EQ(result.failure->caption, "ShellExecuteEx failed") << name;
+        EXPECT_EQ(result.failure->error, static_cast<unsigned long>(ERROR_FILE_NOT_FOUND)) << name;
     }
 }
 

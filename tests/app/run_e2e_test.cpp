@@ -39,8 +39,9 @@ TEST_F(Ends, TheRoadOfOneRun) {
     EXPECT_EQ(s.parameters(), " /V\"/l*v \\\"" + temp_windows() +
                                   "KELMO_msi.log.txt\\\"  USER_PARTNER_IDENTITY=5   WEBINSTALLER=1\"");
 
-    // The work folder is gone; the log stays.
-    EXPECT_EQ(r.temp_entries, std::vector<std::string>{"Trevan.log.txt"});
+    // The work folder is gone; the log stays, and so does the MSI log, which
+    // the run made for the setup program.
+    EXPECT_EQ(r.temp_entries, (std::vector<std::string>{"KELMO_msi.log.txt", "Trevan.log.txt"}));
     const std::string log = read_file(temp_ + "/Trevan.log.txt");
     ASSERT_GE(log.size(), 3u);
     EXPECT_EQ(log.substr(0, 3), "\xEF\xBB\xBF");

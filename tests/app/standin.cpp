@@ -15,6 +15,12 @@
 //                                     with "-moved", and append the line
 //                                     "rename-folder done" or "rename-folder
 //                                     refused ERROR" to the record file
+//                           msilog    write its log where the verbose MSI log
+//                                     option in its command line points
+//                                     (/l*v \"PATH\"), opening it as the MSI
+//                                     engine does, and append "msilog
+//                                     written", "msilog refused ERROR" or
+//                                     "msilog none" (no such option)
 #include <windows.h>
 
 #include <cstdio>
@@ -65,6 +71,28 @@ void act(const std::string& action) {
             append_record("rename-folder done");
         else
             append_record("rename-folder refused " + std::to_string(GetLastError()));
+    } else if (action == "msilog") {
+        const std::string line = GetCommandLineA();
+        const std::string mark = "/l*v \\\"";
+        const std::string::size_type start = line.find(mark);
+        const std::string::size_type end =
+            start == std::string::npos ? start : line.find("\\\"", start + mark.size());
+        if (end == std::string::npos) {
+            append_record("msilog none");
+            return;
+        }
+        const std::string path = line.substr(start + mark.size(), end - start - mark.size());
+        HANDLE log = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (log == INVALID_HANDLE_VALUE) {
+            append_record("msilog refused " + std::to_string(GetLastError()));
+            return;
+        }
+        const char text[] = "=== Verbose logging started ===\r\n";
+        DWORD written = 0;
+        WriteFile(log, text, sizeof text - 1, &written, nullptr);
+        CloseHandle(log);
+        append_record("msilog written");
     } else if (action == "wait") {
         const std::string go = env("TREVAN_STANDIN_GO");
         for (int i = 0; i < 6000 && GetFileAttributesA(go.c_str()) == INVALID_FILE_ATTRIBUTES; ++i)

@@ -21,12 +21,6 @@ TEST(ParentFolder, Table) {
     for (const auto& [in, out] : rows) EXPECT_EQ(parent_folder(in), out) << in;
 }
 
-TEST(BesideWorkFolder, OneBackslashBetweenParentAndName) {
-    EXPECT_EQ(beside_work_folder("C:\\Temp\\VORBELQ1\\", "KELMO_msi.log.txt"), "C:\\Temp\\KELMO_msi.log.txt");
-    EXPECT_EQ(beside_work_folder("T:\\VORBELQ1\\", "KELMO_msi.log.txt"), "T:\\KELMO_msi.log.txt");
-    EXPECT_EQ(beside_work_folder("\\\\server\\share\\VORBELQ1\\", "x"), "\\\\server\\share\\x");
-}
-
 TEST(WorkFolderName, TakesTheLowHalfOfTheTimeAsSigned) {
     EXPECT_EQ(work_folder_name(1437469477), "VORBELQ1437469477\\");
     EXPECT_EQ(work_folder_name(0), "VORBELQ0\\");

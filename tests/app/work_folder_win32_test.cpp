@@ -16,6 +16,15 @@ namespace {
 
 bool exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
+// The paths of these tests are ASCII.
+std::wstring wide(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
+
+temp_folder held_temp(const std::string& path) {
+    vennic::error_or<temp_folder> temp = open_temp_folder(wide(path));
+    EXPECT_TRUE(temp) << path << ": " << temp.error();
+    return temp ? std::move(*temp) : temp_folder();
+}
+
 void make_file(const std::string& path, const char* text = "x") {
     HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(h, INVALID_HANDLE_VALUE) << path;
@@ -57,7 +66,7 @@ TEST_F(WorkFolder, RemoveTreeDeletesEverythingItMay) {
     make_file(top + "\\a\\one.txt");
     make_file(top + "\\a\\b\\two.txt");
     // Without a trailing separator as with one.
-    EXPECT_TRUE(remove_tree(top));
+    EXPECT_TRUE(remove_tree(wide(top)));
     EXPECT_FALSE(exists(top));
 }
 
@@ -73,7 +82,7 @@ TEST_F(WorkFolder, ReadOnlyFilesAndDotFoldersStayWithTheirParents) {
     make_file(top + "gone\\file");
     make_file(top + ".hidden-file");
 
-    EXPECT_FALSE(remove_tree(top));
+    EXPECT_FALSE(remove_tree(wide(top)));
     EXPECT_TRUE(exists(top + "ro\\locked.txt"));
     EXPECT_TRUE(exists(top + ".cache\\data"));
     EXPECT_FALSE(exists(top + "gone"));
@@ -82,20 +91,22 @@ TEST_F(WorkFolder, ReadOnlyFilesAndDotFoldersStayWithTheirParents) {
 }
 
 TEST_F(WorkFolder, RemoveTreeOfAMissingFolderIsFalse) {
-    EXPECT_FALSE(remove_tree(root_ + "missing\\"));
+    EXPECT_FALSE(remove_tree(wide(root_ + "missing\\")));
     EXPECT_TRUE(exists(root_));
 }
 
 TEST(TempPath, EndsInABackslashAndTooLongIsNone) {
-    std::string temp = temp_path();
-    ASSERT_FALSE(temp.empty());
-    EXPECT_EQ(temp.back(), '\\');
+    vennic::error_or<temp_folder> temp = open_user_temp_folder();
+    ASSERT_TRUE(temp) << temp.error();
+    ASSERT_FALSE(temp->text.empty());
+    EXPECT_EQ(temp->text.back(), '\\');
+    EXPECT_EQ(temp->path, wide(temp->text));
 
     // A directory that does not fit the 260-character buffer is no
     // directory at all, never a cut one.
     const std::string long_dir = "C:\\" + std::string(300, 'd');
     ASSERT_TRUE(SetEnvironmentVariableA("TMP", long_dir.c_str()));
-    EXPECT_EQ(temp_path(), "");
+    EXPECT_FALSE(open_user_temp_folder());
     SetEnvironmentVariableA("TMP", nullptr);
 }
 
@@ -111,7 +122,7 @@ TEST_F(WorkFolder, AFolderOfTheSameNameIsNeverUsed) {
         ASSERT_TRUE(CreateDirectoryA(planted.c_str(), nullptr));
         make_file(planted + "setup.dll", "planted");
     }
-    work_folder_result made = make_work_folder(temp_path());
+    work_folder_result made = make_work_folder(held_temp(temp));
     ASSERT_FALSE(made.failure.has_value());
     const std::string folder = made.folder.path();
     EXPECT_EQ(folder.rfind(temp + "VORBELQ", 0), 0u) << folder;
@@ -125,23 +136,25 @@ TEST_F(WorkFolder, AFolderOfTheSameNameIsNeverUsed) {
     SetEnvironmentVariableA("TMP", nullptr);
 }
 
-TEST_F(WorkFolder, ATemporaryPathThatIsAFileEndsTheRun) {
+// The elevated run takes the temporary folder as it finds it: what is no
+// folder, or is missing, is no temporary folder, and nothing is created.
+TEST_F(WorkFolder, ATemporaryPathThatIsAFileOrMissingIsNone) {
     const std::string file = root_ + "not-a-folder";
     make_file(file);
-    ASSERT_TRUE(SetEnvironmentVariableA("TMP", (file + "\\").c_str()));
-    work_folder_result made = make_work_folder(temp_path());
-    ASSERT_TRUE(made.failure.has_value());
-    EXPECT_EQ(made.failure->caption, "SetCurrentDirectory failed");
-    EXPECT_EQ(made.failure->text, "Unable to set Working Directory");
-    EXPECT_NE(made.failure->error, 0u);
-    EXPECT_TRUE(made.folder.path().empty());
+    for (const std::string& temp : {file + "\\", root_ + "missing\\"}) {
+        ASSERT_TRUE(SetEnvironmentVariableA("TMP", temp.c_str()));
+        const vennic::error_or<temp_folder> opened = open_user_temp_folder();
+        EXPECT_FALSE(opened) << temp;
+        EXPECT_NE(opened.error(), 0u) << temp;
+    }
+    EXPECT_FALSE(exists(root_ + "missing"));
     SetEnvironmentVariableA("TMP", nullptr);
 }
 
 TEST_F(WorkFolder, TheHeldFolderCannotBeRenamedOrDeletedUntilTheRunRemovesIt) {
     const std::string temp = root_ + "temp\\";
     ASSERT_TRUE(CreateDirectoryA(temp.c_str(), nullptr));
-    work_folder_result made = make_work_folder(temp);
+    work_folder_result made = make_work_folder(held_temp(temp));
     ASSERT_FALSE(made.failure.has_value());
     const std::string folder = made.folder.path();
     const std::string plain = folder.substr(0, folder.size() - 1);
@@ -170,16 +183,16 @@ TEST_F(WorkFolder, TheHeldFolderCannotBeRenamedOrDeletedUntilTheRunRemovesIt) {
 // Puts a fresh folder of its own under the emptied folder's name, as
 // someone else could once the run no longer holds it.
 std::string swapped_in;
-void swap_in_a_fresh_folder(const std::string& folder) {
-    const std::string plain = folder.substr(0, folder.size() - 1);
-    if (MoveFileA(plain.c_str(), (plain + "-emptied").c_str()) && CreateDirectoryA(plain.c_str(), nullptr))
-        swapped_in = plain;
+void swap_in_a_fresh_folder(const std::wstring& folder) {
+    const std::wstring plain = folder.substr(0, folder.size() - 1);
+    if (MoveFileW(plain.c_str(), (plain + L"-emptied").c_str()) && CreateDirectoryW(plain.c_str(), nullptr))
+        swapped_in = std::string(plain.begin(), plain.end());
 }
 
 TEST_F(WorkFolder, AFolderSwappedInBeforeTheDeletionStays) {
     const std::string temp = root_ + "temp\\";
     ASSERT_TRUE(CreateDirectoryA(temp.c_str(), nullptr));
-    work_folder_result made = make_work_folder(temp);
+    work_folder_result made = make_work_folder(held_temp(temp));
     ASSERT_FALSE(made.failure.has_value());
     const std::string folder = made.folder.path();
     make_file(folder + "setup.exe");
@@ -196,7 +209,7 @@ TEST_F(WorkFolder, TheLastOwnerRemovesTheFolder) {
     ASSERT_TRUE(CreateDirectoryA(temp.c_str(), nullptr));
     std::string folder;
     {
-        work_folder_result made = make_work_folder(temp);
+        work_folder_result made = make_work_folder(held_temp(temp));
         ASSERT_FALSE(made.failure.has_value());
         folder = made.folder.path();
         make_file(folder + "setup.exe");
@@ -231,12 +244,51 @@ TEST_F(WorkFolder, ATemporaryPathOutsideTheCodePageIsUsedInItsShortForm) {
             ASSERT_LT(*c, 0x80) << "the short form is expected in ASCII";
             expected += static_cast<char>(*c);
         }
-        const std::string temp = temp_path();
-        EXPECT_EQ(temp, expected);
-        EXPECT_EQ(temp.find("temp-a\\"), std::string::npos) << temp;
-        EXPECT_NE(GetFileAttributesA(temp.c_str()), INVALID_FILE_ATTRIBUTES) << temp;
+        const vennic::error_or<temp_folder> temp = open_user_temp_folder();
+        ASSERT_TRUE(temp) << temp.error();
+        EXPECT_EQ(temp->text, expected);
+        EXPECT_EQ(temp->path, std::wstring(short_form));
+        EXPECT_EQ(temp->text.find("temp-a\\"), std::string::npos) << temp->text;
+        EXPECT_NE(GetFileAttributesA(temp->text.c_str()), INVALID_FILE_ATTRIBUTES) << temp->text;
     }
     SetEnvironmentVariableA("TMP", nullptr);
+}
+
+// Wine reports access lists on every drive, so the volume's answer is the
+// test's: none on the test's temporary folder, or none anywhere.
+HANDLE without_lists = nullptr;
+bool lists_but_on_the_test_folder(HANDLE folder) { return folder != without_lists; }
+bool no_lists_anywhere(HANDLE) { return false; }
+
+TEST_F(WorkFolder, AVolumeWithoutAccessListsNeverHoldsTheWorkFolder) {
+    const std::string temp_path = root_ + "temp\\";
+    ASSERT_TRUE(CreateDirectoryA(temp_path.c_str(), nullptr));
+    const temp_folder temp = held_temp(temp_path);
+    without_lists = temp.handle.get();
+    wchar_t windows[MAX_PATH] = {};
+    ASSERT_GT(GetSystemWindowsDirectoryW(windows, MAX_PATH), 0u);
+    const std::wstring system_temp = std::wstring(windows) + L"\\Temp\\";
+
+    work_folder_result made = make_work_folder(temp, lists_but_on_the_test_folder);
+    ASSERT_FALSE(made.failure.has_value()) << made.failure->error;
+    const std::wstring folder = made.folder.wide_path();
+    EXPECT_EQ(CompareStringOrdinal(folder.c_str(), static_cast<int>(system_temp.size()), system_temp.c_str(),
+                                   static_cast<int>(system_temp.size()), TRUE),
+              CSTR_EQUAL);
+    EXPECT_EQ(made.folder.path().find(temp_path), std::string::npos) << made.folder.path();
+    EXPECT_NE(GetFileAttributesW(folder.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(made.folder.remove());
+    EXPECT_EQ(GetFileAttributesW(folder.c_str()), INVALID_FILE_ATTRIBUTES);
+
+    made = make_work_folder(temp, no_lists_anywhere);
+    ASSERT_TRUE(made.failure.has_value());
+    EXPECT_EQ(made.failure->caption, "SetCurrentDirectory failed");
+    EXPECT_TRUE(made.folder.path().empty());
+    // Nothing was made in the test's folder either time.
+    WIN32_FIND_DATAA entry;
+    HANDLE search = FindFirstFileA((temp_path + "VORBELQ*").c_str(), &entry);
+    EXPECT_EQ(search, INVALID_HANDLE_VALUE) << entry.cFileName;
+    if (search != INVALID_HANDLE_VALUE) FindClose(search);
 }
 
 // The descriptor is built here and given to the system; Wine keeps none on

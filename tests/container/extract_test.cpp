@@ -37,10 +37,10 @@ public:
         if (it == archives.end()) return vennic::system_error{2};
         return std::unique_ptr<archive_reader>(std::make_unique<memory_reader>(it->second));
     }
-    vennic::error_or<std::unique_ptr<output_file>> create_output(const std::string& path) override {
+    vennic::error_or<std::unique_ptr<output_file>> create_output(const std::string& file_name) override {
         if (create_error) return vennic::system_error{create_error};
-        files[path].clear();
-        return std::unique_ptr<output_file>(std::make_unique<memory_output>(*this, files[path]));
+        files[file_name].clear();
+        return std::unique_ptr<output_file>(std::make_unique<memory_output>(*this, files[file_name]));
     }
     unsigned long last_error() override { return 131; }
     std::string error_text(unsigned long code) override { return "text " + std::to_string(code); }
@@ -68,7 +68,7 @@ TEST(Extraction, WritesFilesIntoTheWorkFolderAndAddsSettings) {
     extraction_result r = extract_payload("C:\\own.exe", "C:\\T\\W1\\", settings, io);
     EXPECT_TRUE(r.ok);
     EXPECT_FALSE(r.failure.has_value());
-    EXPECT_EQ(io.files, (std::map<std::string, std::string>{{"C:\\T\\W1\\Setup_x64.exe", "setup data"}}));
+    EXPECT_EQ(io.files, (std::map<std::string, std::string>{{"Setup_x64.exe", "setup data"}}));
     EXPECT_EQ(settings, (SettingsMap{{"executable64", "%installer64%"}, {"installer64", "Setup_x64.exe"}}));
 }
 

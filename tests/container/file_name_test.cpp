@@ -7,11 +7,24 @@
 namespace trevan {
 namespace {
 
+// Each byte as the UTF-16 unit of the same number: what the Windows Latin
+// code page gives for these names, so both forms of the rule must agree.
+std::wstring widened(const std::string& name) {
+    std::wstring wide;
+    for (unsigned char c : name) wide += static_cast<wchar_t>(c);
+    return wide;
+}
+
 TEST(FileName, BareNames) {
     for (const char* name : {"Setup.exe", "VorbelquintSetup_x64.exe", "a", ".hidden", "a..b", "x.y.z", " lead",
                              "CONSOLE", "CON1", "COM10", "LPT", "COMX", "AUX_", "nul_.txt", "xcon", "con$",
-                             "CONIN", "caf\xe9.exe", "\x7f", "COM\xb4", "a b.exe", "NULL"})
+                             "CONIN", "caf\xe9.exe", "\x7f", "COM\xb4", "a b.exe", "NULL"}) {
         EXPECT_TRUE(is_bare_file_name(name)) << name;
+        EXPECT_TRUE(is_bare_file_name(widened(name))) << name;
+    }
+    // Beyond any code page: a name the system sees in UTF-16 only.
+    EXPECT_TRUE(is_bare_file_name(std::wstring(L"Setup\u0141\u00f3d\u017a.exe")));
+    EXPECT_TRUE(is_bare_file_name(std::wstring(L"COM\u2074")));
 }
 
 TEST(FileName, RefusedNames) {
@@ -31,7 +44,10 @@ TEST(FileName, RefusedNames) {
         "COM1", "com9", "COM0", "LPT1", "lpt9.log", "LPT0", "COM1.exe",
         "COM\xb9", "LPT\xb2.txt", "com\xb3", "COM\xc2\xb9", "LPT\xc2\xb3.x",
         "CONIN$", "conout$", "CONOUT$.txt"};
-    for (const std::string& name : refused) EXPECT_FALSE(is_bare_file_name(name)) << name;
+    for (const std::string& name : refused) {
+        EXPECT_FALSE(is_bare_file_name(name)) << name;
+        EXPECT_FALSE(is_bare_file_name(widened(name))) << name;
+    }
 }
 
 TEST(Printable, EscapedAndBounded) {

@@ -161,6 +161,7 @@ program_run::program_run(const std::string& program, const run_options& options)
     for (const auto& [k, v] : options.env) request << "env " << k << "=" << v << "\n";
     if (!options.window_station.empty()) request << "station " << options.window_station << "\n";
     request << "timeout " << options.timeout.count() << "\n";
+    if (!options.before_resume.empty()) request << "before-resume " << options.before_resume << "\n";
     request << "result " << windows_path(work_ + "/result") << "\n";
     write_file(work_ + "/request", request.str());
     pid_ = spawn({wine64, win64_dir() + "/tests/harness/runner.exe",
@@ -223,6 +224,18 @@ int run_wine(const std::vector<std::string>& args, std::string* output) {
     if (output) *output = read_file(file);
     if (status == -1 || !WIFEXITED(status)) return -1;
     return WEXITSTATUS(status);
+}
+
+std::string intruder_swap_command(const std::string& path, const std::string& other, const std::string& report) {
+    return "\"" + windows_path(win64_dir() + "/tests/harness/intruder.exe") + "\" swap \"" + windows_path(path) +
+           "\" \"" + windows_path(other) + "\" \"" + windows_path(report) + "\"";
+}
+
+std::string intruder_swap(const std::string& path, const std::string& other) {
+    std::string output;
+    run_wine({win64_dir() + "/tests/harness/intruder.exe", "swap", windows_path(path), windows_path(other)}, &output);
+    while (!output.empty() && (output.back() == '\n' || output.back() == '\r')) output.pop_back();
+    return output;
 }
 
 mutex_holder::mutex_holder(const std::string& name, bool release_at_stop) {

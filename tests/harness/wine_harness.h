@@ -85,6 +85,10 @@ struct run_options {
     // a service's; the session's interactive one when empty.
     std::string window_station;
     std::chrono::milliseconds timeout{60000};
+    // A Windows command line run to its end between the program's start and
+    // its first instruction (the program is started suspended); none when
+    // empty.
+    std::string before_resume;
 };
 
 // A program started through the runner; wait() collects its result.
@@ -108,6 +112,12 @@ private:
 
 // Starts the program (Linux path of a Windows executable) and waits for it.
 run_result run_program(const std::string& program, const run_options& options = {});
+
+// The command line of the harness's intruder (tests/harness/win/intruder.cpp)
+// swapping the file at path (a Linux path) for other, its line appended to
+// the file report; and a run of it now, which returns that line.
+std::string intruder_swap_command(const std::string& path, const std::string& other, const std::string& report);
+std::string intruder_swap(const std::string& path, const std::string& other);
 
 // Holds a named mutex in a separate Wine process until stop() or destruction.
 class mutex_holder {

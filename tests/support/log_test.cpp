@@ -20,6 +20,7 @@
 #include "support/log/file.h"
 #include "support/log/listener.h"
 #include "support/log/log.h"
+#include "support/platform/handle.h"
 #include "support/platform/real_mutex.h"
 #include "support/platform/system_error_text.h"
 #include "tests/support/child_process.h"
@@ -179,12 +180,19 @@ protected:
         CreateDirectoryA(folder_.c_str(), nullptr);
         base_ = folder_ + "\\Trevan";
         path_ = base_ + ".log.txt";
+        // Held as the run holds its temporary folder.
+        held_.reset(CreateFileA(folder_.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        ASSERT_TRUE(held_);
     }
     void TearDown() override {
         vennic::log::shutdown();
+        held_.reset();
         DeleteFileA(path_.c_str());
+        RemoveDirectoryA(path_.c_str());
         RemoveDirectoryA(folder_.c_str());
     }
+    HANDLE folder() const { return held_.get(); }
 
     std::string contents() const {
         std::ifstream in(path_, std::ios::binary);
@@ -198,6 +206,7 @@ protected:
     std::string folder_;
     std::string base_;
     std::string path_;
+    vennic::unique_handle held_;
 };
 
 const std::string bom = "\xEF\xBB\xBF";
@@ -221,7 +230,7 @@ std::vector<std::string> messages(const std::string& text) {
 }
 
 TEST_F(LogFile, NewFileGetsTheMarkOnceAndLinesHaveTheirLayout) {
-    vennic::log::add_listener(new vennic::log::file(base_));
+    vennic::log::add_listener(new vennic::log::file(folder(), base_));
     vennic::log::writef("File: %s", "setup.exe");
     vennic::log::writef("%s", "");
     vennic::log::shutdown();
@@ -234,7 +243,7 @@ TEST_F(LogFile, NewFileGetsTheMarkOnceAndLinesHaveTheirLayout) {
     EXPECT_TRUE(isdigit(static_cast<unsigned char>(text[text.size() - 7])));
 
     // Reopened while not empty: appended, no second mark.
-    vennic::log::add_listener(new vennic::log::file(base_));
+    vennic::log::add_listener(new vennic::log::file(folder(), base_));
     vennic::log::write("again");
     vennic::log::shutdown();
     text = contents();
@@ -245,19 +254,19 @@ TEST_F(LogFile, NewFileGetsTheMarkOnceAndLinesHaveTheirLayout) {
 
 TEST_F(LogFile, ExistingFiles) {
     put("");
-    { vennic::log::file f(base_); }
+    { vennic::log::file f(folder(), base_); }
     EXPECT_EQ(contents(), bom);
 
     put("old\r\n");
     {
-        vennic::log::file f(base_);
+        vennic::log::file f(folder(), base_);
         f.write(1, "P ", "new");
     }
     EXPECT_EQ(contents(), "old\r\nP new\r\n");
 }
 
 TEST_F(LogFile, RollsOverAtItsSizeLimit) {
-    vennic::log::file f(base_, 12);
+    vennic::log::file f(folder(), base_, 12);
     f.write(1, "", "first");   // 3 + 7 bytes: below the limit
     f.write(1, "", "second");  // 10 < 12: appended
     EXPECT_EQ(contents(), bom + "first\r\nsecond\r\n");
@@ -266,7 +275,7 @@ TEST_F(LogFile, RollsOverAtItsSizeLimit) {
 }
 
 TEST_F(LogFile, SharedForDeletionAndClosedByShutdown) {
-    vennic::log::add_listener(new vennic::log::file(base_));
+    vennic::log::add_listener(new vennic::log::file(folder(), base_));
     vennic::log::write("one");
     // Other processes may write, move or delete the file meanwhile.
     HANDLE other = CreateFileA(path_.c_str(), GENERIC_READ | GENERIC_WRITE,
@@ -277,7 +286,7 @@ TEST_F(LogFile, SharedForDeletionAndClosedByShutdown) {
     EXPECT_TRUE(DeleteFileA(path_.c_str()));
     vennic::log::shutdown();
 
-    vennic::log::add_listener(new vennic::log::file(base_));
+    vennic::log::add_listener(new vennic::log::file(folder(), base_));
     vennic::log::shutdown();
     HANDLE exclusive = CreateFileA(path_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     EXPECT_NE(exclusive, INVALID_HANDLE_VALUE);
@@ -285,20 +294,22 @@ TEST_F(LogFile, SharedForDeletionAndClosedByShutdown) {
 }
 
 TEST_F(LogFile, OpenFailureAndNaming) {
-    const std::string missing = folder_ + "\\no\\such\\Trevan";
+    // A folder where the file would be.
+    ASSERT_TRUE(CreateDirectoryA(path_.c_str(), nullptr));
     try {
-        vennic::log::file f(missing);
+        vennic::log::file f(folder(), base_);
         FAIL() << "no exception";
     } catch (const vennic::log::generic& e) {
-        EXPECT_EQ(std::string(e.what()), "log[CreateFile failed: " + vennic::system_error_text(ERROR_PATH_NOT_FOUND) + "]");
-        EXPECT_FALSE(vennic::system_error_text(ERROR_PATH_NOT_FOUND).empty());
+        EXPECT_EQ(std::string(e.what()),
+                  "log[CreateFile failed: " + vennic::system_error_text(ERROR_ACCESS_DENIED) + "]");
+        EXPECT_FALSE(vennic::system_error_text(ERROR_ACCESS_DENIED).empty());
     }
     EXPECT_EQ(vennic::log::file::mutex_name("C:\\Temp\\Trevan"), "log-C:_Temp_Trevan");
     EXPECT_EQ(vennic::log::file::mutex_name("Trevan"), "log-Trevan");
 }
 
 TEST_F(LogFile, WritesWaitForTheNamedMutex) {
-    vennic::log::file f(base_);
+    vennic::log::file f(folder(), base_);
     // Held by another process, as a writer there would hold it.
     trevan_test::child_process holder(std::string("\"") + SUPPORT_HELPER + "\" mutex-hold " +
                                       vennic::log::file::mutex_name(base_));
@@ -323,7 +334,7 @@ TEST_F(LogFile, AHeldMutexCostsOneWaitThenLinesAreDroppedUntilItIsFree) {
     ASSERT_EQ(holder.read_line(), "owned");
     {
         const DWORD start = GetTickCount();
-        vennic::log::file f(base_, 0xFFFFFFFFu, 1000);
+        vennic::log::file f(folder(), base_, 0xFFFFFFFFu, 1000);
         for (int i = 0; i < 10; ++i) f.write(1, "", "dropped");
         // One wait of a second, not one per line.
         EXPECT_LT(GetTickCount() - start, 8000u);

@@ -21,6 +21,7 @@
 
 #include "support/log/file.h"
 #include "support/log/log.h"
+#include "support/platform/handle.h"
 #include "support/platform/real_mutex.h"
 
 namespace {
@@ -63,7 +64,12 @@ int run(int argc, char** argv) {
         HANDLE go = OpenEventA(SYNCHRONIZE, FALSE, argv[5]);
         if (!go || WaitForSingleObject(go, 60000) != WAIT_OBJECT_0) return 2;
         CloseHandle(go);
-        vennic::log::add_listener(new vennic::log::file(argv[2]));
+        // The log's folder, held as a run holds it.
+        const std::string base = argv[2];
+        vennic::unique_handle folder(CreateFileA(base.substr(0, base.rfind('\\')).c_str(), FILE_LIST_DIRECTORY,
+                                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        vennic::log::add_listener(new vennic::log::file(folder.get(), base));
         const int count = std::atoi(argv[4]);
         for (int i = 0; i < count; ++i) vennic::log::writef("writer %s line %d", argv[3], i);
         vennic::log::shutdown();

@@ -81,6 +81,10 @@ TEST(Unicode, TruncatedDoubleByteCharacterIsUnmappable) {
     EXPECT_EQ(category_of<vennic::unicode::generic>([] { to_wide("ab\x82", 932); }),
               "unicode.unmappable_character");
     EXPECT_EQ(to_wide("\x82\xa0", 932), L"\x3042");
+    // Not strict, as the system's ANSI calls convert a command line: the
+    // text goes through, the rest of it whole.
+    const std::wstring lenient = to_wide("ab\x82", 932, false);
+    EXPECT_EQ(lenient.substr(0, 2), L"ab");
 }
 
 TEST(Unicode, CodePage50220IsAskedForInvalidCharacters) {

@@ -14,7 +14,6 @@ const char* method_text(start_method method) {
     switch (method) {
     case start_method::refuse: return "refused";
     case start_method::create_process: return "directly";
-    case start_method::shell: return "through the shell";
     case start_method::msiexec: return "msiexec";
     }
     return "?";
@@ -53,6 +52,8 @@ container_plan plan_runs(const SettingsMap& settings, const plan_request& reques
         facts.work_folder = sample_work_folder();
         facts.system_folder = sample_system_folder;
         facts.on_64bit_windows = bits == 64;
+        // Where a run holds the MSI log; the kinds add it only when asked.
+        facts.msi_log = std::string(sample_temp) + "KELMO_msi.log.txt";
         const std::string language = request.language;
         facts.read_language = [language](language_source source) -> std::string {
             if (source == language_source::installer_language && !language.empty()) return language;

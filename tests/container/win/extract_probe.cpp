@@ -1,5 +1,6 @@
-// Test probe: runs extract_payload, shows its failure as the program would,
-// and records its result and the settings.
+// Test probe: runs extract_payload as the run does (the archive and the work
+// folder held, the files created relative to the folder), shows its failure
+// as the program would, and records its result and the settings.
 //
 //   extract_probe.exe ARCHIVE WORK-FOLDER RESULT-FILE [NAME=VALUE]...
 //   extract_probe.exe --error-text CODE RESULT-FILE
@@ -14,6 +15,7 @@
 #include <string>
 
 #include "container/extract.h"
+#include "support/platform/handle.h"
 #include "support/platform/system_error_text.h"
 
 namespace {
@@ -37,7 +39,17 @@ int main(int argc, char** argv) {
         std::string::size_type eq = preset.find('=');
         settings[preset.substr(0, eq)] = eq == std::string::npos ? "" : preset.substr(eq + 1);
     }
-    trevan::extraction_result result = trevan::extract_payload(argv[1], argv[2], settings);
+    vennic::unique_handle archive(
+        CreateFileA(argv[1], GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    const vennic::error_or<HANDLE> held =
+        archive ? vennic::error_or<HANDLE>(archive.get()) : vennic::system_error{GetLastError()};
+    vennic::unique_handle folder(CreateFileA(argv[2], FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
+                                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                             FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!folder) return 4;
+    trevan::extracted_files files;
+    trevan::extraction_result result = trevan::extract_payload(argv[1], held, argv[2], folder.get(), settings, files);
+    files.release();
     // The box the program would show for the failure, as the run shows it.
     if (result.failure)
         MessageBoxA(nullptr, result.failure->text.c_str(), result.failure->caption.c_str(), MB_OK);

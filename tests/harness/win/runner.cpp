@@ -3,17 +3,21 @@
 //
 //   runner.exe REQUEST-FILE
 //
-// The request file has one field per line ("key value"):
+// The request file has one field per line ("key value"; paths in UTF-8, so
+// that names outside the ANSI code page can be given):
 //   program PATH    the program to start (required)
 //   args TEXT       raw argument text put behind the quoted program path
-//   temp PATH       TEMP and TMP for the program (UTF-8, so that folders
-//                   outside the ANSI code page can be given)
+//   temp PATH       TEMP and TMP for the program
 //   env NAME=VALUE  a further environment variable (repeatable)
 //   cwd PATH        the program's current directory
 //   station NAME    start the program on the desktop "Default" of a new
 //                   window station NAME: not visible, as a service's is
 //   timeout MS      end the program after this long (default 60000)
 //   result PATH     where the result goes (required)
+//   before-resume COMMAND  start the program suspended, run COMMAND (a
+//                   command line) to its end, then let the program run: what
+//                   another process can do between a program's start and
+//                   its first instruction
 // The result file holds "exit XXXXXXXX" (hex), then per box
 // "box CAPTION-BYTES TEXT-BYTES" followed by the UTF-8 caption and text and a
 // line feed, and "timeout" if the program had to be ended.
@@ -101,7 +105,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: runner REQUEST-FILE\n");
         return 2;
     }
-    std::string program, args, cwd, result, station;
+    std::string program, args, cwd, result, station, before_resume;
     DWORD timeout = 60000;
     bool have_args = false;
     for (const std::string& line : read_lines(argv[1])) {
@@ -114,6 +118,7 @@ int main(int argc, char** argv) {
         else if (key == "station") station = value;
         else if (key == "result") result = value;
         else if (key == "timeout") timeout = std::strtoul(value.c_str(), nullptr, 10);
+        else if (key == "before-resume") before_resume = value;
         else if (key == "temp") {
             const std::wstring wide = from_utf8(value);
             SetEnvironmentVariableW(L"TEMP", wide.c_str());
@@ -131,11 +136,12 @@ int main(int argc, char** argv) {
 
     std::string command_line = "\"" + program + "\"";
     if (have_args) command_line += " " + args;
-    std::vector<char> writable(command_line.begin(), command_line.end());
-    writable.push_back('\0');
-    STARTUPINFOA si = {};
+    std::wstring writable = from_utf8(command_line);
+    writable.push_back(L'\0');
+    const std::wstring wide_cwd = from_utf8(cwd);
+    STARTUPINFOW si = {};
     si.cb = sizeof si;
-    std::string desktop;
+    std::wstring desktop;
     if (!station.empty()) {
         // The desktop is made inside the station, so the runner joins it for
         // a moment; it watches its own station's windows again afterwards.
@@ -147,15 +153,33 @@ int main(int argc, char** argv) {
                          GetLastError());
             return 3;
         }
-        desktop = station + "\\Default";
+        desktop = from_utf8(station + "\\Default");
         si.lpDesktop = &desktop[0];
     }
     PROCESS_INFORMATION pi = {};
-    if (!CreateProcessA(program.c_str(), writable.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        cwd.empty() ? nullptr : cwd.c_str(), &si, &pi)) {
+    if (!CreateProcessW(from_utf8(program).c_str(), &writable[0], nullptr, nullptr, FALSE,
+                        before_resume.empty() ? 0 : CREATE_SUSPENDED, nullptr,
+                        cwd.empty() ? nullptr : wide_cwd.c_str(), &si, &pi)) {
         std::fprintf(stderr, "runner: cannot start %s (error %lu)\n", program.c_str(),
                      GetLastError());
         return 3;
+    }
+    if (!before_resume.empty()) {
+        std::wstring command = from_utf8(before_resume);
+        command.push_back(L'\0');
+        STARTUPINFOW other_si = {};
+        other_si.cb = sizeof other_si;
+        PROCESS_INFORMATION other = {};
+        if (CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &other_si,
+                           &other)) {
+            WaitForSingleObject(other.hProcess, 60000);
+            CloseHandle(other.hProcess);
+            CloseHandle(other.hThread);
+        } else {
+            std::fprintf(stderr, "runner: cannot start %s (error %lu)\n", before_resume.c_str(),
+                         GetLastError());
+        }
+        ResumeThread(pi.hThread);
     }
     CloseHandle(pi.hThread);
     child_pid = pi.dwProcessId;
