@@ -195,6 +195,16 @@ std::string kind_parameters(setup_kind kind, SettingsMap& settings, const run_fa
 
 }  // namespace
 
+bool shows_message_box(bool silent_switch, bool interactive, bool log_ready) {
+    return interactive && !(silent_switch && log_ready);
+}
+
+bool asks_for_msi_log(SettingsMap& settings) {
+    if (settings["msilog"] != "ON") return false;
+    const std::optional<setup_kind> kind = kind_of_setting(settings["kind"]);
+    return kind && *kind != setup_kind::nsis && *kind != setup_kind::plain;
+}
+
 const char* kind_name(setup_kind kind) {
     switch (kind) {
     case setup_kind::none: return "";

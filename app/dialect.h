@@ -39,9 +39,19 @@ const char* kind_name(setup_kind kind);
 // value the program does not know (matched exactly, lower case).
 std::optional<setup_kind> kind_of_setting(const std::string& value);
 
+// Whether a run with these settings hands its setup program an MSI log:
+// "msilog" is "ON" and the kind (none, msi, inno or burn) has a log option.
+bool asks_for_msi_log(SettingsMap& settings);
+
 // Whether the argument text holds a whole argument "/S" in any letter case,
 // quoted or not: the run is then unattended.
 bool has_silent_switch(const std::string& arguments);
+
+// Whether the run shows its own message box, or only logs it. Asked for
+// with /S (silent_switch), a box is still shown when there is no log to
+// hold it; where no one can see the process's windows (no interactive
+// window station) it never is, since a box there waits for ever.
+bool shows_message_box(bool silent_switch, bool interactive, bool log_ready);
 
 // What a run knows besides its settings.
 struct run_facts {

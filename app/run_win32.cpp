@@ -29,17 +29,19 @@ const char invalid_archive_text[] =
     "errors.\r\nPlease download full version of the program";
 
 // Every message of the run: one OK button, no owner window, no icon. Each
-// goes to the log as a line with its caption and text. In an unattended run
-// (no one at the screen) with a log none is shown, and the run goes on as
-// if OK had been pressed; without a log the box is the only record, and is
-// shown.
+// goes to the log as a line with its caption and text; in an unattended run
+// it is not shown (shows_message_box), and the run goes on as if OK had been
+// pressed.
 class boxes {
 public:
     void set_log_ready(bool ready) { log_ready_ = ready; }
-    void set_unattended(bool unattended) { unattended_ = unattended; }
+    void set_unattended(bool silent_switch, bool interactive) {
+        silent_switch_ = silent_switch;
+        interactive_ = interactive;
+    }
 
     void show(const char* caption, const char* text) const {
-        const bool shown = !(unattended_ && log_ready_);
+        const bool shown = shows_message_box(silent_switch_, interactive_, log_ready_);
         if (log_ready_) {
             try {
                 // One line: the text's line ends become blanks.
@@ -58,7 +60,8 @@ public:
 
 private:
     bool log_ready_ = false;
-    bool unattended_ = false;
+    bool silent_switch_ = false;
+    bool interactive_ = true;
 };
 
 // A log that cannot be set up costs only the log lines; the run goes on.
@@ -75,7 +78,8 @@ bool set_up_log(const temp_folder& temp) {
 // The held MSI log for a container that asks for one; its path stays empty
 // (the option is left out) when it cannot be held, and the log says why.
 msi_log hold_asked_msi_log(SettingsMap& settings, const temp_folder& temp, bool log_ready) {
-    if (settings["msilog"] != "ON") return msi_log();
+    // Kinds without a log option never receive it: no empty log is left.
+    if (!asks_for_msi_log(settings)) return msi_log();
     vennic::error_or<msi_log> held = hold_msi_log(temp);
     if (held) return std::move(*held);
     if (log_ready)
@@ -99,7 +103,7 @@ int run(HINSTANCE instance, const char* command_line, const own_file& own) {
         box.set_log_ready(log_ready);
         // No one to press OK: asked for with /S, or no one can see the
         // process's windows (a service, SYSTEM in session 0).
-        box.set_unattended(has_silent_switch(arguments) || !has_interactive_window_station());
+        box.set_unattended(has_silent_switch(arguments), has_interactive_window_station());
 
         vennic::config::start(instance);
 

@@ -137,5 +137,35 @@ TEST(Dialect, OnlyAWholeArgumentSIsTheSilentSwitch) {
     for (const auto& r : rows) EXPECT_EQ(has_silent_switch(r.arguments), r.silent) << r.arguments;
 }
 
+TEST(Dialect, AnUnattendedRunLogsItsBoxesAndNeverWaitsForOneNoOneSees) {
+    const struct {
+        bool silent_switch, interactive, log_ready, shown;
+    } rows[] = {
+        {false, true, true, true},    {false, true, false, true},
+        {true, true, true, false},    {true, true, false, true},  // no log: the box is the only record
+        {false, false, true, false},  {false, false, false, false},
+        {true, false, true, false},   {true, false, false, false},
+    };
+    for (const auto& r : rows)
+        EXPECT_EQ(shows_message_box(r.silent_switch, r.interactive, r.log_ready), r.shown)
+            << r.silent_switch << r.interactive << r.log_ready;
+}
+
+TEST(Dialect, OnlyKindsWithALogOptionAskForTheMsiLog) {
+    const struct {
+        const char* kind;
+        const char* msilog;
+        bool asks;
+    } rows[] = {
+        {"", "ON", true},     {"msi", "ON", true},    {"inno", "ON", true},  {"burn", "ON", true},
+        {"nsis", "ON", false}, {"plain", "ON", false}, {"MSI", "ON", false}, {"", "on", false},
+        {"msi", "", false},
+    };
+    for (const auto& r : rows) {
+        SettingsMap s = container(r.kind, "", r.msilog);
+        EXPECT_EQ(asks_for_msi_log(s), r.asks) << r.kind << " " << r.msilog;
+    }
+}
+
 }  // namespace
 }  // namespace trevan
