@@ -28,8 +28,8 @@ std::string add_language_option(const std::string& parameter_text, const languag
 std::string language_code_to_lcid(const std::string& code);
 
 #ifdef _WIN32
-// add_language_option with this machine's registry as the sources.
-std::string add_language_option(const std::string& parameter_text);
+// A language_reader of this machine's registry.
+std::string read_registry_language(language_source source);
 #endif
 
 }  // namespace trevan

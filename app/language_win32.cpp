@@ -1,4 +1,4 @@
-// The registry as the source of add_language_option (Windows).
+// The registry as the language sources of add_language_option (Windows).
 #include <windows.h>
 
 #include "app/language.h"
@@ -15,7 +15,9 @@ std::string read_value(HKEY root, const std::wstring& path, bool view64, const w
     return key.read_string(name);
 }
 
-std::string read_language(language_source source) {
+}  // namespace
+
+std::string read_registry_language(language_source source) {
     const vennic::config::record& names = vennic::config::current();
     switch (source) {
     case language_source::installer_language:
@@ -33,12 +35,6 @@ std::string read_language(language_source source) {
                           L"Lang");
     }
     return std::string();
-}
-
-}  // namespace
-
-std::string add_language_option(const std::string& parameter_text) {
-    return add_language_option(parameter_text, read_language);
 }
 
 }  // namespace trevan

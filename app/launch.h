@@ -67,7 +67,8 @@ class extracted_files;
 class work_folder;
 
 // Starts the planned program with the parameter text and waits for its end.
-// With log_ready it logs the file and the parameters first. The program
+// With log_ready it logs the file and the parameters first, and the exit
+// code when the program has ended. The program
 // starts only when the plan allows it and its file is one of the extracted
 // files, a regular file directly inside the held work folder; failing
 // that, the result is the "ShellExecuteEx failed" failure. A program starts

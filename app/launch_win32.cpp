@@ -111,6 +111,7 @@ launch_result launch_setup_program(const launch_plan& plan, const std::string& p
         return result;
     }
     result.exit_code = exit_code;
+    if (log_ready) vennic::log::writef("Exit code: %lu (0x%08lX)", exit_code, exit_code);
     return result;
 }
 

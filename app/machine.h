@@ -14,4 +14,10 @@ bool is_wow64();
 // key.
 bool runs_on_64bit_windows();
 
+// Whether someone can see this process's windows: its window station is
+// visible (WSF_VISIBLE in UOI_FLAGS), as the interactive WinSta0 is and the
+// window stations of services and of SYSTEM in session 0 are not. When the
+// system does not say, the answer is yes.
+bool has_interactive_window_station();
+
 }  // namespace trevan

@@ -20,4 +20,11 @@ bool runs_on_64bit_windows() {
     return sizeof(void*) == 8 || is_wow64();
 }
 
+bool has_interactive_window_station() {
+    HWINSTA station = GetProcessWindowStation();
+    USEROBJECTFLAGS flags = {};
+    if (!station || !GetUserObjectInformationW(station, UOI_FLAGS, &flags, sizeof flags, nullptr)) return true;
+    return (flags.dwFlags & WSF_VISIBLE) != 0;
+}
+
 }  // namespace trevan

@@ -79,7 +79,8 @@ void prepare() {
     if (!fs::exists(at("container.exe"))) {
         std::ofstream(at("stub.exe"), std::ios::binary) << stub_image();
         run({tool, "build", "--stub", at("stub.exe"), "--file", "big:big.bin=" + at("source.bin"), "--value",
-             "msilog=ON", "-o", at("container.exe")});
+             "msilog=ON", "--no-check", "stub", "--no-check", "executable32", "--no-check", "executable64", "-o",
+             at("container.exe")});
     }
 }
 

@@ -1,6 +1,7 @@
 #include "container/expand.h"
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 namespace trevan {
@@ -20,15 +21,30 @@ bool in_chain(const expansion_state& state, const std::string& name) {
                        [&](const std::string* n) { return *n == name; });
 }
 
+// The reference at or behind pos, which stands on a "%": where its name
+// starts and the position of its closing "%".
+struct reference {
+    std::string::size_type start = 0;
+    std::string::size_type close = 0;
+};
+
+std::optional<reference> reference_at(const std::string& text, std::string::size_type pos) {
+    reference r;
+    r.start = text.find_first_not_of('%', pos);
+    if (r.start == std::string::npos) return std::nullopt;
+    r.close = text.find('%', r.start);
+    if (r.close == std::string::npos) return std::nullopt;
+    return r;
+}
+
 std::string expand(const std::string& text, const SettingsMap& settings, expansion_state& state) {
     std::string result = text;
     // pos always stands on a "%".
     std::string::size_type pos = result.find('%');
     while (pos != std::string::npos) {
-        std::string::size_type start = result.find_first_not_of('%', pos);
-        if (start == std::string::npos) break;
-        std::string::size_type close = result.find('%', start);
-        if (close == std::string::npos) break;
+        const std::optional<reference> ref = reference_at(result, pos);
+        if (!ref) break;
+        const std::string::size_type start = ref->start, close = ref->close;
         std::string name = result.substr(start, close - start);
         // find, not operator[]: looking a name up must not add it.
         auto it = settings.find(name);
@@ -55,6 +71,24 @@ std::string expand(const std::string& text, const SettingsMap& settings, expansi
 std::string expand_references(const std::string& text, const SettingsMap& settings) {
     expansion_state state;
     return expand(text, settings, state);
+}
+
+std::vector<std::string> unknown_references(const std::string& text, const SettingsMap& settings) {
+    std::vector<std::string> unknown;
+    std::string::size_type pos = text.find('%');
+    while (pos != std::string::npos) {
+        const std::optional<reference> ref = reference_at(text, pos);
+        if (!ref) break;
+        std::string name = text.substr(ref->start, ref->close - ref->start);
+        if (settings.count(name)) {
+            // Expanded, its closing "%" is gone with it.
+            pos = text.find('%', ref->close + 1);
+        } else {
+            unknown.push_back(std::move(name));
+            pos = ref->close;
+        }
+    }
+    return unknown;
 }
 
 }  // namespace trevan

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "container/settings.h"
 
@@ -31,5 +32,10 @@ inline constexpr std::size_t max_reference_replacements = 10000;
 // unexpanded. Never changes settings; throws only
 // std::bad_alloc.
 std::string expand_references(const std::string& text, const SettingsMap& settings);
+
+// The names of the references in text that name no key of settings and so
+// stay in the text as they are, in order, read as expand_references reads
+// the text (values put in are not read again). Throws only std::bad_alloc.
+std::vector<std::string> unknown_references(const std::string& text, const SettingsMap& settings);
 
 }  // namespace trevan

@@ -1,5 +1,6 @@
 #include "container/pe_header.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "support/core/little_endian.h"
@@ -97,6 +98,32 @@ pe_directory pe_headers::directory(unsigned index) const {
 bool pe_headers::is_signed() const {
     const pe_directory table = directory(certificate_directory);
     return table.address != 0 || table.size != 0;
+}
+
+std::optional<std::vector<pe_section>> read_pe_sections(offset_reader& file, const pe_headers& headers) {
+    using pe_layout::section_header_size;
+    const std::uint32_t count = headers.section_count();
+    if (headers.type != pe_headers::kind::pe || count > max_pe_sections) return std::nullopt;
+    std::string table(std::size_t(count) * section_header_size, '\0');
+    if (!file.read_at(headers.section_table(), table.data(), static_cast<std::uint32_t>(table.size())))
+        return std::nullopt;
+    std::vector<pe_section> sections;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const unsigned char* entry = reinterpret_cast<const unsigned char*>(table.data()) + i * section_header_size;
+        pe_section s;
+        s.name.assign(reinterpret_cast<const char*>(entry), 8);
+        s.name.resize(std::min(s.name.find('\0'), s.name.size()));
+        s.virtual_size = load_le32(entry + 8);
+        s.virtual_address = load_le32(entry + 12);
+        s.raw_size = load_le32(entry + 16);
+        s.raw_offset = load_le32(entry + 20);
+        s.characteristics = load_le32(entry + 36);
+        if (std::uint64_t(s.raw_offset) + s.raw_size > 0xFFFFFFFFu ||
+            std::uint64_t(s.virtual_address) + std::max(s.virtual_size, s.raw_size) > 0xFFFFFFFFu)
+            return std::nullopt;
+        sections.push_back(std::move(s));
+    }
+    return sections;
 }
 
 pe_headers read_pe_headers(archive_reader& in, std::uint32_t file_size) {

@@ -13,7 +13,9 @@
 // archive_reader like the walk, in a handful of small reads.
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "container/reader.h"
 
@@ -99,10 +101,29 @@ struct pe_headers {
     unsigned char optional_bytes[pe_layout::max_optional_read] = {};
 };
 
+// One entry of the section table.
+struct pe_section {
+    std::string name;  // up to 8 bytes, without the NULs that pad it
+    std::uint32_t virtual_size = 0;
+    std::uint32_t virtual_address = 0;
+    std::uint32_t raw_size = 0;
+    std::uint32_t raw_offset = 0;
+    std::uint32_t characteristics = 0;
+};
+
+// The loader's own limit on sections.
+inline constexpr std::uint32_t max_pe_sections = 96;
+
 // Reads the headers of the file behind in, whose size is file_size bytes.
 // The position afterwards is unspecified. Throws only std::bad_alloc.
 pe_headers read_pe_headers(archive_reader& in, std::uint32_t file_size);
 // The same through a reader at offsets that the caller goes on using.
 pe_headers read_pe_headers(offset_reader& file);
+
+// The section table of a file whose headers (kind::pe) were read from it, in
+// one read. Nothing when the table does not lie wholly inside the file, it
+// has more than max_pe_sections entries, or a section's raw data or
+// addresses run beyond 32 bits. Throws only std::bad_alloc.
+std::optional<std::vector<pe_section>> read_pe_sections(offset_reader& file, const pe_headers& headers);
 
 }  // namespace trevan

@@ -191,6 +191,11 @@ int main(int argc, char** argv) {
         {"/V\"A=\\\"x y\\\" B=1\" /Q", "VIRGIN=1 /V\"\"", "ON"},
         {"/Vabc /Vdef", "", ""},
         {"/V\"unclosed", "/V", "ON"},
+        {"/s /V\"P=\\\"a b\\\"\" /x", "/norestart", "ON", "msi"},
+        {"/D=C:\\Program Files\\x /S \"/D=C:\\a b\"", "/D=C:\\y", "", "nsis"},
+        {"\"/S\" /DIR=\"C:\\x\"", "/SP-", "ON", "inno"},
+        {"/s \\\"/S", "", "ON", "burn"},
+        {"/S /V\"X=1\"", "-x", "ON", "plain"},
     };
     n = 0;
     for (const auto& l : lines) write(dir / "command_line", "seed-" + std::to_string(n++), joined(l));

@@ -47,8 +47,10 @@ TEST_F(Ends, TheRoadOfOneRun) {
     EXPECT_EQ(log.substr(0, 3), "\xEF\xBB\xBF");
     // Date, time, the level-1 blank between two and two blanks: four in all.
     const std::string stamp = R"(\d{4}/\d{2}/\d{2} \d{2}:\d{2}:\d{2}    )";
+    // The setup program's exit code when it has ended.
     const std::regex lines(stamp + "\r\n" + stamp + "File: " + regex_escape(s.path) +
-                           "\r\n" + stamp + "Parameters: .*\r\n" + stamp + "\r\n");
+                           "\r\n" + stamp + "Parameters: .*\r\n" + stamp + "\r\n" + stamp +
+                           R"(Exit code: 0 \(0x00000000\))" + "\r\n");
     EXPECT_TRUE(std::regex_match(log.substr(3), lines)) << log;
     EXPECT_NE(log.find("Parameters: " + s.parameters() + "\r\n"), std::string::npos) << log;
 }

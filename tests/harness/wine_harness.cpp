@@ -165,6 +165,7 @@ program_run::program_run(const std::string& program, const run_options& options)
     else if (!options.temp_dir.empty())
         request << "temp " << windows_path(options.temp_dir) << "\\\n";
     for (const auto& [k, v] : options.env) request << "env " << k << "=" << v << "\n";
+    if (!options.window_station.empty()) request << "station " << options.window_station << "\n";
     request << "timeout " << options.timeout.count() << "\n";
     if (!options.before_resume.empty()) request << "before-resume " << options.before_resume << "\n";
     if (!options.watch.cls.empty()) {

@@ -99,6 +99,9 @@ struct run_options {
     // paths that are not folders).
     std::string temp_windows;
     std::map<std::string, std::string> env;
+    // A window station of this name, made for the run: one no one sees, as
+    // a service's; the session's interactive one when empty.
+    std::string window_station;
     std::chrono::milliseconds timeout{60000};
     // A Windows command line run to its end between the program's start and
     // its first instruction (the program is started suspended); none when

@@ -50,7 +50,8 @@ protected:
 
     std::vector<std::string> build(const std::vector<std::string>& branding, const std::string& stub = "stub.exe") {
         std::vector<std::string> args = {"build", "--stub", path(stub), "--file", "installer64=" + path("setup.exe"),
-                                         "-o", path("out.exe")};
+                                         "--value", "executable64=%installer64%", "--value",
+                                         "executable32=%installer64%", "-o", path("out.exe")};
         args.insert(args.end(), branding.begin(), branding.end());
         return args;
     }

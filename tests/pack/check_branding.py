@@ -130,7 +130,7 @@ def main():
     original = open(program, "rb").read()
     built = run([tool, "build", "--stub", program, "--branding", path("brand.json"), "--maker-name", maker,
                  "--file", "installer64=" + path("setup.exe"), "--value", "executable64=%installer64%",
-                 "-o", path("Setup.exe")])
+                 "--value", "executable32=%installer64%", "-o", path("Setup.exe")])
     check(built.stderr == b"", f"build printed {built.stderr!r}")
     packed = open(path("Setup.exe"), "rb").read()
     image = image_of(packed)
@@ -205,7 +205,8 @@ def main():
     # The other standard fields, and the flags of two of them.
     more = {"InternalName": "Amberlyn", "Comments": "Built by CI", "LegalTrademarks": "Amberlyn\u2122",
             "PrivateBuild": "Nightly 42", "SpecialBuild": "Beta"}
-    run([tool, "build", "--stub", path("image.exe"), "--product-name", "Zephyrine", "-o", path("Again.exe")] +
+    run([tool, "build", "--stub", path("image.exe"), "--product-name", "Zephyrine", "--no-check", "executable32",
+         "--no-check", "executable64", "-o", path("Again.exe")] +
         [arg for field, text in more.items() for arg in ("--version-info", f"{field}={text}")])
     again = image_of(open(path("Again.exe"), "rb").read())
     twice = pefile.PE(data=again)

@@ -27,7 +27,8 @@ TEST(WindowsPackTool, BuildsTheSameBytesAndVerifiesAlike) {
     run_options options;
     options.args = "build --stub " + windows_path(folder + "/stub.exe") + " --value a=1 --file f=" +
                    windows_path(folder + "/data.bin") + " --value \"parameters=/V\\\"USER_PARTNER_IDENTITY=5   " +
-                   "WEBINSTALLER=1\\\"\" -o " + windows_path(folder + "/windows.exe");
+                   "WEBINSTALLER=1\\\"\" --no-check stub --no-check executable32 --no-check executable64 -o " +
+                   windows_path(folder + "/windows.exe");
     ASSERT_EQ(run_program(windows_tool(), options).exit_code, 0u);
     std::string built = read_file(folder + "/windows.exe");
     EXPECT_EQ(built, read_file(folder + "/host.exe"));

@@ -42,10 +42,12 @@ protected:
 
     tool_run run(const std::vector<std::string>& args) const { return pack::run_tool(args, dir_); }
 
+    // The stub is a bare image and no setting names a setup program: the
+    // checks of what the program makes of a container are off.
     std::vector<std::string> build_args(const std::string& output) const {
         return {"build", "--stub", path("stub.exe"), "--value", "a=1", "--file", "installer64:Setup_x64.exe=" + path("big.bin"),
                 "--value", "parameters=/V\"X=1   Y=2\"", "--file", "installer32=" + path("small.txt"), "--value", "a=2",
-                "-o", output};
+                "-o", output, "--no-check", "stub", "--no-check", "executable32", "--no-check", "executable64"};
     }
 
     fs::path dir_;

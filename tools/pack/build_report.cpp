@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "container/printable.h"
+#include "tools/pack/plan.h"
 #include "tools/pack/report.h"
 #include "tools/pack/sha256.h"
 #include "tools/pe/text16.h"
@@ -12,11 +13,15 @@ namespace trevan::pack {
 
 payload_plan plan_payload(const std::vector<record>& records) {
     // The one place that asks the payload-kinds library (`trevan-pack
-    // plan`, tools/pack/plan.h) for the detected kind and the command line
-    // of each architecture. Until it is connected nothing is detected, and
-    // the report says so with null members.
-    (void)records;
-    return {};
+    // plan`, tools/pack/plan.h) for the packed kind and the command line of
+    // each architecture, for a run without arguments on its sample machine.
+    const container_plan planned = plan_runs(settings_of(records), plan_request());
+    payload_plan plan;
+    if (!planned.kind.empty()) plan.kind = planned.kind;
+    for (const architecture_plan& run : planned.runs)
+        if (!run.start.failure && run.start.plan.method != start_method::refuse)
+            plan.commands.push_back({run.bits == 64 ? "x64" : "x86", run.start.command_line});
+    return plan;
 }
 
 build_report report_of_build(const std::string& output, std::vector<written_record> records, payload_plan plan,

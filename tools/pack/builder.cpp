@@ -205,6 +205,18 @@ record value_record(const std::string& name, const std::string& text) {
     return r;
 }
 
+std::string stored_name_of(const record& file) {
+    return file.stored_name.empty() ? own_file_name(file.source) : file.stored_name;
+}
+
+SettingsMap settings_of(const std::vector<record>& records) {
+    SettingsMap settings{{"source", ""}, {"commandline", ""}};
+    for (const record& r : records)
+        if (r.name != "source" && r.name != "commandline")
+            settings[r.name] = r.type == record::kind::file ? stored_name_of(r) : r.text;
+    return settings;
+}
+
 std::vector<written_record> build_container(const std::string& stub_path, const std::vector<record>& records,
                                             const std::string& output_path, const build_options& options) {
     input stub = open_input("stub", stub_path);
@@ -221,7 +233,7 @@ std::vector<written_record> build_container(const std::string& stub_path, const 
     for (const record& r : records) {
         if (r.type == record::kind::file) {
             sources.push_back(open_input("file", r.source));
-            stored_names.push_back(r.stored_name.empty() ? own_file_name(r.source) : r.stored_name);
+            stored_names.push_back(stored_name_of(r));
             check_bare("stored file name", stored_names.back());
             total += file_record_bytes(sources.back().size, stored_names.back(), r.name);
         } else {
@@ -231,10 +243,18 @@ std::vector<written_record> build_container(const std::string& stub_path, const 
         }
     }
     total += tail_bytes();
-    if (total > format::max_position)
-        throw tool_error("the result would have " + std::to_string(total) + " bytes: containers must stay below 4 GiB");
+    auto check_total = [&total] {
+        if (total > format::max_position)
+            throw tool_error("the result would have " + std::to_string(total) +
+                             " bytes: containers must stay below 4 GiB");
+    };
+    check_total();
 
     output out(output_path, options);
+    // Its temporary goes again when the review throws.
+    const std::vector<record> added = options.review ? options.review(records) : std::vector<record>();
+    for (const record& r : added) total += value_record_bytes(r.text, r.name);
+    check_total();
     container_writer writer(out);
     std::vector<written_record> written;
     // The size a chunk source wrote, as its chunk writer counted it.
@@ -259,6 +279,8 @@ std::vector<written_record> build_container(const std::string& stub_path, const 
             written.push_back({record_kind::value, r.name, "", r.text, r.text.size(), writer.value_record(r.text, r.name)});
         }
     }
+    for (const record& r : added)
+        written.push_back({record_kind::value, r.name, "", r.text, r.text.size(), writer.value_record(r.text, r.name)});
     writer.tail();
     out.commit();
     return written;

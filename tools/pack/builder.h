@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "container/settings.h"
 #include "container/walk.h"
 #include "tools/pack/branding.h"
 #include "tools/pack/tool_error.h"
@@ -38,6 +39,16 @@ struct record {
 record file_record(const std::string& name, const std::string& stored_name, const std::string& source);
 record value_record(const std::string& name, const std::string& text);
 
+// The name a file record's data is stored under: its stored_name, or the
+// source's own file name.
+std::string stored_name_of(const record& file);
+
+// The settings a run takes from these records: of two with the same name
+// the later one (the walk meets it first), a file record as its stored
+// name. "source" and "commandline", which every run sets itself, are there
+// with empty values.
+SettingsMap settings_of(const std::vector<record>& records);
+
 struct build_options {
     // The stub record's file name; empty means the stub's own file name.
     std::string stub_file_name;
@@ -47,6 +58,11 @@ struct build_options {
     // Resources put into the stub's image before it is written as the stub
     // record; empty leaves the image as it is.
     branding brand;
+    // Called with the records once every input is open and checked and the
+    // output's temporary made, before a byte is written: returns value
+    // records to write behind them (the pack tool's kind), or throws
+    // tool_error to stop (its checks), which leaves no output.
+    std::function<std::vector<record>(const std::vector<record>&)> review;
     // Puts the complete file, a temporary beside the output, in the output's
     // place (signing does, signing.h); empty renames it there. Whatever it
     // leaves at the temporary's path is removed.
@@ -73,7 +89,8 @@ struct written_record {
 // the same bytes. Throws tool_error (bad input: a missing or unreadable
 // file, a stub that is not a Windows executable or is signed already, a
 // chunk above the format's limit, a result of 4 GiB or more, a stored file
-// name that is not bare, an output that cannot be written).
+// name that is not bare, an output that cannot be written, what the review
+// throws). Returns the records as written, those the review added last.
 std::vector<written_record> build_container(const std::string& stub_path, const std::vector<record>& records,
                                             const std::string& output_path, const build_options& options = {});
 

@@ -8,9 +8,11 @@
 #include "container/settings.h"
 #include "container/walk.h"
 #include "tools/pack/build_report.h"
+#include "tools/pack/checks.h"
 #include "tools/pack/extraction.h"
 #include "tools/pack/host.h"
 #include "tools/pack/report.h"
+#include "tools/pack/setup_kind.h"
 #include "tools/pack/signing.h"
 
 namespace trevan::pack {
@@ -58,14 +60,33 @@ void run_build(const build_request& request) {
         options.progress = [](const std::string& path, std::uint64_t done, std::uint64_t total) {
             show_progress("packing", path, done, total);
         };
+    // The builder's own checks of the inputs come first; then the kind and
+    // the checks of what the program will make of the records.
+    std::vector<record> packed;
+    options.review = [&request, &packed](const std::vector<record>& records) {
+        std::vector<record> added;
+        if (std::optional<record> kind = kind_record(records, request.kind)) added.push_back(*kind);
+        packed = records;
+        packed.insert(packed.end(), added.begin(), added.end());
+        check_inputs(request.stub, packed, request.skipped_checks);
+        return added;
+    };
     const bool signing = !request.sign_command.empty();
     if (signing) options.put_in_place = signed_placement(request.sign_command, request.sign_folder);
     std::vector<written_record> written = build_container(request.stub, request.records, request.output, options);
     if (request.report == report_style::none) return;
-    const build_report report =
-        report_of_build(request.output, std::move(written), plan_payload(request.records), signing);
+    const build_report report = report_of_build(request.output, std::move(written), plan_payload(packed), signing);
     std::cout << (request.report == report_style::json ? build_report_json(report) : build_report_text(report))
               << std::flush;
+}
+
+void run_plan(const std::string& path, const plan_request& request, bool json) {
+    file_reader reader(path);
+    open_container(reader, path);
+    SettingsMap settings;
+    require_sound(walk_container(reader, settings));
+    const container_plan plan = plan_runs(settings, request);
+    std::cout << (json ? plan_json(plan) : plan_text(plan)) << std::flush;
 }
 
 void run_list(const std::string& path, bool json) {
@@ -75,6 +96,7 @@ void run_list(const std::string& path, bool json) {
     SettingsMap settings;
     walk_result result = walk_container(reader, settings, observer);
     observer.report.result = result;
+    if (const auto kind = settings.find("kind"); kind != settings.end()) observer.report.kind = kind->second;
     observer.report.stub = read_stub_identity(path);
     std::cout << (json ? report_json(observer.report) : report_text(observer.report)) << std::flush;
     require_sound(result);

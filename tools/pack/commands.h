@@ -7,11 +7,14 @@
 // sound, exit_code::bad_input for bad input or an output that cannot be
 // written.
 
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "tools/pack/branding.h"
 #include "tools/pack/builder.h"
+#include "tools/pack/plan.h"
 #include "tools/pack/tool_error.h"
 
 namespace trevan::pack {
@@ -28,11 +31,19 @@ struct build_request {
     std::string sign_command;  // a template (signing.h); empty: not signed
     std::string sign_folder;   // where the signing command runs
     report_style report = report_style::none;
+    // --kind: the kind to pack, none for "default"; nothing: detected
+    // from the setup programs (setup_kind.h).
+    std::optional<setup_kind> kind;
+    // --no-check: the checks not made (checks.h).
+    std::set<std::string> skipped_checks;
 };
 
-// `build`: writes the container (builder.h), signs it when asked
-// (signing.h), and prints its report (build_report.h).
+// `build`: decides the kind, checks the inputs (checks.h), writes the
+// container (builder.h), signs it when asked (signing.h), and prints its
+// report (build_report.h).
 void run_build(const build_request& request);
+// `plan`: what a run of the packed program would start (plan.h).
+void run_plan(const std::string& path, const plan_request& request, bool json);
 // `list`: every chunk and record in walk order, and the stub's identity.
 void run_list(const std::string& path, bool json);
 // `verify`: walks the container as the program does.

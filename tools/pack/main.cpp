@@ -7,6 +7,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
@@ -16,9 +17,11 @@
 #include <vector>
 
 #include "tools/pack/branding_options.h"
+#include "tools/pack/checks.h"
 #include "tools/pack/commands.h"
 #include "tools/pack/host.h"
 #include "tools/pack/project_file.h"
+#include "tools/pack/setup_kind.h"
 #include "tools/pack/signing.h"
 #include "tools/pack/tool_error.h"
 
@@ -64,6 +67,35 @@ record parse_value_option(const std::string& argument) {
     return value_record(argument.substr(0, eq), argument.substr(eq + 1));
 }
 
+// What `build --help` says about the settings the program reads.
+const char* const settings_help =
+    "Settings the program reads (--value NAME=TEXT):\n"
+    "  executable32, executable64  the setup program started on 32- or 64-bit Windows, as a rule\n"
+    "                              a %reference% to a file record (%installer64%)\n"
+    "  parameters                  the setup program's parameters (%references% expanded)\n"
+    "  msilog                      ON: a log KELMO_msi.log.txt in %TEMP%\n"
+    "  kind                        the setup programs' dialect, set from their bytes unless --kind\n"
+    "                              names it; the program's own arguments follow the parameters:\n"
+    "    (none)  the arguments' /V properties merged into the /V\"...\" switch, the MSI log\n"
+    "            inside it, /L<LCID> in front from the registry's language\n"
+    "    msi     msiexec /i \"<file>\"; the /V\"...\" text as plain NAME=value properties;\n"
+    "            msilog /l*v \"<log>\"; /S is /qn\n"
+    "    nsis    the arguments as written, /D= moved to the end; /S is /S\n"
+    "    inno    as written; msilog /LOG=\"<log>\"; /S is /VERYSILENT /SUPPRESSMSGBOXES /NORESTART\n"
+    "    burn    as written; msilog /log \"<log>\"; /S is /quiet /norestart\n"
+    "    plain   as written, nothing added\n"
+    "  An argument /S also makes the run unattended: no box is shown, each goes to the log.\n"
+    "Checks (each a line naming the setting, exit 2, no output; --no-check NAME skips one):\n"
+    "  executable32, executable64 set and naming a file record; every %reference% in them and in\n"
+    "  parameters a setting; msilog ON or absent; kind one the program knows; stub a Trevan program";
+
+// --arch 32|64: the architectures planned, 64-bit first when both.
+std::vector<int> planned_architectures(const std::string& arch) {
+    if (arch.empty()) return {64, 32};
+    if (arch == "32" || arch == "64") return {std::stoi(arch)};
+    throw tool_error("--arch " + arch + ": expected 32 or 64");
+}
+
 // Parses the command line and runs the command it names.
 int run(int argc, char** argv) {
     CLI::App app{"Builds payload containers behind the Trevan program's image, and lists, verifies and\n"
@@ -105,6 +137,18 @@ int run(int argc, char** argv) {
     sign_option->type_name("TEMPLATE");
     build->add_flag("--json", build_json, "Print the build report as JSON (a --project run prints a summary)");
     std::function<branding(branding)> chosen_branding = add_branding_options(*build);
+    std::string kind_option;
+    build->add_option("--kind", kind_option,
+                      "The setup programs' kind: msi, nsis, inno, burn, plain, or default for none "
+                      "(default: detected from their bytes)")
+        ->type_name("KIND");
+    std::vector<std::string> no_checks;
+    build->add_option("--no-check", no_checks, "Skip the check of NAME: executable32, executable64, parameters, "
+                                               "msilog, kind or stub")
+        ->type_name("NAME")
+        ->expected(1)
+        ->take_all();
+    build->footer(settings_help);
 
     CLI::App* list = app.add_subcommand("list", "Show the chunks and records in walk order");
     std::string list_path;
@@ -123,6 +167,19 @@ int run(int argc, char** argv) {
     extract->add_option("container", extract_path, "The packed program")->required();
     extract->add_option("-o,--output", extract_folder, "Folder for the files (made when missing)")->required();
     extract->add_flag("--json", extract_json, "Print the settings as a JSON object");
+
+    CLI::App* plan = app.add_subcommand(
+        "plan", "Show the program and the exact command line a run would start, for a sample machine");
+    std::string plan_path, plan_arch, plan_language;
+    std::vector<std::string> plan_arguments;
+    bool plan_json = false;
+    plan->add_option("container", plan_path, "The packed program")->required();
+    plan->add_option("arguments", plan_arguments, "The program's own arguments, after --, joined with blanks")
+        ->type_name("ARGS");
+    plan->add_option("--arch", plan_arch, "Only this Windows: 32 or 64 (default: both)");
+    plan->add_option("--language", plan_language, "The installer language the registry holds (an LCID)")
+        ->type_name("LCID");
+    plan->add_flag("--json", plan_json, "Write JSON");
 
     try {
         app.parse(argc, argv);
@@ -147,6 +204,17 @@ int run(int argc, char** argv) {
         else if (from.output) request.output = *from.output;
         else throw tool_error("--output is required (or a project file's \"output\")");
         request.brand = chosen_branding(from.brand);
+        if (!kind_option.empty()) {
+            request.kind = kind_of_option(kind_option);
+            if (!request.kind)
+                throw tool_error("--kind " + kind_option + ": expected msi, nsis, inno, burn, plain or default");
+        }
+        for (const std::string& name : no_checks) {
+            if (std::find(check_names.begin(), check_names.end(), name) == check_names.end())
+                throw tool_error("--no-check " + name + ": expected executable32, executable64, parameters, msilog, "
+                                 "kind or stub");
+            request.skipped_checks.insert(name);
+        }
         // Records keep their order: the project's, then the command line's
         // across --file and --value.
         request.records = from.records;
@@ -173,6 +241,13 @@ int run(int argc, char** argv) {
         run_verify(verify_path);
     } else if (extract->parsed()) {
         run_extract(extract_path, extract_folder, extract_json);
+    } else if (plan->parsed()) {
+        plan_request request;
+        request.architectures = planned_architectures(plan_arch);
+        request.language = plan_language;
+        for (const std::string& argument : plan_arguments)
+            request.arguments += (request.arguments.empty() ? "" : " ") + argument;
+        run_plan(plan_path, request, plan_json);
     }
     return static_cast<int>(exit_code::success);
 }

@@ -81,6 +81,7 @@ std::string report_text(const walk_report& report) {
         out += "\n";
     }
     out += std::string("result: ") + (report.result.ok ? "true" : "false") + " (" + report.result.reason + ")\n";
+    out += "kind: " + (report.kind ? quoted_text(*report.kind) : std::string("none (the program's own command line)")) + "\n";
     if (report.stub) out += identity_text(*report.stub);
     return out;
 }
@@ -110,7 +111,8 @@ std::string report_json(const walk_report& report) {
     out += report.records.empty() ? "],\n" : "\n  ],\n";
     out += std::string("  \"result\": ") + (report.result.ok ? "true" : "false") +
            ",\n  \"end\": " + json_string(end_text(report.result.end)) +
-           ",\n  \"reason\": " + json_string(report.result.reason);
+           ",\n  \"reason\": " + json_string(report.result.reason) +
+           ",\n  \"kind\": " + (report.kind ? json_string(*report.kind) : std::string("null"));
     if (report.stub) out += ",\n  \"stub\": " + identity_json(*report.stub);
     out += "\n}\n";
     return out;

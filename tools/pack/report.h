@@ -36,6 +36,9 @@ struct walk_report {
     std::vector<chunk_info> chunks;
     std::vector<record_entry> records;
     walk_result result;
+    // The "kind" setting the walk found, the dialect the program speaks to
+    // the setup programs (app/dialect.h); nothing when there is none.
+    std::optional<std::string> kind;
     // The stub's names, version, icon and signature, shown after the walk.
     std::optional<stub_identity> stub;
 };

@@ -9,8 +9,6 @@ namespace {
 
 using pe_layout::section_header_size;
 
-// The loader's own limit on sections.
-constexpr std::uint32_t max_sections = 96;
 // The optional header must hold the fields up to the data directories.
 constexpr std::uint32_t min_optional_size = 96;
 
@@ -48,27 +46,11 @@ pe_image::pe_image(std::string bytes, const std::string& what) : bytes_(std::mov
     size_of_headers_ = headers_.optional_field(pe_layout::size_of_headers_at);
     if (!power_of_two(file_alignment_) || !power_of_two(section_alignment_) || section_alignment_ < file_alignment_)
         throw fail("has damaged section or file alignment values");
-    const std::uint32_t section_count = headers_.section_count();
-    const vennic::le_view file(bytes_);
-    const std::optional<vennic::le_view> table =
-        section_count > max_sections ? std::nullopt
-                                     : file.part(headers_.section_table(), section_count * section_header_size);
+    memory_reader in(bytes_);
+    offset_reader file(in, static_cast<std::uint32_t>(std::min<std::size_t>(bytes_.size(), 0xFFFFFFFFu)), 0);
+    std::optional<std::vector<pe_section>> table = read_pe_sections(file, headers_);
     if (!table) throw fail("has a damaged section table");
-    for (std::uint32_t i = 0; i < section_count; ++i) {
-        const std::size_t at = i * section_header_size;
-        pe_section s;
-        s.name.assign(reinterpret_cast<const char*>(table->data() + at), 8);
-        s.name.resize(std::min(s.name.find('\0'), s.name.size()));
-        s.virtual_size = *table->u32(at + 8);
-        s.virtual_address = *table->u32(at + 12);
-        s.raw_size = *table->u32(at + 16);
-        s.raw_offset = *table->u32(at + 20);
-        s.characteristics = *table->u32(at + 36);
-        if (std::uint64_t(s.raw_offset) + s.raw_size > 0xFFFFFFFFu ||
-            std::uint64_t(s.virtual_address) + std::max(s.virtual_size, s.raw_size) > 0xFFFFFFFFu)
-            throw fail("has a damaged section table");
-        sections_.push_back(s);
-    }
+    sections_ = std::move(*table);
 }
 
 std::optional<std::pair<std::size_t, std::size_t>> pe_image::raw_extent(std::uint32_t rva) const {
@@ -166,7 +148,7 @@ void pe_image::replace_resources(const std::function<std::string(std::uint32_t r
         std::size_t first_raw = size_of_headers_;
         for (const pe_section& s : sections_)
             if (s.raw_size > 0) first_raw = std::min<std::size_t>(first_raw, s.raw_offset);
-        if (sections_.size() >= max_sections || header_at + section_header_size > first_raw ||
+        if (sections_.size() >= max_pe_sections || header_at + section_header_size > first_raw ||
             bytes_.find_first_not_of('\0', header_at) < header_at + section_header_size)
             throw fail("has no room for another section header");
         section.name = ".rsrc";

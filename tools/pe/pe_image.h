@@ -18,14 +18,8 @@
 
 namespace trevan::pe {
 
-struct pe_section {
-    std::string name;
-    std::uint32_t virtual_size = 0;
-    std::uint32_t virtual_address = 0;
-    std::uint32_t raw_size = 0;
-    std::uint32_t raw_offset = 0;
-    std::uint32_t characteristics = 0;
-};
+// The section table entry the container's header reader gives.
+using pe_section = trevan::pe_section;
 
 class pe_image {
 public:

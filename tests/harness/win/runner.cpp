@@ -10,6 +10,8 @@
 //   temp PATH       TEMP and TMP for the program
 //   env NAME=VALUE  a further environment variable (repeatable)
 //   cwd PATH        the program's current directory
+//   station NAME    start the program on the desktop "Default" of a new
+//                   window station NAME: not visible, as a service's is
 //   timeout MS      end the program after this long (default 60000)
 //   result PATH     where the result goes (required)
 //   before-resume COMMAND  start the program suspended, run COMMAND (a
@@ -198,7 +200,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: runner REQUEST-FILE\n");
         return 2;
     }
-    std::string program, args, cwd, result, before_resume;
+    std::string program, args, cwd, result, station, before_resume;
     DWORD timeout = 60000;
     bool have_args = false;
     for (const std::string& line : read_lines(argv[1])) {
@@ -208,6 +210,7 @@ int main(int argc, char** argv) {
         if (key == "program") program = value;
         else if (key == "args") { args = value; have_args = true; }
         else if (key == "cwd") cwd = value;
+        else if (key == "station") station = value;
         else if (key == "result") result = value;
         else if (key == "timeout") timeout = std::strtoul(value.c_str(), nullptr, 10);
         else if (key == "before-resume") before_resume = value;
@@ -238,6 +241,21 @@ int main(int argc, char** argv) {
     const std::wstring wide_cwd = from_utf8(cwd);
     STARTUPINFOW si = {};
     si.cb = sizeof si;
+    std::wstring desktop;
+    if (!station.empty()) {
+        // The desktop is made inside the station, so the runner joins it for
+        // a moment; it watches its own station's windows again afterwards.
+        HWINSTA own = GetProcessWindowStation();
+        HWINSTA made = CreateWindowStationA(station.c_str(), 0, WINSTA_ALL_ACCESS, nullptr);
+        if (!made || !SetProcessWindowStation(made) ||
+            !CreateDesktopA("Default", nullptr, nullptr, 0, GENERIC_ALL, nullptr) || !SetProcessWindowStation(own)) {
+            std::fprintf(stderr, "runner: cannot make window station %s (error %lu)\n", station.c_str(),
+                         GetLastError());
+            return 3;
+        }
+        desktop = from_utf8(station + "\\Default");
+        si.lpDesktop = &desktop[0];
+    }
     PROCESS_INFORMATION pi = {};
     if (!CreateProcessW(from_utf8(program).c_str(), &writable[0], nullptr, nullptr, FALSE,
                         before_resume.empty() ? 0 : CREATE_SUSPENDED, nullptr,

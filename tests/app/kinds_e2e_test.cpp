@@ -1,0 +1,211 @@
+// Each kind of setup program, run for real: NSIS and MSI installers built
+// from tests/installers install silently through the bootstrapper's /S,
+// pass their exit codes through, and take /D= and MSI properties; the plan
+// of trevan-pack is what the setup program receives; an unattended run
+// shows no box and logs each.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "container/file_reader.h"
+#include "container/walk.h"
+#include "tests/app/run_fixture.h"
+#include "tools/pack/plan.h"
+#include "tools/pack/setup_kind.h"
+#include "support/core/text.h"
+
+namespace trevan::harness {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string installer(const std::string& name) { return win64_dir() + "/tests/installers/" + name; }
+std::string drive_c(const std::string& path) { return wine_prefix() + "/drive_c/" + path; }
+
+// A value of the 64-bit registry view; empty when there is none.
+std::string registry_value(const std::string& key, const std::string& name) {
+    std::string out;
+    if (run_wine({"reg", "query", key, "/v", name, "/reg:64"}, &out) != 0) return "";
+    const std::string::size_type type = out.find("REG_SZ");
+    if (type == std::string::npos) return "";
+    std::string value = out.substr(out.find_first_not_of(' ', type + 6));
+    return value.substr(0, value.find_first_of("\r\n"));
+}
+
+class KindRun : public ProgramRun {
+protected:
+    // Both setup programs the same installer, with the kind trevan-pack
+    // tells from its bytes, as `build` packs it.
+    std::string packed(const std::string& setup, std::vector<pack::record> values) {
+        std::vector<pack::record> records = {
+            pack::file_record("installer32", "", setup), pack::file_record("installer64", "", setup),
+            pack::value_record("executable32", "%installer32%"), pack::value_record("executable64", "%installer64%")};
+        records.insert(records.end(), values.begin(), values.end());
+        if (std::optional<pack::record> kind = pack::kind_record(records, std::nullopt)) records.push_back(*kind);
+        return build(records);
+    }
+    std::string log() const { return read_file(temp_ + "/Trevan.log.txt"); }
+
+    // An installer's traces in the prefix go before and after each case.
+    void SetUp() override {
+        ProgramRun::SetUp();
+        remove_installation();
+    }
+    void TearDown() override { remove_installation(); }
+    virtual void remove_installation() {}
+};
+
+class NsisKind : public KindRun {
+protected:
+    static constexpr const char* key = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QuillNsis";
+    void remove_installation() override {
+        run_wine({"reg", "delete", key, "/f", "/reg:64"});
+        fs::remove_all(drive_c("Program Files/QuillNsis"));
+        fs::remove_all(drive_c("Quill Custom"));
+    }
+};
+
+TEST_F(NsisKind, InstallsSilentlyWhereAskedAndPassesItsExitCode) {
+    const std::string program = packed(installer("QuillNsis.exe"), {});
+    // Without /S the installer would wait at its pages for a user.
+    run_result r = run(program, "/s");
+    EXPECT_TRUE(r.boxes.empty());
+    EXPECT_FALSE(r.timed_out);
+    EXPECT_EQ(r.exit_code, 0u);
+    EXPECT_EQ(read_file(drive_c("Program Files/QuillNsis/payload.txt")), "Quill payload\n");
+    EXPECT_EQ(registry_value(key, "DisplayName"), "Quill NSIS");
+    EXPECT_EQ(registry_value(key, "InstallLocation"), "C:\\Program Files\\QuillNsis");
+    const std::string command_line = registry_value(key, "CommandLine");
+    EXPECT_EQ(command_line.substr(command_line.rfind('"') + 1), " /S") << command_line;
+
+    // /D= goes last, whole, wherever it was given.
+    r = run(program, "/D=C:\\Quill Custom /S");
+    EXPECT_EQ(r.exit_code, 0u);
+    EXPECT_EQ(read_file(drive_c("Quill Custom/payload.txt")), "Quill payload\n");
+    EXPECT_EQ(registry_value(key, "InstallLocation"), "C:\\Quill Custom");
+
+    for (const char* code : {"3010", "1603", "1602"}) {
+        r = run(program, "/S", {{"QUILL_EXIT", code}});
+        EXPECT_EQ(r.exit_code, std::stoul(code)) << code;
+        EXPECT_TRUE(r.boxes.empty()) << code;
+        EXPECT_NE(log().find(std::string("Exit code: ") + code), std::string::npos) << code;
+    }
+    EXPECT_TRUE(work_folders_left().empty());
+}
+
+class MsiKind : public KindRun {
+protected:
+    static constexpr const char* product = "{3A1F0C52-7D4B-4E8A-9C61-5B2E8F0D1A73}";
+    static constexpr const char* key = "HKLM\\Software\\Quillfeather\\QuillMsi";
+    void remove_installation() override {
+        run_wine({"msiexec", "/x", product, "/qn"});
+        run_wine({"reg", "delete", "HKLM\\Software\\Quillfeather", "/f", "/reg:64"});
+    }
+};
+
+TEST_F(MsiKind, InstallsSilentlyWithTheCommandLinesPropertiesAndItsLog) {
+    const std::string program = packed(installer("QuillMsi.msi"), {pack::value_record("msilog", "ON")});
+    run_result r = run(program, "/S /V\"GREETING=hello\"");
+    EXPECT_TRUE(r.boxes.empty());
+    EXPECT_EQ(r.exit_code, 0u);
+    EXPECT_EQ(read_file(drive_c("Program Files/QuillMsi/payload.txt")), "Quill payload\n");
+    EXPECT_EQ(registry_value(key, "Greeting"), "hello");
+    // msiexec's own log, where the bootstrapper asked for it.
+    EXPECT_NE(read_file(temp_ + "/KELMO_msi.log.txt").find("GREETING"), std::string::npos);
+    // What msiexec got behind /i and the package: /S as /qn, the property,
+    // the log option of its own.
+    EXPECT_NE(log().find("Parameters: /qn GREETING=hello /l*v \"" + temp_windows() + "KELMO_msi.log.txt\"\r\n"),
+              std::string::npos)
+        << log();
+    EXPECT_TRUE(work_folders_left().empty());
+}
+
+TEST_F(MsiKind, ItsExitCodesPassThrough) {
+    const std::string program = packed(installer("QuillMsi.msi"), {});
+    const struct {
+        const char* property;
+        std::uint32_t exit_code;
+        bool installed;
+    } rows[] = {{"FAILME=1", 1603, false}, {"CANCELME=1", 1602, false}, {"REBOOTME=1", 3010, true}, {"", 0, true}};
+    for (const auto& row : rows) {
+        remove_installation();
+        run_result r = run(program, std::string("/S /V\"") + row.property + "\"");
+        EXPECT_EQ(r.exit_code, row.exit_code) << row.property;
+        EXPECT_TRUE(r.boxes.empty()) << row.property;
+        EXPECT_EQ(fs::exists(drive_c("Program Files/QuillMsi/payload.txt")), row.installed) << row.property;
+    }
+}
+
+// What trevan-pack plan says is what the setup program receives, but for
+// the sample machine's folders.
+TEST_F(KindRun, ThePlanIsWhatTheSetupProgramReceives) {
+    const std::string arguments = "/s /V\"A=1\" /D=C:\\x y /Q";
+    for (const char* kind : {"", "nsis", "inno", "burn", "plain"}) {
+        std::vector<pack::record> container = sample_records();
+        container.push_back(pack::value_record("parameters", "/P=%installer32%"));
+        if (*kind) container.push_back(pack::value_record("kind", kind));
+        const std::string program = build(container);
+
+        run_result r = run(program, arguments);
+        ASSERT_EQ(r.exit_code, 0u) << kind;
+        std::vector<standin_record> started = records();
+        std::remove(records_file_.c_str());
+        ASSERT_EQ(started.size(), 1u) << kind;
+
+        file_reader reader(program);
+        SettingsMap settings;
+        ASSERT_TRUE(walk_container(reader, settings).ok);
+        pack::plan_request request;
+        request.architectures = {64};
+        request.arguments = arguments;
+        const setup_start planned = pack::plan_runs(settings, request).runs.at(0).start;
+        const std::string& path = started[0].path;
+        std::string expected = vennic::replace_all_copy(planned.command_line, pack::sample_work_folder(),
+                                                        path.substr(0, path.rfind('\\') + 1));
+        vennic::replace_all(expected, pack::sample_temp, temp_windows());
+        EXPECT_EQ(started[0].command_line, expected) << kind;
+    }
+}
+
+// No one to press OK: each box goes to the log instead, and the run goes on
+// as if it had been pressed.
+TEST_F(KindRun, AnUnattendedRunShowsNoBoxAndLogsEach) {
+    std::vector<pack::record> records = sample_records();
+    records.push_back(pack::value_record("kind", "wix"));
+    const std::string program = build(records);
+    const std::string box = "ShellExecuteEx failed: Unable to spawn process\r\n";
+
+    run_result attended = run(program);
+    EXPECT_EQ(attended.exit_code, 1u);
+    EXPECT_EQ(attended.boxes, (std::vector<message_box>{{"ShellExecuteEx failed", "Unable to spawn process"}}));
+    EXPECT_NE(log().find("Message box: " + box), std::string::npos) << log();
+
+    fs::remove(temp_ + "/Trevan.log.txt");
+    run_result silent = run(program, "/S");
+    EXPECT_EQ(silent.exit_code, 1u);
+    EXPECT_TRUE(silent.boxes.empty());
+    EXPECT_NE(log().find("Message box (not shown, unattended): " + box), std::string::npos) << log();
+
+    // A service's window station: a box there would wait for ever.
+    fs::remove(temp_ + "/Trevan.log.txt");
+    run_options service = options();
+    service.window_station = "TrevanService";
+    run_result unseen = run_program(program, service);
+    EXPECT_FALSE(unseen.timed_out);
+    EXPECT_EQ(unseen.exit_code, 1u);
+    EXPECT_NE(log().find("Message box (not shown, unattended): " + box), std::string::npos) << log();
+
+    // The same for a box that ends a run early.
+    mutex_holder other("Global\\Vorbelquint.Installation");
+    run_result busy = run(program, "/S");
+    EXPECT_EQ(busy.exit_code, 1u);
+    EXPECT_TRUE(busy.boxes.empty());
+    EXPECT_NE(log().find("Message box (not shown, unattended): Already Running: Another installation is already "
+                         "running or in the process of starting up. Please wait"),
+              std::string::npos)
+        << log();
+    EXPECT_TRUE(work_folders_left().empty());
+}
+
+}  // namespace
+}  // namespace trevan::harness

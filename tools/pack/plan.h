@@ -1,0 +1,56 @@
+#pragma once
+
+// What a run of a packed program would start: for each architecture the
+// program and the exact command line, made by the program's own code
+// (app/dialect.h) for a sample machine, so that a plan and a run cannot
+// differ but for the machine's folders.
+//
+//   container_plan plan = plan_runs(settings_of(records), {});
+//   std::cout << plan_text(plan);
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/dialect.h"
+#include "container/settings.h"
+
+namespace trevan::pack {
+
+// The sample machine: its temporary directory, the work folder a run makes
+// there (that of a run started at 0 seconds) and the system folder.
+inline constexpr char sample_temp[] = "C:\\Users\\Setup\\AppData\\Local\\Temp\\";
+inline constexpr char sample_system_folder[] = "C:\\Windows\\system32";
+std::string sample_work_folder();
+
+struct plan_request {
+    // Plans for 64-bit and for 32-bit Windows, in this order.
+    std::vector<int> architectures{64, 32};
+    // The LCID the registry holds as the installer language; none when empty.
+    std::string language;
+    // The bootstrapper's own argument text.
+    std::string arguments;
+};
+
+struct architecture_plan {
+    int bits = 64;
+    setup_start start;
+};
+
+struct container_plan {
+    std::string kind;  // the "kind" setting as packed; empty when there is none
+    std::vector<architecture_plan> runs;
+};
+
+// Plans from the settings a run's extraction leaves (a file record's name
+// gives its stored file name). Throws only std::bad_alloc.
+container_plan plan_runs(const SettingsMap& settings, const plan_request& request);
+
+// One block of lines per architecture; texts of the container appear cut
+// and with bytes outside printable ASCII as \xNN.
+std::string plan_text(const container_plan& plan);
+// The same as a JSON object, texts whole (bytes above 127 as \u0080 to
+// \u00ff, as in the reports).
+std::string plan_json(const container_plan& plan);
+
+}  // namespace trevan::pack
