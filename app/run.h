@@ -12,6 +12,9 @@ namespace trevan {
 struct run_seams {
     // Put over the reader of the program's own file (a slowed one, say).
     archive_wrapper wrap_archive = nullptr;
+    // False: the extraction reports no progress and shows no window, as it
+    // ran before there was one (the benchmark's baseline).
+    bool report_progress = true;
 };
 
 // One whole setup run: everything WinMain does after opening the program's

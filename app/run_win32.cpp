@@ -142,12 +142,16 @@ int run(HINSTANCE instance, const char* command_line, const own_file& own, const
         extracted_files files;
         const vennic::error_or<HANDLE> archive =
             own.file ? vennic::error_or<HANDLE>(own.file->get()) : vennic::system_error{own.file.error()};
-        const extraction_result extraction = extract_with_progress(
-            instance, vennic::config::current().product_name, !silent_switch && interactive,
-            [&](extraction_progress& progress) {
-                return extract_payload(own.path, archive, work_path, folder.handle(), settings, files, &progress,
-                                       seams.wrap_archive);
-            });
+        auto extract = [&](extraction_progress* progress) {
+            return extract_payload(own.path, archive, work_path, folder.handle(), settings, files, progress,
+                                   seams.wrap_archive);
+        };
+        const extraction_result extraction =
+            seams.report_progress
+                ? extract_with_progress(instance, vennic::config::current().product_name,
+                                        !silent_switch && interactive,
+                                        [&](extraction_progress& progress) { return extract(&progress); })
+                : extract(nullptr);
         if (extraction.failure) box.show(*extraction.failure);
 
         // Held until the setup program has ended.

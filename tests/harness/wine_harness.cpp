@@ -235,6 +235,11 @@ run_result program_run::wait() {
             result.timed_out = true;
         }
     }
+    // qemu-user's own crash, or the Wine client it runs losing its
+    // connection to the wine server under it.
+    const std::string output = read_file(work_ + "/wine-output");
+    result.emulator_crashed = output.find("qemu: uncaught target signal") != std::string::npos ||
+                              output.find("wine client error") != std::string::npos;
     if (!temp_dir_.empty()) result.temp_entries = list_tree(temp_dir_);
     return result;
 }

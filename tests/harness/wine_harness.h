@@ -84,6 +84,10 @@ struct run_result {
     // The watched window, when one showed.
     std::optional<shown_window> window;
     bool timed_out = false;
+    // The emulator that runs the 32-bit program here (qemu-user) crashed
+    // under it, or the Wine client on it lost the wine server; nothing the
+    // program did decides how such a run ended.
+    bool emulator_crashed = false;
     // Entries left in the temporary folder after the run, relative to it,
     // sorted, folders with a trailing "/".
     std::vector<std::string> temp_entries;
