@@ -7,6 +7,7 @@
 #include "app/launch.h"
 #include "app/machine.h"
 #include "app/msi_log.h"
+#include "app/progress_window.h"
 #include "app/temp_folder.h"
 #include "app/work_folder.h"
 #include "container/extract.h"
@@ -90,7 +91,7 @@ msi_log hold_asked_msi_log(SettingsMap& settings, const temp_folder& temp, bool 
 
 }  // namespace
 
-int run(HINSTANCE instance, const char* command_line, const own_file& own) {
+int run(HINSTANCE instance, const char* command_line, const own_file& own, const run_seams& seams) {
     int result = 1;
     const std::string arguments = command_line ? command_line : "";
     SettingsMap settings;
@@ -102,8 +103,11 @@ int run(HINSTANCE instance, const char* command_line, const own_file& own) {
         const bool log_ready = temp && set_up_log(*temp);
         box.set_log_ready(log_ready);
         // No one to press OK: asked for with /S, or no one can see the
-        // process's windows (a service, SYSTEM in session 0).
-        box.set_unattended(has_silent_switch(arguments), has_interactive_window_station());
+        // process's windows (a service, SYSTEM in session 0). Nor anyone to
+        // watch a progress window.
+        const bool silent_switch = has_silent_switch(arguments);
+        const bool interactive = has_interactive_window_station();
+        box.set_unattended(silent_switch, interactive);
 
         vennic::config::start(instance);
 
@@ -138,14 +142,25 @@ int run(HINSTANCE instance, const char* command_line, const own_file& own) {
         extracted_files files;
         const vennic::error_or<HANDLE> archive =
             own.file ? vennic::error_or<HANDLE>(own.file->get()) : vennic::system_error{own.file.error()};
+        auto extract = [&](extraction_progress* progress) {
+            return extract_payload(own.path, archive, work_path, folder.handle(), settings, files, progress,
+                                   seams.wrap_archive);
+        };
         const extraction_result extraction =
-            extract_payload(own.path, archive, work_path, folder.handle(), settings, files);
+            seams.report_progress
+                ? extract_with_progress(instance, vennic::config::current().product_name,
+                                        !silent_switch && interactive,
+                                        [&](extraction_progress& progress) { return extract(&progress); })
+                : extract(nullptr);
         if (extraction.failure) box.show(*extraction.failure);
 
         // Held until the setup program has ended.
         const msi_log log = extraction.ok ? hold_asked_msi_log(settings, *temp, log_ready) : msi_log();
 
-        if (!extraction.ok) {
+        if (extraction.cancelled) {
+            if (log_ready) vennic::log::writef("%s", "The user cancelled the setup.");
+            result = ERROR_INSTALL_USEREXIT;
+        } else if (!extraction.ok) {
             box.show("Invalid Archive!", invalid_archive_text);
             result = 1;
         } else {

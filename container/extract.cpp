@@ -1,5 +1,7 @@
 #include "container/extract.h"
 
+#include "container/format.h"
+
 namespace trevan {
 namespace {
 
@@ -36,8 +38,24 @@ private:
 
 class extraction : public walk_observer {
 public:
-    extraction(const std::string& own_path, const std::string& work_folder, extraction_io& io)
-        : own_path_(own_path), work_folder_(work_folder), io_(io) {}
+    extraction(const std::string& own_path, const std::string& work_folder, extraction_io& io,
+               extraction_progress* progress)
+        : own_path_(own_path), work_folder_(work_folder), io_(io), progress_(progress) {}
+
+    // The first chunk read is the tail chunk, which ends where the container
+    // ends.
+    void chunk_read(const chunk_info& info) override {
+        if (!progress_) return;
+        if (info.index == 1) progress_->set_total(info.offset + info.length + format::trailer_size);
+        checked_ += info.length;
+        progress_->set_checked(checked_);
+    }
+
+    void data_progress(bool, std::uint32_t done, std::uint32_t) override {
+        if (progress_) progress_->set_checked(checked_ + done);
+    }
+
+    bool stop_requested() override { return progress_ && progress_->cancel_requested(); }
 
     void search_failed() override {
         // The error is whatever the search left behind: take it first.
@@ -69,20 +87,25 @@ private:
     const std::string& own_path_;
     const std::string& work_folder_;
     extraction_io& io_;
+    extraction_progress* progress_;
+    std::uint32_t checked_ = 0;  // data of the chunks read whole
 };
 
 }  // namespace
 
 extraction_result extract_payload(const std::string& own_path, const std::string& work_folder,
-                                  SettingsMap& settings, extraction_io& io) {
+                                  SettingsMap& settings, extraction_io& io,
+                                  extraction_progress* progress) {
     extraction_result result;
     vennic::error_or<std::unique_ptr<archive_reader>> archive = io.open_archive(own_path);
     if (!archive) {
         result.failure = file_failure("Failed to open archive!", own_path, archive.error(), io);
         return result;
     }
-    extraction observer(own_path, work_folder, io);
-    result.ok = walk_container(**archive, settings, observer).ok;
+    extraction observer(own_path, work_folder, io, progress);
+    const walk_result walked = walk_container(**archive, settings, observer);
+    result.ok = walked.ok;
+    result.cancelled = walked.end == walk_end::cancelled;
     result.failure = std::move(observer.failure);
     return result;
 }

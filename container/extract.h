@@ -4,6 +4,8 @@
 // of the program's own file with the files written out. Failures come back
 // as values for the caller to show; nothing here talks to the user.
 
+#include <atomic>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -40,10 +42,49 @@ public:
     virtual std::string error_text(unsigned long code) = 0;
 };
 
+// What an extraction running on one thread shares with one watching it from
+// another: bytes of chunk data checked so far, of how many, and a request
+// to stop. Lock-free; the extraction stores once per chunk or piece (at most
+// piece_size bytes), so watching costs it nothing per byte.
+class extraction_progress {
+public:
+    virtual ~extraction_progress() = default;
+
+    // Bytes checked; they count toward total() but may stop short of it,
+    // which also holds the stub's image and the chunks' trailers.
+    std::uint32_t checked() const { return checked_.load(std::memory_order_relaxed); }
+    // Bytes up to where the container ends; 0 until its tail chunk is read.
+    std::uint32_t total() const { return total_.load(std::memory_order_relaxed); }
+    // Asks the extraction to stop before its next read of chunk data; it then
+    // ends with cancelled set. Too late once the walk has ended.
+    void cancel() { cancel_.store(true, std::memory_order_relaxed); }
+    bool cancel_requested() const { return cancel_.load(std::memory_order_relaxed); }
+
+    // The extraction's side.
+    void set_checked(std::uint32_t bytes) {
+        checked_.store(bytes, std::memory_order_relaxed);
+        reported();
+    }
+    void set_total(std::uint32_t bytes) { total_.store(bytes, std::memory_order_relaxed); }
+
+protected:
+    // Called on the extraction's thread after each chunk or piece: where a
+    // watcher can act without a thread of its own until it needs one.
+    virtual void reported() {}
+
+private:
+    std::atomic<std::uint32_t> checked_{0};
+    std::atomic<std::uint32_t> total_{0};
+    std::atomic<bool> cancel_{false};
+};
+
 struct extraction_result {
     // True when the walk reached the stub record with a tail chunk read and
     // every chunk matching its digest.
     bool ok = false;
+    // True when the walk stopped because progress asked it to; ok is then
+    // false and failure empty, and the outputs written so far are incomplete.
+    bool cancelled = false;
     // Set when the archive could not be opened ("Failed to open archive!"),
     // holds no container where it must end ("Failed to initialize
     // archive!"), or an output file could not be created or written or has a
@@ -58,9 +99,11 @@ struct extraction_result {
 // records to settings (existing keys keep their values) and writes each file
 // record's data to work_folder followed directly by the stored file name
 // (work_folder ends with its backslash). Files and settings of records read
-// before a failure stay. Throws only std::bad_alloc.
+// before a failure stay. Reports to progress when given, and stops when it
+// asks. Throws only std::bad_alloc.
 extraction_result extract_payload(const std::string& own_path, const std::string& work_folder,
-                                  SettingsMap& settings, extraction_io& io);
+                                  SettingsMap& settings, extraction_io& io,
+                                  extraction_progress* progress = nullptr);
 
 #ifdef _WIN32
 // The files an extraction wrote, each held open from the moment its data is
@@ -96,6 +139,10 @@ private:
     std::vector<held> files_;
 };
 
+// Puts another reader over the one of the program's own file: a test build
+// of the program reads it slowly that way. The shipped program wraps nothing.
+using archive_wrapper = std::unique_ptr<archive_reader> (*)(std::unique_ptr<archive_reader>);
+
 // The stored name as Windows will see it: converted from the ANSI code page,
 // where every byte must be part of a character (nothing dropped or
 // replaced), then checked as a bare file name in that form. Nothing when it
@@ -110,10 +157,13 @@ std::optional<std::wstring> output_name(const std::string& file_name);
 // for reading without its name being looked up again (see extract_win32.cpp
 // for how no write gets in between): it must then still be of the same
 // size, otherwise its output fails with ERROR_FILE_INVALID. work_folder is
-// the folder's path for messages, with its trailing backslash.
+// the folder's path for messages, with its trailing backslash. Reports to
+// progress when given, and stops when it asks; wrap, when given, is put over
+// the archive's reader.
 extraction_result extract_payload(const std::string& own_path, const vennic::error_or<HANDLE>& archive,
                                   const std::string& work_folder, HANDLE work_folder_handle,
-                                  SettingsMap& settings, extracted_files& files);
+                                  SettingsMap& settings, extracted_files& files,
+                                  extraction_progress* progress = nullptr, archive_wrapper wrap = nullptr);
 #endif
 
 }  // namespace trevan

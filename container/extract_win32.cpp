@@ -96,15 +96,18 @@ private:
 
 class windows_io : public extraction_io {
 public:
-    windows_io(const vennic::error_or<HANDLE>& archive, HANDLE work_folder, extracted_files& files)
-        : archive_(archive), work_folder_(work_folder), files_(files) {}
+    windows_io(const vennic::error_or<HANDLE>& archive, HANDLE work_folder, extracted_files& files,
+               archive_wrapper wrap)
+        : archive_(archive), work_folder_(work_folder), files_(files), wrap_(wrap) {}
 
     vennic::error_or<std::unique_ptr<archive_reader>> open_archive(const std::string&) override {
         if (!archive_) return vennic::system_error{archive_.error()};
         // The search reports what its own calls leave behind, from a clean
         // start, as when the file was opened right here.
         SetLastError(NO_ERROR);
-        return std::unique_ptr<archive_reader>(std::make_unique<file_reader>(file_reader::borrowed{*archive_}));
+        std::unique_ptr<archive_reader> reader = std::make_unique<file_reader>(file_reader::borrowed{*archive_});
+        if (wrap_) return wrap_(std::move(reader));
+        return reader;
     }
 
     vennic::error_or<std::unique_ptr<output_file>> create_output(const std::string& file_name) override {
@@ -128,6 +131,7 @@ private:
     const vennic::error_or<HANDLE>& archive_;
     HANDLE work_folder_;
     extracted_files& files_;
+    archive_wrapper wrap_;
 };
 
 bool same_name(const std::wstring& a, const std::wstring& b) {
@@ -171,9 +175,10 @@ void extracted_files::release(const std::wstring& name) {
 
 extraction_result extract_payload(const std::string& own_path, const vennic::error_or<HANDLE>& archive,
                                   const std::string& work_folder, HANDLE work_folder_handle,
-                                  SettingsMap& settings, extracted_files& files) {
-    windows_io io(archive, work_folder_handle, files);
-    return extract_payload(own_path, work_folder, settings, io);
+                                  SettingsMap& settings, extracted_files& files,
+                                  extraction_progress* progress, archive_wrapper wrap) {
+    windows_io io(archive, work_folder_handle, files, wrap);
+    return extract_payload(own_path, work_folder, settings, io, progress);
 }
 
 }  // namespace trevan

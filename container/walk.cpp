@@ -103,6 +103,7 @@ public:
     chunk_status read_pieces(const chunk_place& place, output_file* out, std::string& why) {
         md5_digest md5;
         for (std::uint32_t left = place.length; left > 0;) {
+            if (stop_requested()) return chunk_status::cancelled;
             std::uint32_t size = left < piece_size ? left : piece_size;
             char* p = piece(size);
             if (!in_.read(p, size)) {
@@ -127,6 +128,8 @@ public:
         if (place.length > piece_size) {
             chunk_status checked = read_pieces(place, nullptr, why);
             if (checked != chunk_status::read) return checked;
+        } else if (stop_requested()) {
+            return chunk_status::cancelled;
         }
         data.assign(place.length, '\0');
         if (!in_.read(&data[0], place.length)) {
@@ -151,6 +154,8 @@ private:
     static bool matches(md5_digest& md5, const chunk_place& place) {
         return md5.digest() == std::string(reinterpret_cast<const char*>(place.digest), format::digest_size);
     }
+
+    bool stop_requested() { return observer_ && observer_->stop_requested(); }
 
     void progress(bool copying, const chunk_place& place, std::uint32_t left) {
         if (observer_) observer_->data_progress(copying, place.length - left, place.length);
@@ -240,6 +245,7 @@ private:
         if (!source_.locate(place, why)) return unreadable(role, why);
         chunk_status status = source_.read_located(place, data, why);
         if (status == chunk_status::unreadable) return unreadable(role, why);
+        if (status == chunk_status::cancelled) return cancelled(role);
         if (role == chunk_role::tag && data == format::tail_marker) role = chunk_role::tail;
         return chunk_done(role, place, status == chunk_status::read);
     }
@@ -253,6 +259,7 @@ private:
         if (!observer_.checks_file_data()) return chunk_done(chunk_role::file_data, place, true);
         chunk_status status = source_.read_pieces(place, nullptr, why);
         if (status == chunk_status::unreadable) return unreadable(chunk_role::file_data, why);
+        if (status == chunk_status::cancelled) return cancelled(chunk_role::file_data);
         return chunk_done(chunk_role::file_data, place, status == chunk_status::read);
     }
 
@@ -267,6 +274,7 @@ private:
         case chunk_status::read: return chunk_done(chunk_role::file_data, place, true);
         case chunk_status::mismatch: return chunk_done(chunk_role::file_data, place, false);
         case chunk_status::write_failed: return output_failed("cannot write the output file " + quoted_text(file_name));
+        case chunk_status::cancelled: return cancelled(chunk_role::file_data);
         case chunk_status::unreadable: break;
         }
         return unreadable(chunk_role::file_data, why);
@@ -298,6 +306,13 @@ private:
         result_.ok = false;
         result_.end = walk_end::unreadable_chunk;
         result_.reason = describe(result_.chunks + 1, role, end_) + " cannot be read: " + why;
+        return false;
+    }
+
+    bool cancelled(chunk_role role) {
+        result_.ok = false;
+        result_.end = walk_end::cancelled;
+        result_.reason = "cancelled before " + describe(result_.chunks + 1, role, end_) + " was read whole";
         return false;
     }
 

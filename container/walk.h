@@ -9,7 +9,8 @@
 // and the pack tool share this code, so both accept exactly the same files.
 // A walk that does not reach the stub record fails: a chunk that cannot be
 // read, a digest that does not match, a stored file name that is not bare
-// (container/file_name.h) and an output that fails all end it with false.
+// (container/file_name.h), an output that fails and a stop the observer asks
+// for all end it with false.
 //
 // Length fields are untrusted: a chunk longer than format::max_chunk_length
 // or than the bytes before it is unreadable, found before any move or
@@ -67,6 +68,7 @@ enum class walk_end {
     no_marker,         // no tail chunk where the container must end
     bad_file_name,     // a stored file name is not a bare file name
     output_failed,     // an output file could not be created or written
+    cancelled,         // the observer asked the walk to stop
 };
 
 struct walk_result {
@@ -106,6 +108,9 @@ public:
     virtual void data_progress(bool copying, std::uint32_t done, std::uint32_t length) {
         (void)copying, (void)done, (void)length;
     }
+    // Asked before each read of chunk data (a whole chunk, or one piece of
+    // a large one): true ends the walk there with walk_end::cancelled.
+    virtual bool stop_requested() { return false; }
     // No tail chunk where the container must end; called before any
     // further system call.
     virtual void search_failed() {}
@@ -141,6 +146,7 @@ enum class chunk_status {
     unreadable,    // it could not be located or read
     mismatch,      // its data did not match its digest
     write_failed,  // an output of its data failed (never from read_chunk)
+    cancelled,     // the observer asked to stop before a read (never from read_chunk)
 };
 
 // The chunk primitive on its own: with the position at the end of a chunk,

@@ -3,12 +3,13 @@
 subsystem, no run-time DLLs of the compiler, stripped, unsigned, address
 space layout randomisation and no-execute data on, within the size budget of
 192 KiB (196,608 bytes; the size is exact for a given toolchain), the
-elevation manifest and the two product strings.
+elevation manifest, the DPI awareness and the two product strings.
 
     check_pe.py PROGRAM i386|amd64
 """
 import os
 import sys
+from xml.etree import ElementTree
 
 import pefile
 
@@ -16,7 +17,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 from pe_fields import RT_MANIFEST, resources, strings  # noqa: E402
 
 EXPECTED_MACHINE = {"i386": 0x14C, "amd64": 0x8664}
-SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "advapi32.dll", "shell32.dll", "msvcrt.dll",
+SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll", "msvcrt.dll",
                "ole32.dll", "oleaut32.dll"}
 WIN7 = "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}"
 SIZE_BUDGET = 192 * 1024
@@ -58,6 +59,11 @@ def main():
         check('level="requireAdministrator"' in text, "manifest does not request administrator rights")
         check('uiAccess="false"' in text, "manifest lacks uiAccess false")
         check(f'supportedOS Id="{WIN7}"' in text, "manifest does not declare Windows 7")
+        # Where Windows looks for it: a misspelt element is ignored.
+        aware = ElementTree.fromstring(manifests[0]).find(
+            "{urn:schemas-microsoft-com:asm.v3}application/{urn:schemas-microsoft-com:asm.v3}windowsSettings/"
+            "{http://schemas.microsoft.com/SMI/2005/WindowsSettings}dpiAware")
+        check(aware is not None and aware.text == "true", "manifest does not declare the program DPI-aware")
 
     table = strings(pe)
     check(table.get(2001) == "Marrowgate", f"string 2001 is {table.get(2001)!r}")

@@ -1,7 +1,13 @@
 #include "tests/app/run_fixture.h"
 
+#include <algorithm>
+#include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -15,6 +21,37 @@ const message_box already_running{
     "Already Running",
     "Another installation is already running or in the process of starting up.\nPlease wait "
     "until the other installation has completed before trying again."};
+
+const char progress_window_class[] = "TrevanProgress";
+
+std::string ProgramRun::padded_standin(std::uint32_t size) const {
+    const fs::path dir = fs::path(dir_).parent_path() / "shared";
+    const std::string path = (dir / ("standin-" + std::to_string(size) + ".exe")).string();
+    if (fs::exists(path) && fs::file_size(path) == size && fs::last_write_time(path) > fs::last_write_time(standin_path()))
+        return path;
+    fs::create_directories(dir);
+    const std::string image = read_file(standin_path());
+    // Pseudo-random blocks, each numbered, so that no file system or cache
+    // gets the bytes cheaply.
+    std::string block(1 << 20, '\0');
+    std::uint32_t x = 2463534242u;
+    for (char& c : block) {
+        x ^= x << 13, x ^= x >> 17, x ^= x << 5;
+        c = static_cast<char>(x);
+    }
+    std::ofstream out(path + ".tmp", std::ios::binary | std::ios::trunc);
+    out.write(image.data(), static_cast<std::streamsize>(image.size()));
+    for (std::uint32_t left = size - static_cast<std::uint32_t>(image.size()), n = 0; left > 0; ++n) {
+        std::memcpy(&block[0], &n, sizeof n);
+        const std::uint32_t part = std::min<std::uint32_t>(left, static_cast<std::uint32_t>(block.size()));
+        out.write(block.data(), part);
+        left -= part;
+    }
+    out.close();
+    if (!out) throw std::runtime_error("cannot write " + path);
+    fs::rename(path + ".tmp", path);
+    return path;
+}
 
 std::string program_path() { return program_dir() + "/Trevan.exe"; }
 std::string no2002_program_path() { return win64_dir() + "/tests/app/Trevan-no2002.exe"; }
@@ -105,6 +142,30 @@ run_options ProgramRun::options(const std::string& args,
 run_result ProgramRun::run(const std::string& program, const std::string& args,
                            const std::map<std::string, std::string>& env) const {
     return run_program(program, options(args, env));
+}
+
+run_result ProgramRun::run_through_progress(const std::string& program, run_options o,
+                                           const std::string& screenshot_png) const {
+    o.watch.cls = progress_window_class;
+    if (screenshot_png.empty()) return run_program(program, o);
+    o.watch.seen = dir_ + "/window-seen";
+    o.watch.go = dir_ + "/window-go";
+    fs::remove(o.watch.seen);
+    fs::remove(o.watch.go);
+    program_run running(program, o);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    std::string seen;
+    while ((seen = read_file(o.watch.seen)).find('\n') == std::string::npos &&
+           std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    int left = 0, top = 0, right = 0, bottom = 0;
+    std::istringstream rect(seen);
+    if (rect >> left >> top >> right >> bottom)
+        take_screenshot(screenshot_png, left, top, right, bottom);
+    else
+        ADD_FAILURE() << "no progress window showed within 60 s";
+    write_file(o.watch.go, "");
+    return running.wait();
 }
 
 std::vector<std::string> ProgramRun::work_folders_left() const {

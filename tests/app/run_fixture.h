@@ -52,7 +52,18 @@ protected:
     run_result run(const std::string& program, const std::string& args = "",
                    const std::map<std::string, std::string>& env = {}) const;
 
+    // A setup program of size bytes: the stand-in with bytes behind its
+    // image, which Windows loads and ignores. Made once per size beside the
+    // test folders, and kept.
+    std::string padded_standin(std::uint32_t size) const;
+
     std::vector<standin_record> records() const { return read_standin_records(records_file_); }
+    // Runs the program as options say, watching for its progress window;
+    // once it shows, takes a screenshot of it into screenshot_png (unless
+    // empty) and only then lets the runner act on it (options.watch.press or
+    // close). Fails the test when no window shows within 60 s.
+    run_result run_through_progress(const std::string& program, run_options options,
+                                    const std::string& screenshot_png) const;
     // The folder's Windows path with its trailing backslash, as the program
     // gets it from GetTempPathA.
     std::string temp_windows() const { return windows_path(temp_) + "\\"; }
@@ -63,6 +74,9 @@ protected:
     std::string temp_;
     std::string records_file_;
 };
+
+// The class of the program's progress window.
+extern const char progress_window_class[];
 
 // The boxes that end a run the same way wherever it fails.
 extern const message_box invalid_archive;

@@ -3,6 +3,8 @@
 // and the error code taken at the failing call.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <map>
 
 #include "container/extract.h"
@@ -24,7 +26,10 @@ public:
             data_.append(static_cast<const char*>(data), size);
             return true;
         }
-        bool finish() override { return io_.finish_error == 0; }
+        bool finish() override {
+            ++io_.finished;
+            return io_.finish_error == 0;
+        }
         unsigned long error() const override { return io_.write_error ? io_.write_error : io_.finish_error; }
 
     private:
@@ -32,10 +37,24 @@ public:
         std::string& data_;
     };
 
+    // Tells each read's size to a callback before it reads.
+    class observed_reader : public memory_reader {
+    public:
+        observed_reader(std::string data, std::function<void(std::uint32_t)>& on_read)
+            : memory_reader(std::move(data)), on_read_(on_read) {}
+        bool read(void* destination, std::uint32_t size) override {
+            if (on_read_) on_read_(size);
+            return memory_reader::read(destination, size);
+        }
+
+    private:
+        std::function<void(std::uint32_t)>& on_read_;
+    };
+
     vennic::error_or<std::unique_ptr<archive_reader>> open_archive(const std::string& path) override {
         auto it = archives.find(path);
         if (it == archives.end()) return vennic::system_error{2};
-        return std::unique_ptr<archive_reader>(std::make_unique<memory_reader>(it->second));
+        return std::unique_ptr<archive_reader>(std::make_unique<observed_reader>(it->second, on_read));
     }
     vennic::error_or<std::unique_ptr<output_file>> create_output(const std::string& file_name) override {
         if (create_error) return vennic::system_error{create_error};
@@ -50,6 +69,8 @@ public:
     unsigned long create_error = 0;
     unsigned long write_error = 0;
     unsigned long finish_error = 0;
+    std::function<void(std::uint32_t)> on_read;
+    int finished = 0;  // outputs finished
 };
 
 std::string small_container() {
@@ -136,6 +157,84 @@ TEST(Extraction, ADamagedChunkIsNoFailureToShow) {
     extraction_result r = extract_payload("C:\\own.exe", "C:\\T\\W1\\", settings, io);
     EXPECT_FALSE(r.ok);
     EXPECT_FALSE(r.failure.has_value());
+}
+
+// A container whose setup program spans pieces: 3 whole ones and a part.
+std::string container_in_pieces(const std::string& data) {
+    std::string c;
+    append_stub(c, pseudo_random_bytes(300, 1), "Trevan.exe");
+    append_file_record(c, "installer64", "Setup_x64.exe", data);
+    append_value_record(c, "executable64", "%installer64%");
+    append_tail(c);
+    return c;
+}
+
+// The window reads the progress on another thread at any moment; here it is
+// read at every read of the archive.
+TEST(Extraction, ReportsTheBytesCheckedPieceByPiece) {
+    const std::string data = pseudo_random_bytes(3 * piece_size + 1000, 2);
+    const std::string c = container_in_pieces(data);
+    memory_io io;
+    io.archives["C:\\own.exe"] = c;
+    extraction_progress progress;
+    std::vector<std::uint32_t> seen, before_pieces;
+    io.on_read = [&](std::uint32_t size) {
+        seen.push_back(progress.checked());
+        if (size == piece_size) before_pieces.push_back(progress.checked());
+    };
+    SettingsMap settings;
+    const extraction_result r = extract_payload("C:\\own.exe", "C:\\T\\W1\\", settings, io, &progress);
+    ASSERT_TRUE(r.ok);
+    EXPECT_FALSE(r.cancelled);
+    EXPECT_EQ(progress.total(), c.size());
+    EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+    // Each piece counts as soon as it is checked, not only the whole chunk.
+    ASSERT_EQ(before_pieces.size(), 3u);
+    EXPECT_EQ(before_pieces[1] - before_pieces[0], piece_size);
+    EXPECT_EQ(before_pieces[2] - before_pieces[1], piece_size);
+    // All chunk data read, which leaves out the stub and the trailers.
+    EXPECT_GT(progress.checked(), data.size());
+    EXPECT_LT(progress.checked(), c.size() - 300);
+}
+
+// A cancel stops the walk before its next read of chunk data: a setup
+// program cut off is never finished and adds no setting; one whose last
+// piece was read is complete, and the walk stops at the chunk after it.
+TEST(Extraction, ACancelStopsTheWalkBeforeItsNextPiece) {
+    const std::string c = container_in_pieces(pseudo_random_bytes(3 * piece_size + 1000, 2));
+    const SettingsMap value_only = {{"executable64", "%installer64%"}};
+    const SettingsMap both = {{"executable64", "%installer64%"}, {"installer64", "Setup_x64.exe"}};
+    struct row {
+        const char* what;
+        int cancel_after_pieces;  // -1: before the extraction starts
+        SettingsMap settings;
+        std::size_t outputs;
+        int finished;
+    };
+    const row rows[] = {
+        {"before the start", -1, {}, 0, 0},
+        {"in the first piece", 1, value_only, 1, 0},
+        {"in the last piece", 4, both, 1, 1},
+    };
+    for (const row& r : rows) {
+        memory_io io;
+        io.archives["C:\\own.exe"] = c;
+        extraction_progress progress;
+        if (r.cancel_after_pieces < 0) progress.cancel();
+        int pieces = 0;
+        io.on_read = [&](std::uint32_t size) {
+            if (size >= 1000 && ++pieces == r.cancel_after_pieces) progress.cancel();
+        };
+        SettingsMap settings;
+        const extraction_result result = extract_payload("C:\\own.exe", "C:\\T\\W1\\", settings, io, &progress);
+        EXPECT_TRUE(result.cancelled) << r.what;
+        EXPECT_FALSE(result.ok) << r.what;
+        EXPECT_FALSE(result.failure.has_value()) << r.what;
+        EXPECT_EQ(pieces, std::max(r.cancel_after_pieces, 0)) << r.what;
+        EXPECT_EQ(settings, r.settings) << r.what;
+        EXPECT_EQ(io.files.size(), r.outputs) << r.what;
+        EXPECT_EQ(io.finished, r.finished) << r.what;
+    }
 }
 
 }  // namespace

@@ -84,6 +84,12 @@ int wait_child(pid_t pid, std::chrono::milliseconds timeout) {
 
 std::atomic<unsigned> run_counter{0};
 
+std::string read_bytes(std::istream& in, std::size_t size) {
+    std::string bytes(size, '\0');
+    in.read(bytes.data(), static_cast<std::streamsize>(size));
+    return bytes;
+}
+
 }  // namespace
 
 std::string win64_dir() { return from_env_or("TREVAN_WIN64_DIR", TREVAN_WIN64_DIR); }
@@ -162,6 +168,13 @@ program_run::program_run(const std::string& program, const run_options& options)
     if (!options.window_station.empty()) request << "station " << options.window_station << "\n";
     request << "timeout " << options.timeout.count() << "\n";
     if (!options.before_resume.empty()) request << "before-resume " << options.before_resume << "\n";
+    if (!options.watch.cls.empty()) {
+        request << "watch " << options.watch.cls << "\n";
+        if (!options.watch.seen.empty()) request << "seen " << windows_path(options.watch.seen) << "\n";
+        if (!options.watch.go.empty()) request << "go " << windows_path(options.watch.go) << "\n";
+        if (!options.watch.press.empty()) request << "press " << options.watch.press << "\n";
+        if (options.watch.close) request << "close\n";
+    }
     request << "result " << windows_path(work_ + "/result") << "\n";
     write_file(work_ + "/request", request.str());
     pid_ = spawn({wine64, win64_dir() + "/tests/harness/runner.exe",
@@ -199,21 +212,54 @@ run_result program_run::wait() {
             in >> caption_size >> text_size;
             in.get();  // the line feed behind the sizes
             message_box box;
-            box.caption.resize(caption_size);
-            box.text.resize(text_size);
-            in.read(box.caption.data(), static_cast<std::streamsize>(caption_size));
-            in.read(box.text.data(), static_cast<std::streamsize>(text_size));
+            box.caption = read_bytes(in, caption_size);
+            box.text = read_bytes(in, text_size);
             result.boxes.push_back(box);
+        } else if (word == "window") {
+            shown_window window;
+            std::size_t title_size = 0, controls = 0;
+            in >> window.ms >> window.left >> window.top >> window.right >> window.bottom >> title_size >> controls;
+            in.get();
+            window.title = read_bytes(in, title_size);
+            for (std::size_t i = 0; i < controls && in >> word && word == "control"; ++i) {
+                shown_window::control c;
+                std::size_t class_size = 0, text_size = 0;
+                in >> c.enabled >> class_size >> text_size;
+                in.get();
+                c.cls = read_bytes(in, class_size);
+                c.text = read_bytes(in, text_size);
+                window.controls.push_back(c);
+            }
+            result.window = window;
         } else if (word == "timeout") {
             result.timed_out = true;
         }
     }
+    // qemu-user's own crash, or the Wine client it runs losing its
+    // connection to the wine server under it.
+    const std::string output = read_file(work_ + "/wine-output");
+    result.emulator_crashed = output.find("qemu: uncaught target signal") != std::string::npos ||
+                              output.find("wine client error") != std::string::npos;
     if (!temp_dir_.empty()) result.temp_entries = list_tree(temp_dir_);
     return result;
 }
 
 run_result run_program(const std::string& program, const run_options& options) {
     return program_run(program, options).wait();
+}
+
+void take_screenshot(const std::string& png, int left, int top, int right, int bottom) {
+    const std::string display = session_display();
+    if (display.empty()) throw std::runtime_error("no display to take a screenshot of");
+    const std::string geometry = std::to_string(right - left) + "x" + std::to_string(bottom - top) + "+" +
+                                 std::to_string(left) + "+" + std::to_string(top);
+    const std::string output = fresh_test_folder(".import" + std::to_string(run_counter++)) + "/output";
+    const int status = wait_child(spawn({"/usr/bin/import", "-display", display, "-window", "root", "-crop",
+                                         geometry, "+repage", png},
+                                        wine_environment(), output),
+                                  std::chrono::seconds(30));
+    if (status == -1 || !WIFEXITED(status) || WEXITSTATUS(status) != 0 || !fs::exists(png))
+        throw std::runtime_error("import failed: " + read_file(output));
 }
 
 int run_wine(const std::vector<std::string>& args, std::string* output) {
@@ -298,6 +344,12 @@ std::vector<std::string> list_tree(const std::string& dir) {
     }
     std::sort(entries.begin(), entries.end());
     return entries;
+}
+
+std::string shown_window::text_of(const std::string& cls) const {
+    for (const control& c : controls)
+        if (c.cls == cls) return c.text;
+    return "";
 }
 
 void PrintTo(const message_box& box, std::ostream* os) {

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -62,10 +63,31 @@ struct message_box {
 // Readable in test failure messages.
 void PrintTo(const message_box& box, std::ostream* os);
 
+// A window of the program as the runner first saw it.
+struct shown_window {
+    struct control {
+        bool enabled = false;
+        std::string cls;
+        std::string text;
+    };
+    unsigned ms = 0;  // after the program's start
+    int left = 0, top = 0, right = 0, bottom = 0;
+    std::string title;
+    std::vector<control> controls;
+    // The text of the first control of this class; empty when there is none.
+    std::string text_of(const std::string& cls) const;
+};
+
 struct run_result {
     std::uint32_t exit_code = 0;
     std::vector<message_box> boxes;
+    // The watched window, when one showed.
+    std::optional<shown_window> window;
     bool timed_out = false;
+    // The emulator that runs the 32-bit program here (qemu-user) crashed
+    // under it, or the Wine client on it lost the wine server; nothing the
+    // program did decides how such a run ended.
+    bool emulator_crashed = false;
     // Entries left in the temporary folder after the run, relative to it,
     // sorted, folders with a trailing "/".
     std::vector<std::string> temp_entries;
@@ -89,6 +111,16 @@ struct run_options {
     // its first instruction (the program is started suspended); none when
     // empty.
     std::string before_resume;
+    // A class of window to watch for, and what to do once it shows: click
+    // the button captioned press, or close the window (close box, Alt+F4);
+    // only once the file go exists when go is given. The runner writes the
+    // file seen (Linux paths) when the window first shows.
+    struct {
+        std::string cls;
+        std::string seen, go;
+        std::string press;
+        bool close = false;
+    } watch;
 };
 
 // A program started through the runner; wait() collects its result.
@@ -132,6 +164,11 @@ private:
     pid_t pid_ = -1;
     int to_child_ = -1;
 };
+
+// A PNG of the part of the session's display between left and right, top
+// and bottom (screen pixels), taken with ImageMagick's import; throws
+// std::runtime_error when none can be taken.
+void take_screenshot(const std::string& png, int left, int top, int right, int bottom);
 
 // Runs wine64 with these arguments in the session (for example "reg", "add",
 // ...) and waits; returns the (8-bit) exit status, or -1 when it had to be

@@ -13,6 +13,7 @@ const char* end_text(walk_end end) {
     case walk_end::no_marker: return "no container";
     case walk_end::bad_file_name: return "bad file name";
     case walk_end::output_failed: return "output failed";
+    case walk_end::cancelled: return "cancelled";
     }
     return "?";
 }

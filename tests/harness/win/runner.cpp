@@ -18,9 +18,20 @@
 //                   command line) to its end, then let the program run: what
 //                   another process can do between a program's start and
 //                   its first instruction
+//   watch CLASS     record the first visible window of this class that the
+//                   program shows: when, where, its title and its controls
+//   seen PATH       a file written when that window is first seen, holding
+//                   "LEFT TOP RIGHT BOTTOM" of it on the screen
+//   go PATH         act on the window only once this file exists
+//   press TEXT      act: click the window's button with this caption
+//   close           act: close the window as its close box and Alt+F4 do
 // The result file holds "exit XXXXXXXX" (hex), then per box
 // "box CAPTION-BYTES TEXT-BYTES" followed by the UTF-8 caption and text and a
-// line feed, and "timeout" if the program had to be ended.
+// line feed; for a watched window "window MS LEFT TOP RIGHT BOTTOM
+// TITLE-BYTES CONTROLS" (MS: milliseconds after the start), a line feed, the
+// title and a line feed, then per control "control ENABLED CLASS-BYTES
+// TEXT-BYTES", a line feed, the class, the text and a line feed; and
+// "timeout" if the program had to be ended.
 #include <windows.h>
 
 #include <cstdio>
@@ -36,6 +47,24 @@ struct box {
 
 DWORD child_pid;
 std::vector<box> boxes;
+
+struct control {
+    bool enabled = false;
+    std::string cls;
+    std::string text;
+};
+
+// The watched window as first seen, and what to do with it.
+struct watch {
+    std::wstring cls;
+    std::string seen_file, go_file, press;
+    bool close = false;
+    bool seen = false, acted = false;
+    DWORD seen_ms = 0;
+    RECT rect = {};
+    std::string title;
+    std::vector<control> controls;
+} watched;
 
 std::string utf8(const std::wstring& w) {
     if (w.empty()) return std::string();
@@ -80,6 +109,72 @@ BOOL CALLBACK answer_box(HWND h, LPARAM) {
     return TRUE;
 }
 
+std::wstring class_of(HWND h) {
+    wchar_t cls[64] = {};
+    GetClassNameW(h, cls, 64);
+    return cls;
+}
+
+BOOL CALLBACK find_watched(HWND h, LPARAM found) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(h, &pid);
+    if (pid != child_pid || !IsWindowVisible(h) || class_of(h) != watched.cls) return TRUE;
+    *reinterpret_cast<HWND*>(found) = h;
+    return FALSE;
+}
+
+BOOL CALLBACK record_control(HWND h, LPARAM) {
+    watched.controls.push_back({IsWindowEnabled(h) != FALSE, utf8(class_of(h)), utf8(window_text(h))});
+    return TRUE;
+}
+
+HWND button_of(HWND window, const std::string& caption) {
+    for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        if (lstrcmpiW(class_of(child).c_str(), L"Button") == 0 && utf8(window_text(child)) == caption) return child;
+    return nullptr;
+}
+
+bool file_exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// Records the watched window when it first shows, then acts on it once.
+void look_for_window(DWORD started) {
+    if (watched.cls.empty() || watched.acted) return;
+    HWND window = nullptr;
+    EnumWindows(find_watched, reinterpret_cast<LPARAM>(&window));
+    if (!window) return;
+    if (!watched.seen) {
+        watched.seen = true;
+        watched.seen_ms = GetTickCount() - started;
+        GetWindowRect(window, &watched.rect);
+        watched.title = utf8(window_text(window));
+        EnumChildWindows(window, record_control, 0);
+        // Visible is not yet drawn, nor settled: let the program paint it and
+        // the display show it before anyone looks. (Under Wine a click while
+        // the window is still being activated can lose the button's capture,
+        // and with it the click.)
+        DWORD_PTR answer = 0;
+        SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer);
+        Sleep(500);
+        if (!watched.seen_file.empty()) {
+            if (FILE* f = std::fopen(watched.seen_file.c_str(), "wb")) {
+                const RECT& r = watched.rect;
+                std::fprintf(f, "%ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
+                std::fclose(f);
+            }
+        }
+    }
+    if (!watched.go_file.empty() && !file_exists(watched.go_file)) return;
+    DWORD_PTR answer = 0;
+    if (!watched.press.empty()) {
+        if (HWND button = button_of(window, watched.press))
+            SendMessageTimeoutW(button, BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer);
+        watched.acted = true;
+    } else if (watched.close) {
+        SendMessageTimeoutW(window, WM_SYSCOMMAND, SC_CLOSE, 0, SMTO_ABORTIFHUNG, 5000, &answer);
+        watched.acted = true;
+    }
+}
+
 std::vector<std::string> read_lines(const char* path) {
     std::vector<std::string> lines;
     FILE* f = std::fopen(path, "rb");
@@ -119,6 +214,11 @@ int main(int argc, char** argv) {
         else if (key == "result") result = value;
         else if (key == "timeout") timeout = std::strtoul(value.c_str(), nullptr, 10);
         else if (key == "before-resume") before_resume = value;
+        else if (key == "watch") watched.cls = from_utf8(value);
+        else if (key == "seen") watched.seen_file = value;
+        else if (key == "go") watched.go_file = value;
+        else if (key == "press") watched.press = value;
+        else if (key == "close") watched.close = true;
         else if (key == "temp") {
             const std::wstring wide = from_utf8(value);
             SetEnvironmentVariableW(L"TEMP", wide.c_str());
@@ -188,6 +288,7 @@ int main(int argc, char** argv) {
     DWORD started = GetTickCount();
     while (WaitForSingleObject(pi.hProcess, 5) == WAIT_TIMEOUT) {
         EnumWindows(answer_box, 0);
+        look_for_window(started);
         if (GetTickCount() - started > timeout) {
             TerminateProcess(pi.hProcess, 0xDEAD);
             WaitForSingleObject(pi.hProcess, INFINITE);
@@ -211,6 +312,20 @@ int main(int argc, char** argv) {
         std::fwrite(b.caption.data(), 1, b.caption.size(), out);
         std::fwrite(b.text.data(), 1, b.text.size(), out);
         std::fputc('\n', out);
+    }
+    if (watched.seen) {
+        const RECT& r = watched.rect;
+        std::fprintf(out, "window %lu %ld %ld %ld %ld %u %u\n", watched.seen_ms, r.left, r.top, r.right, r.bottom,
+                     static_cast<unsigned>(watched.title.size()), static_cast<unsigned>(watched.controls.size()));
+        std::fwrite(watched.title.data(), 1, watched.title.size(), out);
+        std::fputc('\n', out);
+        for (const control& c : watched.controls) {
+            std::fprintf(out, "control %d %u %u\n", c.enabled ? 1 : 0, static_cast<unsigned>(c.cls.size()),
+                         static_cast<unsigned>(c.text.size()));
+            std::fwrite(c.cls.data(), 1, c.cls.size(), out);
+            std::fwrite(c.text.data(), 1, c.text.size(), out);
+            std::fputc('\n', out);
+        }
     }
     if (timed_out) std::fputs("timeout\n", out);
     std::fclose(out);
