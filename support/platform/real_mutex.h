@@ -10,12 +10,12 @@
 namespace vennic {
 
 // The security a real_mutex is created with: Everyone may only wait on it
-// and query it (SYNCHRONIZE | MUTANT_QUERY_STATE, which is also what
-// ReleaseMutex needs), Administrators and SYSTEM have full access, and no
-// other access is granted: no unprivileged process can change its access
-// list or take its ownership over, as it could under a null DACL. Built in
-// place, with no allocation (the descriptor points into the object): it is
-// neither copied nor moved.
+// and query it (SYNCHRONIZE | MUTANT_QUERY_STATE, the same bit as the
+// MUTEX_MODIFY_STATE that another user's open asks for), Administrators and
+// SYSTEM have full access, and no other access is granted: no unprivileged
+// process can change its access list or its owner, as it could under a null
+// DACL. Built in place, with no allocation (the descriptor points into the
+// object): it is neither copied nor moved.
 class mutex_security {
 public:
     static constexpr DWORD everyone_access = SYNCHRONIZE | MUTANT_QUERY_STATE;

@@ -57,8 +57,8 @@ real_mutex::real_mutex(const std::string& name) {
     // An existing mutex of that name is opened by this call as well; the
     // open below is for one whose security refuses the full access that
     // CreateMutex asks for (as this descriptor does to other users).
-    // SYNCHRONIZE is needed to wait on the handle, MUTEX_MODIFY_STATE to
-    // release it. Without a descriptor nothing is created.
+    // SYNCHRONIZE is needed to wait on the handle; MUTEX_MODIFY_STATE is
+    // what the open always asked for. Without a descriptor nothing is created.
     if (security.valid()) handle_.reset(CreateMutexA(security.attributes(), FALSE, object.c_str()));
     if (!handle_) handle_.reset(OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, object.c_str()));
     if (!handle_) throw exception("OpenMutex returned 0x%08x", static_cast<unsigned>(GetLastError()));
