@@ -35,22 +35,18 @@ KNOWN_DLLS = {
     "ws2_32.dll",
 }
 
-# Exports of KnownDLLs that Windows 7 to 11 forward to a DLL that is no
-# KnownDLL and not loaded with them: importing one loads that DLL by a search,
-# from the program's folder first.
-FORWARDERS = {
-    ("advapi32.dll", "SystemFunction036"): "cryptbase.dll (RtlGenRandom)",
-    ("advapi32.dll", "SystemFunction040"): "cryptbase.dll (RtlEncryptMemory)",
-    ("advapi32.dll", "SystemFunction041"): "cryptbase.dll (RtlDecryptMemory)",
-    ("advapi32.dll", "CryptAcquireContextA"): "cryptsp.dll",
-    ("advapi32.dll", "CryptAcquireContextW"): "cryptsp.dll",
-    ("advapi32.dll", "CryptGenRandom"): "cryptsp.dll",
-    ("advapi32.dll", "CryptReleaseContext"): "cryptsp.dll",
-    ("advapi32.dll", "CryptCreateHash"): "cryptsp.dll",
-    ("advapi32.dll", "CryptHashData"): "cryptsp.dll",
-    ("advapi32.dll", "CryptGetHashParam"): "cryptsp.dll",
-    ("advapi32.dll", "CryptDestroyHash"): "cryptsp.dll",
-}
+# Exports of KnownDLLs that Windows forwards to a DLL that is no KnownDLL
+# and not loaded with them: importing one loads that DLL by a search, from
+# the program's folder first. ADVAPI32's SystemFunctionNNN, as the export
+# table of Windows 10's advapi32.dll lists them (dumpbin /exports);
+# SystemFunction036 (RtlGenRandom) is forwarded to CRYPTBASE.dll from
+# Windows 7 on. The other functions of both builds' imports are not
+# forwarded there.
+FORWARDERS = {}
+for number in (1, 2, 3, 4, 5, 28, 29, 34, 36, 40, 41):
+    FORWARDERS[("advapi32.dll", f"SystemFunction{number:03}")] = "cryptbase.dll"
+for number in (6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 18, 20, 21, 22, 23, 24, 25, 26, 27, 30, 31, 32, 33, 35):
+    FORWARDERS[("advapi32.dll", f"SystemFunction{number:03}")] = "cryptsp.dll"
 
 # Every import of the two builds, reviewed: each is implemented in its DLL,
 # or forwarded to ntdll.dll, to a dependency that the system maps with its
@@ -155,7 +151,7 @@ def self_test():
     cases = [
         ([("KERNEL32.dll", "CloseHandle"), ("ADVAPI32.dll", "RegOpenKeyExW")], [], 0),
         ([("ADVAPI32.dll", "SystemFunction036")], [], "cryptbase.dll"),
-        ([("advapi32.dll", "CryptGenRandom")], [], "cryptsp.dll"),
+        ([("advapi32.dll", "SystemFunction032")], [], "cryptsp.dll"),
         ([("VERSION.dll", "GetFileVersionInfoW")], [], "no KnownDLL"),
         ([("bcrypt.dll", "BCryptGenRandom")], [], "no KnownDLL"),
         ([("KERNEL32.dll", "CreateToolhelp32Snapshot")], [], "a new import"),
