@@ -18,9 +18,12 @@ struct run_seams {
 };
 
 // One whole setup run: everything WinMain does after opening the program's
-// own file (own), whose container it extracts. Returns the process exit
-// code (the setup program's, ERROR_INSTALL_USEREXIT (1602) when the user
-// cancelled the extraction, or 1 after a failure). Never throws.
-int run(HINSTANCE instance, const char* command_line, const own_file& own, const run_seams& seams = {});
+// own file (own), whose container it extracts. command_line is the
+// process's whole UTF-16 command line (GetCommandLineW), the program's name
+// first; its arguments (program_arguments) are passed on only where the
+// ANSI code page holds them exactly. Returns the process exit code (the
+// setup program's, ERROR_INSTALL_USEREXIT (1602) when the user cancelled the
+// extraction, or 1 after a failure). Never throws.
+int run(HINSTANCE instance, const wchar_t* command_line, const own_file& own, const run_seams& seams = {});
 
 }  // namespace trevan

@@ -1,7 +1,9 @@
 #include "app/run.h"
 
+#include <optional>
 #include <string>
 
+#include "app/arguments.h"
 #include "app/dialect.h"
 #include "app/language.h"
 #include "app/launch.h"
@@ -18,6 +20,7 @@
 #include "support/platform/config.h"
 #include "support/platform/real_mutex.h"
 #include "support/platform/system_error_text.h"
+#include "support/platform/unicode.h"
 
 namespace trevan {
 namespace {
@@ -91,12 +94,17 @@ msi_log hold_asked_msi_log(SettingsMap& settings, const temp_folder& temp, bool 
 
 }  // namespace
 
-int run(HINSTANCE instance, const char* command_line, const own_file& own, const run_seams& seams) {
+int run(HINSTANCE instance, const wchar_t* command_line, const own_file& own, const run_seams& seams) {
     int result = 1;
-    const std::string arguments = command_line ? command_line : "";
     SettingsMap settings;
     boxes box;
     try {
+        // The settings and the command lines are ANSI text: arguments that
+        // the code page holds only with look-alikes are never passed on.
+        const std::wstring wide_arguments = program_arguments(command_line ? command_line : L"");
+        const std::optional<std::string> exact_arguments =
+            vennic::unicode::to_exact_narrow(wide_arguments, CP_ACP);
+        const std::string arguments = exact_arguments.value_or(std::string());
         // Opened once and held to the end: the log, the MSI log and the work
         // folder are made in it by their names, never along its path again.
         vennic::error_or<temp_folder> temp = open_user_temp_folder();
@@ -105,9 +113,17 @@ int run(HINSTANCE instance, const char* command_line, const own_file& own, const
         // No one to press OK: asked for with /S, or no one can see the
         // process's windows (a service, SYSTEM in session 0). Nor anyone to
         // watch a progress window.
-        const bool silent_switch = has_silent_switch(arguments);
+        const bool silent_switch =
+            has_silent_switch(exact_arguments ? arguments : ascii_outline(wide_arguments));
         const bool interactive = has_interactive_window_station();
         box.set_unattended(silent_switch, interactive);
+        if (!exact_arguments) {
+            if (log_ready)
+                vennic::log::writef("%s", "The arguments hold characters that the ANSI code page cannot hold "
+                                          "exactly; nothing is started.");
+            box.show(unconvertible_arguments_failure());
+            return 1;
+        }
 
         vennic::config::start(instance);
 

@@ -18,22 +18,8 @@ std::wstring short_form(const std::wstring& path) {
 }  // namespace
 
 std::optional<std::string> exact_ansi(const std::wstring& text) {
-    const UINT code_page = GetACP();
-    const DWORD flags = vennic::unicode::is_flag_capable(code_page) ? WC_NO_BEST_FIT_CHARS : 0;
-    const int size = static_cast<int>(text.size());
-    if (size == 0) return std::nullopt;
-    const int n = WideCharToMultiByte(code_page, flags, text.data(), size, nullptr, 0, nullptr, nullptr);
-    if (n <= 0) return std::nullopt;
-    std::string out(static_cast<std::size_t>(n), '\0');
-    if (WideCharToMultiByte(code_page, flags, text.data(), size, &out[0], n, nullptr, nullptr) != n)
-        return std::nullopt;
-    // What reads back as the same text is exact.
-    const int back = MultiByteToWideChar(code_page, 0, out.data(), n, nullptr, 0);
-    if (back != size) return std::nullopt;
-    std::wstring round(static_cast<std::size_t>(back), L'\0');
-    MultiByteToWideChar(code_page, 0, out.data(), n, &round[0], back);
-    if (round != text) return std::nullopt;
-    return out;
+    if (text.empty()) return std::nullopt;
+    return vennic::unicode::to_exact_narrow(text, CP_ACP);
 }
 
 vennic::error_or<temp_folder> open_temp_folder(const std::wstring& path) {

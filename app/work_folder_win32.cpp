@@ -1,7 +1,6 @@
 #include "app/work_folder.h"
 
 #include <windows.h>
-#include <ntsecapi.h>
 #include <sddl.h>
 
 #include <cstdint>
@@ -12,6 +11,7 @@
 #include "support/platform/file_identity.h"
 #include "support/platform/native.h"
 #include "support/platform/paths.h"
+#include "support/platform/random.h"
 
 namespace trevan {
 namespace {
@@ -143,9 +143,9 @@ bool remove_folder(const std::wstring& folder, const std::wstring& parent, venni
 // An unpredictable number from the system's random source; nothing when the
 // source fails.
 std::optional<std::uint32_t> random_number() {
-    std::uint32_t number = 0;
-    if (!RtlGenRandom(&number, sizeof number)) return std::nullopt;
-    return number;
+    const vennic::error_or<std::uint32_t> number = vennic::system_random_number();
+    if (!number) return std::nullopt;
+    return *number;
 }
 
 // Creates the folder name in the held parent with the descriptor and opens

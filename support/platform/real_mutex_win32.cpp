@@ -16,7 +16,25 @@ unsigned long system_major_version() {
     return info.dwMajorVersion;
 }
 
+// Appends an ACE that allows mask to the well-known SID.
+bool allow(PACL acl, WELL_KNOWN_SID_TYPE who, DWORD mask) {
+    BYTE sid[SECURITY_MAX_SID_SIZE];
+    DWORD size = sizeof sid;
+    return CreateWellKnownSid(who, nullptr, sid, &size) && AddAccessAllowedAce(acl, ACL_REVISION, mask, sid);
+}
+
 }  // namespace
+
+mutex_security::mutex_security() {
+    const PACL acl = reinterpret_cast<PACL>(acl_);
+    valid_ = InitializeAcl(acl, sizeof acl_, ACL_REVISION) && allow(acl, WinWorldSid, everyone_access) &&
+             allow(acl, WinBuiltinAdministratorsSid, full_access) && allow(acl, WinLocalSystemSid, full_access) &&
+             InitializeSecurityDescriptor(&descriptor_, SECURITY_DESCRIPTOR_REVISION) &&
+             SetSecurityDescriptorDacl(&descriptor_, TRUE, acl, FALSE);
+    attributes_.nLength = sizeof(attributes_);
+    attributes_.lpSecurityDescriptor = &descriptor_;
+    attributes_.bInheritHandle = FALSE;
+}
 
 std::string real_mutex::object_name(const std::string& name, unsigned long major_version) {
     std::string::size_type last = name.rfind('\\');
@@ -29,22 +47,19 @@ std::string real_mutex::object_name(const std::string& name, unsigned long major
 }
 
 real_mutex::real_mutex(const std::string& name) {
-    // A null DACL grants everyone full access, so that a mutex created by
-    // one user can be waited on by every other.
-    SECURITY_DESCRIPTOR descriptor;
-    InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
-    SetSecurityDescriptorDacl(&descriptor, TRUE, nullptr, FALSE);
-    SECURITY_ATTRIBUTES attributes;
-    attributes.nLength = sizeof(attributes);
-    attributes.lpSecurityDescriptor = &descriptor;
-    attributes.bInheritHandle = FALSE;
+    // Every user's process can wait on the mutex, none but an administrator's
+    // or the system's can change it; never a null DACL, under which anyone
+    // could rewrite its access list and lock every later run out.
+    mutex_security security;
 
     const std::string object = object_name(name, system_major_version());
 
     // An existing mutex of that name is opened by this call as well; the
     // open below is for one whose security refuses the full access that
-    // CreateMutex asks for. SYNCHRONIZE is needed to wait on the handle.
-    handle_.reset(CreateMutexA(&attributes, FALSE, object.c_str()));
+    // CreateMutex asks for (as this descriptor does to other users).
+    // SYNCHRONIZE is needed to wait on the handle; MUTEX_MODIFY_STATE is
+    // what the open always asked for. Without a descriptor nothing is created.
+    if (security.valid()) handle_.reset(CreateMutexA(security.attributes(), FALSE, object.c_str()));
     if (!handle_) handle_.reset(OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, object.c_str()));
     if (!handle_) throw exception("OpenMutex returned 0x%08x", static_cast<unsigned>(GetLastError()));
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "support/core/exception.h"
@@ -41,6 +42,15 @@ std::string to_narrow(const std::wstring& text, unsigned int codepage, bool stri
 // Without it, the text converts as the system's own ANSI calls convert it
 // (bytes that form no character become substitutes).
 std::wstring to_wide(const std::string& text, unsigned int codepage, bool strict = true);
+
+// Wide text in the code page only when the code page holds it exactly: no
+// character replaced by a look-alike (best fit, such as U+FF02 by '"'), none
+// by the default character, and the result reads back as the same text.
+// Nothing otherwise, also for a code page the system does not know. CP_ACP
+// is resolved to the system's ANSI code page first (which may be UTF-8). An
+// empty text is the empty text in every code page. Throws std::bad_alloc
+// only.
+std::optional<std::string> to_exact_narrow(const std::wstring& text, unsigned int codepage);
 
 }  // namespace unicode
 }  // namespace vennic

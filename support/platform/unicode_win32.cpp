@@ -89,5 +89,32 @@ std::wstring to_wide(const std::string& text, unsigned int codepage, bool strict
     }
 }
 
+std::optional<std::string> to_exact_narrow(const std::wstring& text, unsigned int codepage) {
+    if (text.empty()) return std::string();
+    if (text.size() > static_cast<std::size_t>(INT_MAX)) return std::nullopt;
+    // The flags are those of the code page itself: CP_ACP passes as capable,
+    // yet where the ANSI code page is UTF-8 they would be refused.
+    if (codepage == CP_ACP) codepage = GetACP();
+    const bool capable = is_flag_capable(codepage);
+    const int size = static_cast<int>(text.size());
+    const DWORD flags = capable ? WC_NO_BEST_FIT_CHARS : 0;
+    BOOL used_default = FALSE;
+    BOOL* indicator = capable ? &used_default : nullptr;
+    const int n = WideCharToMultiByte(codepage, flags, text.data(), size, nullptr, 0, nullptr, nullptr);
+    if (n <= 0) return std::nullopt;
+    std::string out(static_cast<std::size_t>(n), '\0');
+    if (WideCharToMultiByte(codepage, flags, text.data(), size, &out[0], n, nullptr, indicator) != n || used_default)
+        return std::nullopt;
+    // What reads back as the same text is exact; this also catches what the
+    // flags cannot ask for (a lone surrogate in UTF-8).
+    const DWORD back_flags = capable ? MB_ERR_INVALID_CHARS : 0;
+    const int back = MultiByteToWideChar(codepage, back_flags, out.data(), n, nullptr, 0);
+    if (back != size) return std::nullopt;
+    std::wstring round(static_cast<std::size_t>(back), L'\0');
+    if (MultiByteToWideChar(codepage, back_flags, out.data(), n, &round[0], back) != back || round != text)
+        return std::nullopt;
+    return out;
+}
+
 }  // namespace unicode
 }  // namespace vennic

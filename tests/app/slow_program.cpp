@@ -34,10 +34,10 @@ std::unique_ptr<trevan::archive_reader> slowed(std::unique_ptr<trevan::archive_r
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int) {
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     trevan::restrict_dll_search();
     const trevan::own_file own = trevan::open_own_file();
     trevan::run_seams seams;
     seams.wrap_archive = slowed;
-    return trevan::run(instance, command_line, own, seams);
+    return trevan::run(instance, GetCommandLineW(), own, seams);
 }

@@ -7,10 +7,10 @@
 #include "app/own_file.h"
 #include "app/run.h"
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int) {
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     trevan::restrict_dll_search();
     const trevan::own_file own = trevan::open_own_file();
     trevan::run_seams seams;
     seams.report_progress = false;
-    return trevan::run(instance, command_line, own, seams);
+    return trevan::run(instance, GetCommandLineW(), own, seams);
 }

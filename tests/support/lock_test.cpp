@@ -105,6 +105,72 @@ TEST(RealMutex, FailuresCarryTheErrorCode) {
               "[ReleaseMutex returned 0x00000120]");
 }
 
+// The access list a mutex is made with: Everyone only waits and queries,
+// Administrators and SYSTEM have full access, nothing else is granted.
+void expect_mutex_dacl(PSECURITY_DESCRIPTOR descriptor) {
+    ASSERT_TRUE(IsValidSecurityDescriptor(descriptor));
+    BOOL present = FALSE, defaulted = TRUE;
+    PACL acl = nullptr;
+    ASSERT_TRUE(GetSecurityDescriptorDacl(descriptor, &present, &acl, &defaulted));
+    ASSERT_TRUE(present);
+    ASSERT_NE(acl, nullptr) << "a null DACL grants everyone full access";
+    ASSERT_TRUE(IsValidAcl(acl));
+    struct expected_ace {
+        WELL_KNOWN_SID_TYPE who;
+        DWORD mask;
+    };
+    const expected_ace expected[] = {
+        {WinWorldSid, SYNCHRONIZE | MUTANT_QUERY_STATE},
+        {WinBuiltinAdministratorsSid, MUTEX_ALL_ACCESS},
+        {WinLocalSystemSid, MUTEX_ALL_ACCESS},
+    };
+    ASSERT_EQ(acl->AceCount, 3u) << "no other ACE";
+    for (DWORD i = 0; i < acl->AceCount; ++i) {
+        void* entry = nullptr;
+        ASSERT_TRUE(GetAce(acl, i, &entry));
+        const auto* ace = static_cast<const ACCESS_ALLOWED_ACE*>(entry);
+        EXPECT_EQ(ace->Header.AceType, ACCESS_ALLOWED_ACE_TYPE) << i;
+        EXPECT_EQ(ace->Header.AceFlags, 0) << i;
+        EXPECT_EQ(ace->Mask, expected[i].mask) << i;
+        BYTE sid[SECURITY_MAX_SID_SIZE];
+        DWORD size = sizeof sid;
+        ASSERT_TRUE(CreateWellKnownSid(expected[i].who, nullptr, sid, &size));
+        EXPECT_TRUE(EqualSid(const_cast<DWORD*>(&ace->SidStart), sid)) << i;
+    }
+    // Everyone can neither change the access list or the owner, nor delete
+    // it; and what another user's open asks for is exactly what it is given.
+    EXPECT_EQ(expected[0].mask & (WRITE_DAC | WRITE_OWNER | DELETE), 0u);
+    EXPECT_EQ(static_cast<DWORD>(SYNCHRONIZE | MUTEX_MODIFY_STATE), expected[0].mask);
+}
+
+TEST(RealMutex, EveryoneMayOnlyWaitAndAdministratorsAndSystemChangeIt) {
+    vennic::mutex_security security;
+    ASSERT_TRUE(security.valid());
+    const SECURITY_ATTRIBUTES* attributes = security.attributes();
+    EXPECT_EQ(attributes->nLength, sizeof(SECURITY_ATTRIBUTES));
+    EXPECT_FALSE(attributes->bInheritHandle);
+    EXPECT_EQ(attributes->lpSecurityDescriptor, security.descriptor());
+    expect_mutex_dacl(security.descriptor());
+    // The owner is the creator's default, never one named here.
+    PSID owner = nullptr;
+    BOOL defaulted = FALSE;
+    ASSERT_TRUE(GetSecurityDescriptorOwner(security.descriptor(), &owner, &defaulted));
+    EXPECT_EQ(owner, nullptr);
+
+    // The mutex a real_mutex makes holds that list (Wine's server keeps the
+    // descriptors of kernel objects, though it enforces none of them).
+    const std::string name = unique_name("dacl");
+    vennic::real_mutex made(name);
+    HANDLE opened = OpenMutexA(READ_CONTROL, FALSE, ("Global\\" + name).c_str());
+    ASSERT_NE(opened, nullptr) << GetLastError();
+    alignas(DWORD) BYTE stored[1024];
+    DWORD needed = 0;
+    const BOOL read = GetKernelObjectSecurity(opened, DACL_SECURITY_INFORMATION, stored, sizeof stored, &needed);
+    CloseHandle(opened);
+    ASSERT_TRUE(read);
+    expect_mutex_dacl(stored);
+}
+
 std::string helper(const char* command, const std::string& name) {
     return std::string("\"") + SUPPORT_HELPER + "\" " + command + " " + name;
 }

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <string>
+
 #include "support/platform/unicode.h"
 
 namespace {
@@ -101,6 +104,42 @@ TEST(Unicode, CodePage50220IsAskedForInvalidCharacters) {
     ASSERT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
     EXPECT_EQ(category_of<vennic::unicode::generic>([] { to_wide("abc", 50220); }),
               "unicode.invalid_codepage");
+}
+
+TEST(Unicode, OnlyExactTextConvertsExactly) {
+    using vennic::unicode::to_exact_narrow;
+    const std::optional<std::string> none;
+    struct row {
+        std::wstring text;
+        unsigned codepage;
+        std::optional<std::string> expected;
+    };
+    const row rows[] = {
+        {L"", 1252, std::string()},
+        {L"", 12345, std::string()},
+        {L"/D=C:\\Program Files\\Caf\x00e9", 1252, std::string("/D=C:\\Program Files\\Caf\xe9")},
+        {std::wstring(L"a\0b", 3), 1252, std::string("a\0b", 3)},
+        // Best fit would give a look-alike: the fullwidth quotation mark a
+        // real one, a-macron a plain a.
+        {L"x\xff02 /S", 1252, none},
+        {L"\x0101", 1252, none},
+        {cyrillic, 1252, none},
+        {L"\x00e9", CP_ACP, std::string("\xe9")},
+        {L"\xff02", CP_ACP, none},
+        {cyrillic, CP_UTF8, std::string("\xd0\x96\xd0\xb8\xd0\xb7\xd0\xbd\xd1\x8c")},
+        // UTF-8 takes no flags; the round trip finds what it replaced.
+        {L"x\xd800y", CP_UTF8, none},
+        // Shift-JIS: a two-byte character whose second byte is a backslash.
+        {L"\x8868", 932, std::string("\x95\x5c")},
+        {L"\x00e9", 932, none},
+        {L"x", 12345, none},
+    };
+    for (const row& r : rows) {
+        EXPECT_EQ(to_exact_narrow(r.text, r.codepage), r.expected) << r.codepage << " " << r.text.size();
+    }
+    // What the strict conversion lets through: best fit reports no default
+    // character used.
+    EXPECT_EQ(to_narrow(L"\xff02", 1252, true), "\"");
 }
 
 TEST(Unicode, ExceptionsCarryAnEmptyMessage) {
