@@ -32,7 +32,8 @@ bool is_regular_file_in(HANDLE file, HANDLE folder) {
 std::wstring wide(const std::string& text) { return vennic::unicode::to_wide(text, CP_ACP, false); }
 
 // Starts application (a full path: no search, no association) with the
-// command line in the planned directory; the started process's handle.
+// command line in the planned directory, the held work folder; the started
+// process's handle.
 vennic::error_or<vennic::unique_handle> start(const std::wstring& application, std::wstring command_line,
                                               const launch_plan& plan) {
     command_line.push_back(L'\0');
@@ -88,9 +89,19 @@ launch_result launch_setup_program(const launch_plan& plan, const std::string& p
         return result;
     }
 
+    // A path this long starts no program where the system and the program
+    // have not both opted in to long paths (under Wine in no form, its short
+    // form included), and msiexec opens no package there: refused the same
+    // way everywhere, before anything starts.
+    const std::wstring file = folder.wide_path() + *name;
+    if (file.size() >= MAX_PATH) {
+        result.failure = not_started(ERROR_FILENAME_EXCED_RANGE);
+        return result;
+    }
+
     vennic::error_or<vennic::unique_handle> process =
         plan.method == start_method::create_process
-            ? start(folder.wide_path() + *name, wide(direct_command_line(plan.file, parameter_text)), plan)
+            ? start(file, wide(direct_command_line(plan.file, parameter_text)), plan)
             : start_msiexec(plan, parameter_text);
     // A started program's image is kept from changes by the system itself;
     // the setup program may change the other files. msiexec reads the
