@@ -7,7 +7,7 @@
 #include "app/work_folder.h"
 #include "container/extract.h"
 #include "support/log/log.h"
-#include "support/platform/paths.h"
+#include "support/platform/file_place.h"
 #include "support/platform/unicode.h"
 
 namespace trevan {
@@ -17,13 +17,13 @@ vennic::failure failed(const char* caption, const char* text, DWORD error) { ret
 
 vennic::failure not_started(DWORD error) { return failed("ShellExecuteEx failed", "Unable to spawn process", error); }
 
-// Whether the held file is a regular file (no folder, no link) whose final
-// path lies directly in the held folder.
+// Whether the held file is a regular file (no folder, no link) that lies
+// directly in the held folder, as their handles tell at any length.
 bool is_regular_file_in(HANDLE file, HANDLE folder) {
     FILE_ATTRIBUTE_TAG_INFO tag = {};
     if (!GetFileInformationByHandleEx(file, FileAttributeTagInfo, &tag, sizeof tag)) return false;
     if (tag.FileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) return false;
-    return vennic::lies_directly_in(vennic::final_path(file), vennic::final_path(folder));
+    return vennic::lies_directly_in(vennic::place_of(file), vennic::place_of(folder));
 }
 
 // The narrow texts of the command line and the folder convert as

@@ -1,11 +1,10 @@
 #include "support/platform/tree_removal.h"
 
-#include <cstddef>
 #include <vector>
 
+#include "support/platform/file_place.h"
 #include "support/platform/handle.h"
 #include "support/platform/native.h"
-#include "support/platform/paths.h"
 
 namespace vennic {
 namespace {
@@ -57,40 +56,6 @@ unique_handle open_entry(HANDLE parent, const std::wstring& name, bool as_folder
     return entry ? std::move(*entry) : unique_handle();
 }
 
-// Where an open file or folder lies: its volume and its path on that
-// volume (\Users\x\Temp\VORBELQ1), links along the way resolved.
-// Taken from the handle (FileNameInfo): final paths have a length limit on
-// some systems (Wine's stop at MAX_PATH), this has none.
-struct place {
-    DWORD volume = 0;
-    std::wstring path;  // empty when the system cannot tell
-};
-
-place place_of(HANDLE entry) {
-    place where;
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!GetFileInformationByHandle(entry, &info)) return where;
-    // The longest path the system takes, in bytes, behind the length field.
-    std::vector<ULONG> buffer((sizeof(ULONG) + 32768 * sizeof(wchar_t)) / sizeof(ULONG) + 1);
-    const DWORD size = static_cast<DWORD>(buffer.size() * sizeof(ULONG));
-    auto* name = reinterpret_cast<FILE_NAME_INFO*>(buffer.data());
-    if (!GetFileInformationByHandleEx(entry, FileNameInfo, name, size) ||
-        name->FileNameLength > size - offsetof(FILE_NAME_INFO, FileName))
-        return where;
-    where.volume = info.dwVolumeSerialNumber;
-    where.path.assign(name->FileName, name->FileNameLength / sizeof(wchar_t));
-    return where;
-}
-
-// Whether entry lies directly in folder, not somewhere a link led to.
-bool lies_directly_in(const place& entry, const place& folder) {
-    if (entry.path.empty() || folder.path.empty() || entry.volume != folder.volume) return false;
-    std::wstring parent = folder.path;
-    if (parent.back() != L'\\') parent += L'\\';
-    const std::wstring::size_type slash = entry.path.rfind(L'\\');
-    return slash != std::wstring::npos && same_path(entry.path.substr(0, slash + 1), parent);
-}
-
 DWORD attributes_of(HANDLE entry) {
     FILE_ATTRIBUTE_TAG_INFO tag = {};
     if (!GetFileInformationByHandleEx(entry, FileAttributeTagInfo, &tag, sizeof tag)) return INVALID_FILE_ATTRIBUTES;
@@ -108,7 +73,7 @@ bool mark_for_deletion(HANDLE entry) {
 // and each level costs the removal stack.
 constexpr int max_depth = 1000;
 
-bool remove_contents_of(HANDLE folder, const place& folder_place, int depth) {
+bool remove_contents_of(HANDLE folder, const file_place& folder_place, int depth) {
     std::vector<listed_entry> entries;
     if (depth > max_depth || folder_place.path.empty() || !list_folder(folder, entries)) return false;
     bool all_gone = true;
@@ -119,7 +84,7 @@ bool remove_contents_of(HANDLE folder, const place& folder_place, int depth) {
         const DWORD attributes = entry ? attributes_of(entry.get()) : INVALID_FILE_ATTRIBUTES;
         // Where opening resolved a link after all, the handle is of what it
         // leads to, somewhere else: never touched.
-        const place entry_place = entry ? place_of(entry.get()) : place();
+        const file_place entry_place = entry ? place_of(entry.get()) : file_place();
         if (attributes == INVALID_FILE_ATTRIBUTES || !lies_directly_in(entry_place, folder_place)) {
             all_gone = false;
             continue;
