@@ -1,5 +1,10 @@
 #pragma once
 
+// The run's work folder: its name and parent (portable), and on Windows the
+// folder made fresh in the held temporary folder with a protected
+// descriptor, held until the run removes it through its handles. Failures
+// come back as values; nothing here talks to the user.
+
 #include <cstdint>
 #include <optional>
 #include <string>
