@@ -1,6 +1,5 @@
 #include "app/launch.h"
 
-#include "app/work_folder.h"
 #include "container/expand.h"
 #include "container/file_name.h"
 
@@ -25,7 +24,12 @@ launch_plan plan_launch(SettingsMap& settings, const std::string& work_folder, b
     launch_plan plan;
     plan.name = expand_references(settings[setting], settings);
     plan.file = work_folder + plan.name;
-    plan.directory = parent_folder(work_folder);
+    // The held work folder, which only this run may write: in the user's
+    // temporary folder, a tool the setup program starts by a bare name
+    // could be anyone's.
+    plan.directory = work_folder.size() > 1 && work_folder.back() == '\\'
+                         ? work_folder.substr(0, work_folder.size() - 1)
+                         : work_folder;
     if (is_bare_file_name(plan.name) && ends_with(plan.name, ".exe"))
         plan.method = start_method::create_process;
     else if (is_bare_file_name(plan.name) && ends_with(plan.name, ".msi"))

@@ -34,7 +34,7 @@ enum class start_method {
 struct launch_plan {
     std::string name;       // the expanded executable setting
     std::string file;       // the work folder followed by name
-    std::string directory;  // the work folder's parent
+    std::string directory;  // the work folder, without its trailing backslash
     start_method method = start_method::refuse;
 };
 
@@ -71,9 +71,11 @@ class work_folder;
 // code when the program has ended. The program
 // starts only when the plan allows it and its file is one of the extracted
 // files, a regular file directly inside the held work folder; failing
-// that, the result is the "ShellExecuteEx failed" failure. A program starts
-// with CreateProcessW from the held file's UTF-16 path; a package through
-// start_msiexec. The extracted files are released once a program has
+// that, the result is the "ShellExecuteEx failed" failure, as it is for a
+// file whose path is MAX_PATH characters or more (ERROR_FILENAME_EXCED_RANGE:
+// nothing starts from there). A program starts with CreateProcessW from the
+// held file's UTF-16 path; a package through start_msiexec; either in the
+// planned directory, the held work folder. The extracted files are released once a program has
 // started (the system then keeps its image from changes), for a package
 // only once msiexec has ended (it reads the files meanwhile).
 launch_result launch_setup_program(const launch_plan& plan, const std::string& parameter_text, bool log_ready,

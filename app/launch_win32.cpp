@@ -7,7 +7,7 @@
 #include "app/work_folder.h"
 #include "container/extract.h"
 #include "support/log/log.h"
-#include "support/platform/paths.h"
+#include "support/platform/file_place.h"
 #include "support/platform/unicode.h"
 
 namespace trevan {
@@ -17,13 +17,13 @@ vennic::failure failed(const char* caption, const char* text, DWORD error) { ret
 
 vennic::failure not_started(DWORD error) { return failed("ShellExecuteEx failed", "Unable to spawn process", error); }
 
-// Whether the held file is a regular file (no folder, no link) whose final
-// path lies directly in the held folder.
+// Whether the held file is a regular file (no folder, no link) that lies
+// directly in the held folder, as their handles tell at any length.
 bool is_regular_file_in(HANDLE file, HANDLE folder) {
     FILE_ATTRIBUTE_TAG_INFO tag = {};
     if (!GetFileInformationByHandleEx(file, FileAttributeTagInfo, &tag, sizeof tag)) return false;
     if (tag.FileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) return false;
-    return vennic::lies_directly_in(vennic::final_path(file), vennic::final_path(folder));
+    return vennic::lies_directly_in(vennic::place_of(file), vennic::place_of(folder));
 }
 
 // The narrow texts of the command line and the folder convert as
@@ -32,7 +32,8 @@ bool is_regular_file_in(HANDLE file, HANDLE folder) {
 std::wstring wide(const std::string& text) { return vennic::unicode::to_wide(text, CP_ACP, false); }
 
 // Starts application (a full path: no search, no association) with the
-// command line in the planned directory; the started process's handle.
+// command line in the planned directory, the held work folder; the started
+// process's handle.
 vennic::error_or<vennic::unique_handle> start(const std::wstring& application, std::wstring command_line,
                                               const launch_plan& plan) {
     command_line.push_back(L'\0');
@@ -88,9 +89,19 @@ launch_result launch_setup_program(const launch_plan& plan, const std::string& p
         return result;
     }
 
+    // A path this long starts no program where the system and the program
+    // have not both opted in to long paths (under Wine in no form, its short
+    // form included), and msiexec opens no package there: refused the same
+    // way everywhere, before anything starts.
+    const std::wstring file = folder.wide_path() + *name;
+    if (file.size() >= MAX_PATH) {
+        result.failure = not_started(ERROR_FILENAME_EXCED_RANGE);
+        return result;
+    }
+
     vennic::error_or<vennic::unique_handle> process =
         plan.method == start_method::create_process
-            ? start(folder.wide_path() + *name, wide(direct_command_line(plan.file, parameter_text)), plan)
+            ? start(file, wide(direct_command_line(plan.file, parameter_text)), plan)
             : start_msiexec(plan, parameter_text);
     // A started program's image is kept from changes by the system itself;
     // the setup program may change the other files. msiexec reads the

@@ -1,5 +1,11 @@
 #pragma once
 
+// The run's work folder: its name and parent (portable), and on Windows the
+// folder made fresh in the held temporary folder with a protected
+// descriptor, held until the run removes it through its handles. Failures
+// come back as values; nothing here talks to the user.
+
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -29,37 +35,10 @@ std::string parent_folder(const std::string& work_folder);
 std::string work_folder_name(long long number);
 
 #ifdef _WIN32
-// A self-relative security descriptor, owned (LocalFree on destruction).
-class security_descriptor {
-public:
-    security_descriptor() = default;
-    explicit security_descriptor(PSECURITY_DESCRIPTOR descriptor) : descriptor_(descriptor) {}
-    ~security_descriptor();
-    security_descriptor(security_descriptor&& other) noexcept : descriptor_(other.descriptor_) {
-        other.descriptor_ = nullptr;
-    }
-    security_descriptor& operator=(security_descriptor&& other) noexcept;
-    security_descriptor(const security_descriptor&) = delete;
-    security_descriptor& operator=(const security_descriptor&) = delete;
-
-    PSECURITY_DESCRIPTOR get() const { return descriptor_; }
-    explicit operator bool() const { return descriptor_ != nullptr; }
-
-private:
-    PSECURITY_DESCRIPTOR descriptor_ = nullptr;
-};
-
-// The work folder's descriptor: owner Administrators; full control for
-// Administrators and SYSTEM, read and execute only for the user this process
-// runs as; nothing inherited from the parent (protected), and every entry
-// inherited by the files and folders inside. Fails when the user or the
-// descriptor cannot be had.
-vennic::error_or<security_descriptor> work_folder_security();
-
 // Called by a removal with the folder's path once the folder is emptied and
-// no longer held, right before it is opened to be deleted: the moment a
-// folder of the same name swapped in by someone else must be told apart.
-// A seam for tests; the run passes none.
+// no longer held, right before it is opened again, relative to its held
+// parent, to be deleted: the moment a folder of the same name swapped in by
+// someone else must be told apart. A seam for tests; the run passes none.
 using before_folder_deletion = void (*)(const std::wstring& folder);
 
 // The run's work folder: created by this run and held from its creation
@@ -86,20 +65,24 @@ public:
     // The held handle (list and read attributes only).
     HANDLE handle() const { return handle_.get(); }
 
-    // Leaves the folder (the parent becomes the current directory), then
-    // deletes its contents as remove_tree does and the folder itself, which
-    // must still be the one created (a folder swapped in under its name
-    // stays): true when it is gone. Afterwards the object holds nothing,
-    // whatever the result.
+    // Leaves the folder (the parent becomes the current directory), deletes
+    // its contents through the held handle (vennic::remove_contents: no path
+    // is opened, links are removed as links, read-only files and folders
+    // whose names begin with "." stay, and so do their parents), then the
+    // folder itself, opened relative to its held parent, which must still be
+    // the one created (a folder swapped in under its name stays): true when
+    // it is gone. Afterwards the object holds nothing, whatever the result.
     bool remove(before_folder_deletion before_deletion = nullptr);
 
 private:
     friend struct work_folder_maker;
-    work_folder(std::string path, std::wstring wide_path, vennic::unique_handle handle);
+    work_folder(std::string path, std::wstring wide_path, vennic::unique_handle handle, vennic::unique_handle parent);
 
     std::string path_;
     std::wstring wide_path_;
     vennic::unique_handle handle_;
+    // The folder it was made in, held as long as the folder itself.
+    vennic::unique_handle parent_;
 };
 
 // The failure that ends the run when no fresh folder could be made and
@@ -119,23 +102,28 @@ struct work_folder_result {
 bool keeps_access_lists(HANDLE folder);
 using access_list_check = bool (*)(HANDLE folder);
 
+// Where the names after the first come from: an unpredictable number, or
+// nothing when the source fails.
+using random_source = std::optional<std::uint32_t> (*)();
+
+// What make_work_folder asks the system, for tests to answer instead.
+struct work_folder_seams {
+    access_list_check keeps_lists = keeps_access_lists;
+    // nullptr: the system's random source.
+    random_source random = nullptr;
+};
+
 // Creates a fresh work folder in the temporary folder temp with
-// work_folder_security(), and makes it the current directory. The folder is
-// created by its name relative to the held temp and opened in the same
-// step, so it is the run's own from the start; a name that is already taken
+// vennic::protected_folder_security(), and makes it the current directory.
+// The folder is created by its name relative to the held temp and opened in
+// the same step, so it is the run's own from the start; a name that is already taken
 // is never used (someone else may have prepared it). The first try is named
 // after the time (work_folder_name), the next ones after unpredictable
-// numbers from the system's random source, as many as nobody could have
-// prepared. Where temp's volume keeps no access lists (keeps_lists, a seam
-// for tests), the folder is made in the system's own temporary folder
+// numbers from the random source, 100 of them, as many as nobody could
+// have prepared (101 tries in all). Where temp's volume keeps no access
+// lists, the folder is made in the system's own temporary folder
 // (%SystemRoot%\Temp) instead, which must keep them.
-work_folder_result make_work_folder(const temp_folder& temp, access_list_check keeps_lists = keeps_access_lists);
-
-// Deletes the folder's contents and the folder itself; true when the folder
-// is gone. Read-only files and folders whose names begin with "." stay, and
-// so do their parents. Links are removed as links: nothing behind a link is
-// touched. A folder replaced by another during the removal is not deleted.
-bool remove_tree(const std::wstring& folder);
+work_folder_result make_work_folder(const temp_folder& temp, const work_folder_seams& seams = {});
 #endif
 
 }  // namespace trevan

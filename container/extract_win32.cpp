@@ -5,6 +5,7 @@
 #include "container/file_name.h"
 #include "container/file_reader.h"
 #include "support/platform/native.h"
+#include "support/platform/paths.h"
 #include "support/platform/system_error_text.h"
 #include "support/platform/unicode.h"
 
@@ -134,11 +135,6 @@ private:
     archive_wrapper wrap_;
 };
 
-bool same_name(const std::wstring& a, const std::wstring& b) {
-    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()),
-                                TRUE) == CSTR_EQUAL;
-}
-
 }  // namespace
 
 std::optional<std::wstring> output_name(const std::string& file_name) {
@@ -154,7 +150,7 @@ std::optional<std::wstring> output_name(const std::string& file_name) {
 
 HANDLE extracted_files::find(const std::wstring& name) const {
     for (const held& file : files_)
-        if (same_name(file.name, name)) return file.handle.get();
+        if (vennic::same_path(file.name, name)) return file.handle.get();
     return nullptr;
 }
 
@@ -166,7 +162,7 @@ void extracted_files::keep(const std::wstring& name, vennic::unique_handle file)
 
 void extracted_files::release(const std::wstring& name) {
     for (auto it = files_.begin(); it != files_.end(); ++it) {
-        if (same_name(it->name, name)) {
+        if (vennic::same_path(it->name, name)) {
             files_.erase(it);
             return;
         }

@@ -232,6 +232,60 @@ TEST_F(Hardening, TheSetupProgramCannotRenameItsWorkFolder) {
     EXPECT_EQ(r.temp_entries, (std::vector<std::string>{"KELMO_msi.log.txt", "Trevan.log.txt"}));
 }
 
+// A setup program that starts a tool by its bare name, as installers start
+// reg.exe: the search takes the current directory before the system's, so
+// a reg.exe the user put in the temporary folder would run elevated.
+TEST_F(Hardening, AToolStartedByItsBareNameIsNeverTheTemporaryFoldersOwn) {
+    const std::string program = build(sample_records());
+    fs::copy_file(standin_path(), temp_ + "/reg.exe");
+    const run_result r = run(program, "", {{"TREVAN_STANDIN_ACTIONS", "tool:reg.exe"}});
+    EXPECT_EQ(r.exit_code, 0u);
+    EXPECT_TRUE(r.boxes.empty());
+    // Only the setup program recorded its start: the planted one never ran.
+    const std::vector<standin_record> started = records();
+    ASSERT_EQ(started.size(), 1u) << read_file(records_file_);
+    EXPECT_EQ(started[0].cwd, started[0].path.substr(0, started[0].path.rfind('\\')));
+    EXPECT_NE(read_file(records_file_).find("tool reg.exe exit "), std::string::npos) << read_file(records_file_);
+    EXPECT_TRUE(work_folders_left().empty());
+}
+
+// A temporary folder of 240 characters: the setup program's path in the
+// work folder passes MAX_PATH, where no program starts and msiexec opens no
+// package. The run ends with its box, and its clean-up, made through the
+// held folders, leaves nothing but the logs.
+TEST_F(Hardening, AWorkFolderPastMaxPathStartsNothingAndLeavesOnlyTheLogs) {
+    std::string temp = dir_ + "/long";
+    while (windows_path(temp).size() < 239)
+        temp += "/" + std::string(std::min<std::size_t>(100, 238 - windows_path(temp).size()), 'l');
+    fs::create_directories(temp);
+    ASSERT_EQ(windows_path(temp).size() + 1, 240u);
+    const struct {
+        const char* label;
+        std::vector<pack::record> records;
+    } rows[] = {
+        {"program", sample_records()},
+        {"package",
+         {pack::file_record("installer64", "", win64_dir() + "/tests/installers/QuillMsi.msi"),
+          pack::value_record("executable64", "%installer64%"), pack::value_record("parameters", "/qn"),
+          pack::value_record("msilog", "ON")}},
+    };
+    for (const auto& row : rows) {
+        const std::string program = build(row.records);
+        run_options o = options();
+        o.temp_dir = temp;
+        o.timeout = std::chrono::seconds(120);
+        const run_result r = run_program(program, o);
+        EXPECT_EQ(r.exit_code, 1u) << row.label;
+        EXPECT_EQ(r.boxes, std::vector<message_box>{not_started}) << row.label;
+        EXPECT_TRUE(records().empty()) << row.label;
+        EXPECT_EQ(r.temp_entries, (std::vector<std::string>{"KELMO_msi.log.txt", "Trevan.log.txt"})) << row.label;
+        EXPECT_NE(read_file(temp + "/Trevan.log.txt").find("File: " + windows_path(temp) + "\\VORBELQ"),
+                  std::string::npos)
+            << row.label;
+        fs::remove(temp + "/Trevan.log.txt");
+    }
+}
+
 TEST_F(Hardening, AFileLinkInTheWorkFolderLeavesItsTargetWhole) {
     const std::string program = build(sample_records());
     const std::string target = dir_ + "/target.txt";
@@ -294,7 +348,7 @@ TEST_F(Hardening, ATemporaryFolderAtADrivesRoot) {
     ASSERT_EQ(started.size(), 1u);
     EXPECT_TRUE(std::regex_match(started[0].path, std::regex(R"(T:\\VORBELQ-?\d+\\VorbelquintSetup_x64\.exe)")))
         << started[0].path;
-    EXPECT_EQ(started[0].cwd, "T:\\");
+    EXPECT_EQ(started[0].cwd, started[0].path.substr(0, started[0].path.rfind('\\')));
     EXPECT_EQ(started[0].parameters(),
               " /V\"/l*v \\\"T:\\KELMO_msi.log.txt\\\"  USER_PARTNER_IDENTITY=5   WEBINSTALLER=1\"");
     // The work folder is gone, the log is there.
@@ -321,10 +375,13 @@ TEST_F(Hardening, ATemporaryFolderOutsideTheCodePageIsUsedInItsShortForm) {
     ASSERT_EQ(s.command_line.substr(0, 1), "\"");
     const std::string file = s.command_line.substr(1, s.command_line.find('"', 1) - 1);
     for (char c : file + s.cwd) EXPECT_GT(static_cast<signed char>(c), 0) << file << " in " << s.cwd;
-    // Started in the short form of the folder, from a work folder in it.
-    EXPECT_TRUE(std::regex_match(file, std::regex(regex_escape(s.cwd) + R"(\\VORBELQ-?\d+\\VorbelquintSetup_x64\.exe)")))
-        << file << " in " << s.cwd;
-    EXPECT_EQ(s.parameters(), " /V\"/l*v \\\"" + s.cwd + "\\KELMO_msi.log.txt\\\"  USER_PARTNER_IDENTITY=5   WEBINSTALLER=1\"");
+    // Started in the short form of the folder, in a work folder in it.
+    std::smatch m;
+    ASSERT_TRUE(std::regex_match(file, m, std::regex(R"((.*)\\VORBELQ-?\d+\\VorbelquintSetup_x64\.exe)"))) << file;
+    const std::string temp_short = m[1];
+    EXPECT_EQ(s.cwd, file.substr(0, file.rfind('\\')));
+    EXPECT_EQ(s.parameters(),
+              " /V\"/l*v \\\"" + temp_short + "\\KELMO_msi.log.txt\\\"  USER_PARTNER_IDENTITY=5   WEBINSTALLER=1\"");
     EXPECT_EQ(r.temp_entries, (std::vector<std::string>{"KELMO_msi.log.txt", "Trevan.log.txt"}));
     EXPECT_NE(read_file(temp + "/Trevan.log.txt").find("File: " + file + "\r\n"), std::string::npos);
 }
@@ -364,7 +421,7 @@ TEST_F(Hardening, ATemporaryFolderIsNeverCreatedNorReachedThroughALink) {
     EXPECT_FALSE(fs::exists(dir_ + "/missing"));
     const std::vector<standin_record> started = records();
     ASSERT_EQ(started.size(), 1u);
-    EXPECT_EQ(started[0].cwd, "C:\\Temp");
+    EXPECT_EQ(started[0].cwd.rfind("C:\\Temp\\VORBELQ", 0), 0u) << started[0].cwd;
 }
 
 // Folders at every name the time-based try and a hundred more would take:

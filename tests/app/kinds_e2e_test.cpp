@@ -5,7 +5,9 @@
 // shows no box and logs each.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "container/file_reader.h"
 #include "container/walk.h"
@@ -134,6 +136,30 @@ TEST_F(MsiKind, ItsExitCodesPassThrough) {
         EXPECT_TRUE(r.boxes.empty()) << row.property;
         EXPECT_EQ(fs::exists(drive_c("Program Files/QuillMsi/payload.txt")), row.installed) << row.property;
     }
+}
+
+// msiexec reads the package while it installs: the run holds it until
+// msiexec has ended, so a user process can neither rename nor replace it
+// meanwhile (the package's custom action waits while one tries).
+TEST_F(MsiKind, ThePackageStaysHeldWhileMsiexecRuns) {
+    const std::string program = packed(installer("QuillMsi.msi"), {});
+    const std::string go = dir_ + "/go";
+    write_file(dir_ + "/theirs.msi", "not a package");
+    program_run running(program, options("/S /V\"WAITFOR=" + windows_path(go) + "\""));
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!fs::exists(go + ".started") && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    const std::vector<std::string> folders = work_folders_left();
+    std::string swap = "no package";
+    if (fs::exists(go + ".started") && folders.size() == 1)
+        swap = intruder_swap(temp_ + "/" + folders[0] + "/QuillMsi.msi", dir_ + "/theirs.msi");
+    write_file(go, "go");
+    const run_result r = running.wait();
+    EXPECT_EQ(swap.rfind("refused", 0), 0u) << swap;
+    EXPECT_EQ(r.exit_code, 0u);
+    EXPECT_TRUE(r.boxes.empty());
+    EXPECT_EQ(read_file(drive_c("Program Files/QuillMsi/payload.txt")), "Quill payload\n");
+    EXPECT_TRUE(work_folders_left().empty());
 }
 
 // What trevan-pack plan says is what the setup program receives, but for

@@ -26,7 +26,8 @@ TEST(LaunchPlan, PicksTheProgramForTheMachineFromTheWorkFolder) {
         SettingsMap settings = sample();
         launch_plan plan = plan_launch(settings, "C:\\Temp\\VORBELQ7\\", row.on_64bit);
         EXPECT_EQ(plan.file, row.file) << row.on_64bit;
-        EXPECT_EQ(plan.directory, "C:\\Temp") << row.on_64bit;
+        // In the held work folder, never in the temporary folder others write.
+        EXPECT_EQ(plan.directory, "C:\\Temp\\VORBELQ7") << row.on_64bit;
         EXPECT_EQ(plan.method, start_method::create_process) << row.on_64bit;
     }
 }
@@ -38,12 +39,11 @@ TEST(LaunchPlan, ReferencesAreExpandedAtTheMomentOfUse) {
     EXPECT_EQ(plan_launch(settings, "D:\\W\\", true).file, "D:\\W\\Setup.exe");
 }
 
-TEST(LaunchPlan, AWorkFolderAtADrivesRootStartsInTheRoot) {
+TEST(LaunchPlan, AWorkFolderAtADrivesRootStartsInTheWorkFolder) {
     SettingsMap settings = sample();
     launch_plan plan = plan_launch(settings, "T:\\VORBELQ7\\", true);
     EXPECT_EQ(plan.file, "T:\\VORBELQ7\\Setup_x64.exe");
-    // "T:" would be the drive's current folder: the work folder itself.
-    EXPECT_EQ(plan.directory, "T:\\");
+    EXPECT_EQ(plan.directory, "T:\\VORBELQ7");
 }
 
 // No type is left to a file association, which the user's own classes

@@ -1,8 +1,8 @@
 // The last checks before the setup program starts (under Wine): the held
 // file must be a regular file lying directly in the held work folder. The
 // held files find only what the extraction kept, so here a file outside the
-// work folder and a folder inside it are kept on purpose, and the checks
-// alone decide.
+// work folder and a folder inside it are kept on purpose under the name of
+// a program that lies in the work folder, and the checks alone decide.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -70,7 +70,7 @@ protected:
         launch_plan plan;
         plan.name = name;
         plan.file = work_ + name;
-        plan.directory = root_;
+        plan.directory = work_.substr(0, work_.size() - 1);
         plan.method = start_method::create_process;
         return launch_setup_program(plan, "/S", false, made_.folder, files_);
     }
@@ -88,15 +88,38 @@ TEST_F(LaunchChecks, ARegularFileDirectlyInTheWorkFolderStarts) {
     EXPECT_EQ(result.exit_code, standin_exit_code);
 }
 
-TEST_F(LaunchChecks, NeitherAProgramOutsideTheWorkFolderNorAFolderInItStarts) {
-    hold_program(root_ + "Setup.exe", L"Setup.exe");
-    hold_folder(work_ + "Folder.exe", L"Folder.exe");
-    for (const std::string name : {"Setup.exe", "Folder.exe"}) {
-        const launch_result result = launch(name);
-        ASSERT_TRUE(result.failure.has_value()) << name << ": exit code " << result.exit_code;
-        EXPECT_EQ(result.failure->caption, "ShellExecuteEx failed") << name;
-        EXPECT_EQ(result.failure->error, static_cast<unsigned long>(ERROR_FILE_NOT_FOUND)) << name;
+// The file the held handle is of decides, not the name: an unheld program
+// lies at the name in the work folder, and must never start.
+class LaunchOfAnotherFile : public LaunchChecks {
+protected:
+    void SetUp() override {
+        LaunchChecks::SetUp();
+        ASSERT_TRUE(CopyFileA(STANDIN, (work_ + "Setup.exe").c_str(), TRUE)) << GetLastError();
+        ASSERT_TRUE(SetEnvironmentVariableA("TREVAN_STANDIN_LOG", records().c_str()));
     }
+    void TearDown() override {
+        SetEnvironmentVariableA("TREVAN_STANDIN_LOG", nullptr);
+        DeleteFileA(records().c_str());
+        LaunchChecks::TearDown();
+    }
+    std::string records() const { return root_ + "records.txt"; }
+    void expect_not_started(const launch_result& result) const {
+        ASSERT_TRUE(result.failure.has_value()) << "exit code " << result.exit_code;
+        EXPECT_EQ(result.failure->caption, "ShellExecuteEx failed");
+        EXPECT_EQ(result.failure->error, static_cast<unsigned long>(ERROR_FILE_NOT_FOUND));
+        EXPECT_NE(result.exit_code, standin_exit_code);
+        EXPECT_EQ(GetFileAttributesA(records().c_str()), INVALID_FILE_ATTRIBUTES) << "the unheld program ran";
+    }
+};
+
+TEST_F(LaunchOfAnotherFile, AProgramHeldOutsideTheWorkFolderNeverStarts) {
+    hold_program(root_ + "Setup.exe", L"Setup.exe");
+    expect_not_started(launch("Setup.exe"));
+}
+
+TEST_F(LaunchOfAnotherFile, AFolderHeldInTheWorkFolderNeverStarts) {
+    hold_folder(work_ + "Folder", L"Setup.exe");
+    expect_not_started(launch("Setup.exe"));
 }
 
 }  // namespace

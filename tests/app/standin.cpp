@@ -8,6 +8,13 @@
 //                           readonly  a read-only file "locked.txt" beside itself
 //                           cache     a folder ".cache" with a file beside itself
 //                           hold:MS   wait MS milliseconds
+//                           tool:NAME start the program NAME by its bare name,
+//                                     as setup programs start reg.exe (its
+//                                     search takes the current directory
+//                                     before the system's), without these
+//                                     actions, wait for it and append "tool
+//                                     NAME exit CODE" or "tool NAME refused
+//                                     ERROR"
 //                           wait      wait (up to 60 s) until the file named by
 //                                     TREVAN_STANDIN_GO exists
 //                           rename-folder  try to rename the folder it lies in
@@ -65,6 +72,23 @@ void act(const std::string& action) {
         if (FILE* f = std::fopen((folder + ".cache\\data").c_str(), "wb")) std::fclose(f);
     } else if (action.rfind("hold:", 0) == 0) {
         Sleep(std::strtoul(action.c_str() + 5, nullptr, 10));
+    } else if (action.rfind("tool:", 0) == 0) {
+        std::string command = action.substr(5);
+        SetEnvironmentVariableA("TREVAN_STANDIN_ACTIONS", nullptr);
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process = {};
+        if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                            &startup, &process)) {
+            append_record("tool " + action.substr(5) + " refused " + std::to_string(GetLastError()));
+            return;
+        }
+        WaitForSingleObject(process.hProcess, 60000);
+        DWORD code = 0;
+        GetExitCodeProcess(process.hProcess, &code);
+        CloseHandle(process.hProcess);
+        CloseHandle(process.hThread);
+        append_record("tool " + action.substr(5) + " exit " + std::to_string(code));
     } else if (action == "rename-folder") {
         const std::string plain = folder.substr(0, folder.size() - 1);
         if (MoveFileA(plain.c_str(), (plain + "-moved").c_str()))

@@ -2,14 +2,17 @@
 // holding it, its security, the temporary path, and removing a tree with
 // what must stay.
 #include <windows.h>
-#include <sddl.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <ctime>
+#include <optional>
 #include <string>
 
 #include "app/work_folder.h"
+#include "tests/support/test_tree.h"
 
 namespace trevan {
 namespace {
@@ -43,57 +46,10 @@ protected:
     }
     void TearDown() override {
         SetCurrentDirectoryA("C:\\");
-        // Whatever a test left read-only must not keep the next run's folder.
-        std::string cmd = "cmd /c attrib -r \"" + root_ + "*\" /s /d >nul 2>&1 & rmdir /s /q \"" + root_ + "\"";
-        STARTUPINFOA si = {};
-        si.cb = sizeof si;
-        PROCESS_INFORMATION pi;
-        if (CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
-            WaitForSingleObject(pi.hProcess, 30000);
-            CloseHandle(pi.hProcess);
-            CloseHandle(pi.hThread);
-        }
+        trevan::testing::remove_test_tree(wide(root_));
     }
     std::string root_;
 };
-
-TEST_F(WorkFolder, RemoveTreeDeletesEverythingItMay) {
-    const std::string top = root_ + "tree";
-    ASSERT_TRUE(CreateDirectoryA(top.c_str(), nullptr));
-    ASSERT_TRUE(CreateDirectoryA((top + "\\a").c_str(), nullptr));
-    ASSERT_TRUE(CreateDirectoryA((top + "\\a\\b").c_str(), nullptr));
-    make_file(top + "\\setup.exe");
-    make_file(top + "\\a\\one.txt");
-    make_file(top + "\\a\\b\\two.txt");
-    // Without a trailing separator as with one.
-    EXPECT_TRUE(remove_tree(wide(top)));
-    EXPECT_FALSE(exists(top));
-}
-
-TEST_F(WorkFolder, ReadOnlyFilesAndDotFoldersStayWithTheirParents) {
-    const std::string top = root_ + "tree\\";
-    ASSERT_TRUE(CreateDirectoryA(top.c_str(), nullptr));
-    ASSERT_TRUE(CreateDirectoryA((top + "ro").c_str(), nullptr));
-    make_file(top + "ro\\locked.txt");
-    ASSERT_TRUE(SetFileAttributesA((top + "ro\\locked.txt").c_str(), FILE_ATTRIBUTE_READONLY));
-    ASSERT_TRUE(CreateDirectoryA((top + ".cache").c_str(), nullptr));
-    make_file(top + ".cache\\data");
-    ASSERT_TRUE(CreateDirectoryA((top + "gone").c_str(), nullptr));
-    make_file(top + "gone\\file");
-    make_file(top + ".hidden-file");
-
-    EXPECT_FALSE(remove_tree(wide(top)));
-    EXPECT_TRUE(exists(top + "ro\\locked.txt"));
-    EXPECT_TRUE(exists(top + ".cache\\data"));
-    EXPECT_FALSE(exists(top + "gone"));
-    // Only folders are passed over for a leading dot; files are deleted.
-    EXPECT_FALSE(exists(top + ".hidden-file"));
-}
-
-TEST_F(WorkFolder, RemoveTreeOfAMissingFolderIsFalse) {
-    EXPECT_FALSE(remove_tree(wide(root_ + "missing\\")));
-    EXPECT_TRUE(exists(root_));
-}
 
 TEST(TempPath, EndsInABackslashAndTooLongIsNone) {
     vennic::error_or<temp_folder> temp = open_user_temp_folder();
@@ -254,6 +210,76 @@ TEST_F(WorkFolder, ATemporaryPathOutsideTheCodePageIsUsedInItsShortForm) {
     SetEnvironmentVariableA("TMP", nullptr);
 }
 
+// A source counting up from 1, and one that only ever gives a name taken.
+int random_calls = 0;
+std::optional<std::uint32_t> counting_up() { return static_cast<std::uint32_t>(++random_calls); }
+std::optional<std::uint32_t> always_one() {
+    ++random_calls;
+    return 1u;
+}
+std::optional<std::uint32_t> failing() {
+    ++random_calls;
+    return std::nullopt;
+}
+
+TEST_F(WorkFolder, TheNamesAfterTheFirstComeFromTheRandomSource) {
+    const std::string temp = root_ + "temp\\";
+    ASSERT_TRUE(CreateDirectoryA(temp.c_str(), nullptr));
+    // The time's name (a second either side) and the source's first 59.
+    const long long now = static_cast<long long>(std::time(nullptr));
+    for (long long t = now - 1; t <= now + 2; ++t)
+        ASSERT_TRUE(CreateDirectoryA((temp + work_folder_name(t)).c_str(), nullptr));
+    for (long long n = 1; n <= 59; ++n) ASSERT_TRUE(CreateDirectoryA((temp + work_folder_name(n)).c_str(), nullptr));
+    const temp_folder held = held_temp(temp);
+
+    random_calls = 0;
+    work_folder_result made = make_work_folder(held, {keeps_access_lists, counting_up});
+    ASSERT_FALSE(made.failure.has_value()) << made.failure->error;
+    EXPECT_EQ(made.folder.path(), temp + "VORBELQ60\\");
+    EXPECT_EQ(random_calls, 60);
+    EXPECT_TRUE(made.folder.remove());
+
+    // Every name taken: the time's and the hundred that follow, 101 tries.
+    random_calls = 0;
+    made = make_work_folder(held, {keeps_access_lists, always_one});
+    ASSERT_TRUE(made.failure.has_value());
+    EXPECT_EQ(made.failure->caption, "SetCurrentDirectory failed");
+    EXPECT_EQ(made.failure->error, static_cast<unsigned long>(ERROR_ALREADY_EXISTS));
+    EXPECT_EQ(random_calls, 100);
+    EXPECT_TRUE(made.folder.path().empty());
+
+    // A source that fails ends the tries at once.
+    random_calls = 0;
+    made = make_work_folder(held, {keeps_access_lists, failing});
+    ASSERT_TRUE(made.failure.has_value());
+    EXPECT_EQ(made.failure->error, static_cast<unsigned long>(ERROR_GEN_FAILURE));
+    EXPECT_EQ(random_calls, 1);
+}
+
+// A temporary folder whose work folder's files lie past MAX_PATH: the
+// removal works from the held handles, whatever the paths' length.
+TEST_F(WorkFolder, AWorkFolderWhoseFilesLiePastMaxPathIsRemoved) {
+    std::string temp = root_;
+    while (temp.size() < 230) {
+        temp += std::string(std::min<std::size_t>(100, 239 - temp.size()), 't') + "\\";
+        ASSERT_TRUE(CreateDirectoryA(temp.c_str(), nullptr)) << temp.size();
+    }
+    work_folder_result made = make_work_folder(held_temp(temp));
+    ASSERT_FALSE(made.failure.has_value()) << made.failure->error;
+    const std::wstring file = L"\\\\?\\" + made.folder.wide_path() + L"VorbelquintSetup_x64.exe";
+    ASSERT_GT(file.size() - 4, static_cast<std::size_t>(MAX_PATH));
+    HANDLE h = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE) << GetLastError();
+    CloseHandle(h);
+    EXPECT_TRUE(made.folder.remove());
+    EXPECT_EQ(GetFileAttributesW(file.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(exists(temp));
+    WIN32_FIND_DATAA entry;
+    HANDLE search = FindFirstFileA((temp + "VORBELQ*").c_str(), &entry);
+    EXPECT_EQ(search, INVALID_HANDLE_VALUE) << entry.cFileName;
+    if (search != INVALID_HANDLE_VALUE) FindClose(search);
+}
+
 // Wine reports access lists on every drive, so the volume's answer is the
 // test's: none on the test's temporary folder, or none anywhere.
 HANDLE without_lists = nullptr;
@@ -269,7 +295,7 @@ TEST_F(WorkFolder, AVolumeWithoutAccessListsNeverHoldsTheWorkFolder) {
     ASSERT_GT(GetSystemWindowsDirectoryW(windows, MAX_PATH), 0u);
     const std::wstring system_temp = std::wstring(windows) + L"\\Temp\\";
 
-    work_folder_result made = make_work_folder(temp, lists_but_on_the_test_folder);
+    work_folder_result made = make_work_folder(temp, {lists_but_on_the_test_folder});
     ASSERT_FALSE(made.failure.has_value()) << made.failure->error;
     const std::wstring folder = made.folder.wide_path();
     EXPECT_EQ(CompareStringOrdinal(folder.c_str(), static_cast<int>(system_temp.size()), system_temp.c_str(),
@@ -280,7 +306,7 @@ TEST_F(WorkFolder, AVolumeWithoutAccessListsNeverHoldsTheWorkFolder) {
     EXPECT_TRUE(made.folder.remove());
     EXPECT_EQ(GetFileAttributesW(folder.c_str()), INVALID_FILE_ATTRIBUTES);
 
-    made = make_work_folder(temp, no_lists_anywhere);
+    made = make_work_folder(temp, {no_lists_anywhere});
     ASSERT_TRUE(made.failure.has_value());
     EXPECT_EQ(made.failure->caption, "SetCurrentDirectory failed");
     EXPECT_TRUE(made.folder.path().empty());
@@ -289,75 +315,6 @@ TEST_F(WorkFolder, AVolumeWithoutAccessListsNeverHoldsTheWorkFolder) {
     HANDLE search = FindFirstFileA((temp_path + "VORBELQ*").c_str(), &entry);
     EXPECT_EQ(search, INVALID_HANDLE_VALUE) << entry.cFileName;
     if (search != INVALID_HANDLE_VALUE) FindClose(search);
-}
-
-// The descriptor is built here and given to the system; Wine keeps none on
-// its file systems, so it is read back from what the program built.
-TEST(WorkFolderSecurity, AdministratorsOwnItAndTheUserOnlyReadsAndExecutes) {
-    const vennic::error_or<security_descriptor> made = work_folder_security();
-    ASSERT_TRUE(made) << made.error();
-    const security_descriptor& descriptor = *made;
-    ASSERT_TRUE(descriptor);
-    ASSERT_TRUE(IsValidSecurityDescriptor(descriptor.get()));
-
-    PSID owner = nullptr;
-    BOOL defaulted = FALSE;
-    ASSERT_TRUE(GetSecurityDescriptorOwner(descriptor.get(), &owner, &defaulted));
-    ASSERT_NE(owner, nullptr);
-    EXPECT_TRUE(IsWellKnownSid(owner, WinBuiltinAdministratorsSid));
-
-    SECURITY_DESCRIPTOR_CONTROL control = 0;
-    DWORD revision = 0;
-    ASSERT_TRUE(GetSecurityDescriptorControl(descriptor.get(), &control, &revision));
-    EXPECT_TRUE(control & SE_DACL_PROTECTED) << "entries of the temporary folder would pass in";
-
-    BOOL present = FALSE;
-    PACL dacl = nullptr;
-    ASSERT_TRUE(GetSecurityDescriptorDacl(descriptor.get(), &present, &dacl, &defaulted));
-    ASSERT_TRUE(present);
-    ASSERT_NE(dacl, nullptr) << "a null list would grant everyone everything";
-
-    HANDLE token = nullptr;
-    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token));
-    unsigned char user_buffer[256];
-    DWORD size = 0;
-    ASSERT_TRUE(GetTokenInformation(token, TokenUser, user_buffer, sizeof user_buffer, &size));
-    CloseHandle(token);
-    const PSID user = reinterpret_cast<TOKEN_USER*>(user_buffer)->User.Sid;
-
-    const DWORD writing = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_WRITE_EA | FILE_WRITE_ATTRIBUTES | DELETE |
-                          FILE_DELETE_CHILD | WRITE_DAC | WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL;
-    bool admins = false, system = false, the_user = false;
-    for (DWORD i = 0; i < dacl->AceCount; ++i) {
-        ACE_HEADER* header = nullptr;
-        ASSERT_TRUE(GetAce(dacl, i, reinterpret_cast<void**>(&header)));
-        ASSERT_EQ(header->AceType, ACCESS_ALLOWED_ACE_TYPE) << i;
-        EXPECT_EQ(header->AceFlags & (OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE),
-                  OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE) << "inherited by files and folders inside, " << i;
-        EXPECT_EQ(header->AceFlags & INHERIT_ONLY_ACE, 0) << i;
-        const auto* ace = reinterpret_cast<ACCESS_ALLOWED_ACE*>(header);
-        const PSID sid = const_cast<DWORD*>(&ace->SidStart);
-        if (IsWellKnownSid(sid, WinBuiltinAdministratorsSid)) {
-            admins = true;
-            EXPECT_EQ(ace->Mask, static_cast<DWORD>(FILE_ALL_ACCESS));
-        } else if (IsWellKnownSid(sid, WinLocalSystemSid)) {
-            system = true;
-            EXPECT_EQ(ace->Mask, static_cast<DWORD>(FILE_ALL_ACCESS));
-        } else if (EqualSid(sid, user)) {
-            the_user = true;
-            EXPECT_EQ(ace->Mask & writing, 0u) << std::hex << ace->Mask;
-            EXPECT_EQ(ace->Mask & (FILE_READ_DATA | FILE_EXECUTE), static_cast<DWORD>(FILE_READ_DATA | FILE_EXECUTE))
-                << std::hex << ace->Mask;
-        } else {
-            char* text = nullptr;
-            ConvertSidToStringSidA(sid, &text);
-            ADD_FAILURE() << "an entry for " << (text ? text : "?");
-            LocalFree(text);
-        }
-    }
-    EXPECT_TRUE(admins);
-    EXPECT_TRUE(system);
-    EXPECT_TRUE(the_user);
 }
 
 }  // namespace

@@ -117,7 +117,7 @@ TEST_F(BrandedRun, TheRunIsOtherwiseThatOfTheProgram) {
             const std::regex work_folder(R"(VORBELQ-?\d+)");
             o.setup_path = std::regex_replace(started[0].path, work_folder, "VORBELQ#");
             o.parameters = started[0].parameters();
-            o.cwd = started[0].cwd;
+            o.cwd = std::regex_replace(started[0].cwd, work_folder, "VORBELQ#");
         }
         const std::string log_path = temp_ + "/Trevan.log.txt";
         o.log = std::regex_replace(std::regex_replace(read_file(log_path), std::regex(R"(\d{4}/\d{2}/\d{2} \d{2}:\d{2}:\d{2})"),
