@@ -1,6 +1,8 @@
 // trevan-pack as a program: round trips, bad input, determinism, exit codes.
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -76,11 +78,20 @@ TEST_F(PackTool, BuildListVerifyExtractRoundTrip) {
     EXPECT_NE(listed.out.find("result: true"), std::string::npos);
     tool_run json = run({"list", "--json", path("out.exe")});
     EXPECT_EQ(json.code, 0);
-    EXPECT_NE(json.out.find("{\"kind\": \"value\", \"tag\": \"value\", \"name\": \"parameters\", "
-                            "\"value\": \"/V\\\"X=1   Y=2\\\"\", \"setting_added\": true}"),
-              std::string::npos)
-        << json.out;
-    EXPECT_NE(json.out.find("\"result\": true"), std::string::npos);
+    const nlohmann::json listed_json = nlohmann::json::parse(json.out);
+    EXPECT_EQ(listed_json["chunks"].size(), 20u);
+    EXPECT_EQ(listed_json["chunks"][0], nlohmann::json::parse(R"({"index": 1, "role": "tail", "offset": )" +
+                                                               std::to_string(read_all(path("out.exe")).size() - 42) +
+                                                               R"(, "length": 22, "digest": "ok"})"));
+    // Walk order: a=2, installer32, parameters, installer64, a=1, the stub.
+    EXPECT_EQ(listed_json["records"][2], nlohmann::json::parse(R"({"kind": "value", "tag": "value",
+        "setting": "parameters", "value": "/V\"X=1   Y=2\"", "setting_added": true})"));
+    EXPECT_EQ(listed_json["records"][1], nlohmann::json::parse(R"({"kind": "file", "tag": "file",
+        "setting": "installer32", "stored_name": "small.txt", "size": 6, "setting_added": true})"));
+    EXPECT_EQ(listed_json["records"][4]["setting_added"], false);
+    EXPECT_EQ(listed_json["records"][5]["setting"], "stub");
+    EXPECT_EQ(listed_json["result"], true);
+    EXPECT_EQ(listed_json["code_page"], nullptr);
 
     tool_run verified = run({"verify", path("out.exe")});
     EXPECT_EQ(verified.code, 0) << verified.err;
@@ -93,9 +104,15 @@ TEST_F(PackTool, BuildListVerifyExtractRoundTrip) {
     EXPECT_EQ(read_all(path("x/Setup_x64.exe")), big_);
     EXPECT_EQ(read_all(path("x/small.txt")), "small\n");
 
-    // An existing file is replaced.
+    // A folder that holds anything is left alone unless --force says so;
+    // then an existing file is replaced.
     write_all(path("x/small.txt"), std::string(100, 'o'));
-    EXPECT_EQ(run({"extract", path("out.exe"), "-o", path("x")}).code, 0);
+    tool_run refused = run({"extract", path("out.exe"), "-o", path("x")});
+    EXPECT_EQ(refused.code, 2);
+    EXPECT_NE(refused.err.find(": it is not empty (--force writes into it"), std::string::npos) << refused.err;
+    EXPECT_EQ(refused.out, "");
+    EXPECT_EQ(read_all(path("x/small.txt")), std::string(100, 'o'));
+    EXPECT_EQ(run({"extract", path("out.exe"), "-o", path("x"), "--force"}).code, 0);
     EXPECT_EQ(read_all(path("x/small.txt")), "small\n");
 }
 
@@ -305,7 +322,7 @@ TEST_F(PackTool, ExtractChecksEveryTargetFirstAndLeavesNothingHalfDone) {
     // The walk meets installer32 (small.txt) first, installer64 last.
     fs::create_directories(path("x/Setup_x64.exe"));
     write_all(path("x/small.txt"), "previous");
-    tool_run r = run({"extract", path("out.exe"), "-o", path("x")});
+    tool_run r = run({"extract", path("out.exe"), "-o", path("x"), "--force"});
     EXPECT_EQ(r.code, 2);
     EXPECT_NE(r.err.find("it is a folder"), std::string::npos) << r.err;
     EXPECT_EQ(r.out, "");
@@ -318,7 +335,7 @@ TEST_F(PackTool, ExtractChecksEveryTargetFirstAndLeavesNothingHalfDone) {
     fs::remove(path("x/small.txt"));
     write_all(path("target.txt"), "not mine to change");
     fs::create_symlink(path("target.txt"), path("x/small.txt"));
-    ASSERT_EQ(run({"extract", path("out.exe"), "-o", path("x")}).code, 0);
+    ASSERT_EQ(run({"extract", path("out.exe"), "-o", path("x"), "--force"}).code, 0);
     EXPECT_FALSE(fs::is_symlink(path("x/small.txt")));
     EXPECT_EQ(read_all(path("x/small.txt")), "small\n");
     EXPECT_EQ(read_all(path("target.txt")), "not mine to change");
@@ -350,7 +367,7 @@ TEST_F(PackTool, ValuesAreShownCutAndEscaped) {
 
     tool_run json = run({"list", "--json", path("huge.exe")});
     EXPECT_EQ(json.code, 0);
-    EXPECT_NE(json.out.find("\"value_length\": " + std::to_string(huge.size())), std::string::npos);
+    EXPECT_EQ(nlohmann::json::parse(json.out)["records"][1]["value_length"], huge.size());
     EXPECT_LT(json.out.size(), 16000u);
 
     tool_run extracted = run({"extract", path("huge.exe"), "-o", path("x")});
@@ -359,8 +376,8 @@ TEST_F(PackTool, ValuesAreShownCutAndEscaped) {
     EXPECT_NE(extracted.out.find("bell\\x07=ok\n"), std::string::npos);
     EXPECT_NE(extracted.out.find("huge=\\nresult: true (forged)\\n\\x1b[2Jvvv"), std::string::npos);
     EXPECT_NE(extracted.out.find("vvv... " + length + "\n"), std::string::npos);
-    tool_run extracted_json = run({"extract", "--json", path("huge.exe"), "-o", path("x")});
-    EXPECT_NE(extracted_json.out.find("\"length\": " + std::to_string(huge.size()) + "}"), std::string::npos);
+    tool_run extracted_json = run({"extract", "--json", path("huge.exe"), "-o", path("y")});
+    EXPECT_EQ(nlohmann::json::parse(extracted_json.out)["huge"]["length"], huge.size());
     EXPECT_LT(extracted_json.out.size(), 16000u);
 }
 
@@ -422,7 +439,8 @@ TEST_F(PackTool, HostileStubsCostNoMoreThanTheirFile) {
         EXPECT_EQ(listed.code, 0) << h.name << ": " << listed.err;
         EXPECT_NE(listed.out.find(h.identity), std::string::npos) << listed.out;
         EXPECT_EQ(pack::run_tool({"verify", path(h.name)}, dir_, memory_limit).code, 0) << h.name;
-        tool_run extracted = pack::run_tool({"extract", path(h.name), "-o", path("x")}, dir_, memory_limit);
+        tool_run extracted =
+            pack::run_tool({"extract", path(h.name), "-o", path("x"), "--force"}, dir_, memory_limit);
         EXPECT_EQ(extracted.code, 0) << h.name << ": " << extracted.err;
         EXPECT_EQ(read_all(path("x/Setup_x64.exe")), "setup") << h.name;
     }
