@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <optional>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -444,6 +445,113 @@ TEST_F(PackTool, HostileStubsCostNoMoreThanTheirFile) {
         EXPECT_EQ(extracted.code, 0) << h.name << ": " << extracted.err;
         EXPECT_EQ(read_all(path("x/Setup_x64.exe")), "setup") << h.name;
     }
+}
+
+// Counts what a JSON listing holds while nlohmann reads it, without
+// keeping it: the elements of "chunks" and "records", the top level's
+// "result" and "code_page", and whether the whole text is one JSON value.
+struct listing_counter : nlohmann::json_sax<nlohmann::json> {
+    std::uint64_t chunks = 0, other_records = 0, records = 0;
+    std::optional<bool> result;
+    bool code_page_null = false;
+    bool valid = true;
+
+    bool start_object(std::size_t) override {
+        if (depth_ == 2 && array_ == "chunks") ++chunks;
+        if (depth_ == 2 && array_ == "records") ++records;
+        ++depth_;
+        return true;
+    }
+    bool end_object() override { return --depth_, true; }
+    bool start_array(std::size_t) override {
+        if (depth_ == 1) array_ = key_;
+        ++depth_;
+        return true;
+    }
+    bool end_array() override { return --depth_, true; }
+    bool key(string_t& key) override {
+        if (depth_ == 1) key_ = key;
+        last_key_ = key;
+        return true;
+    }
+    bool string(string_t& text) override {
+        if (depth_ == 3 && array_ == "records" && last_key_ == "kind" && text == "other") ++other_records;
+        return true;
+    }
+    bool boolean(bool value) override {
+        if (depth_ == 1 && key_ == "result") result = value;
+        return true;
+    }
+    bool null() override {
+        if (depth_ == 1 && key_ == "code_page") code_page_null = true;
+        return true;
+    }
+    bool number_integer(number_integer_t) override { return true; }
+    bool number_unsigned(number_unsigned_t) override { return true; }
+    bool number_float(number_float_t, const string_t&) override { return true; }
+    bool binary(binary_t&) override { return true; }
+    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override {
+        valid = false;
+        return false;
+    }
+
+private:
+    int depth_ = 0;
+    std::string array_, key_, last_key_;
+};
+
+// A million records of two empty chunks each, 40 MB: list, list --json and
+// verify keep nothing per chunk or record. Each runs within 64 MiB of
+// address space (it needs about 24; the listing kept whole took 588 MiB),
+// and still shows every one of them.
+TEST_F(PackTool, AMillionRecordsCostNoMoreThanOne) {
+    constexpr std::uint64_t records = 1000000, memory_limit = 64u << 20;
+    {
+        std::string empty_record;
+        append_raw_chunk(empty_record, "", 0, md5_of(""));
+        append_raw_chunk(empty_record, "", 0, md5_of(""));
+        std::string c;
+        append_stub(c, fixtures::minimal_pe(1024), "Trevan.exe");
+        c.reserve(c.size() + records * empty_record.size() + 64);
+        for (std::uint64_t i = 0; i < records; ++i) c += empty_record;
+        append_tail(c);
+        write_all(path("bomb.exe"), c);
+    }
+    // The tail, two chunks a record, the stub record's tag and name.
+    const std::uint64_t chunks = 1 + 2 * records + 2;
+
+    ASSERT_EQ(pack::run_tool_to_files({"verify", "--json", path("bomb.exe")}, dir_, memory_limit), 0)
+        << read_all(dir_ / ".stderr");
+    const nlohmann::json verdict = nlohmann::json::parse(read_all(dir_ / ".stdout"));
+    EXPECT_EQ(verdict["result"], true);
+    EXPECT_EQ(verdict["chunks"], chunks);
+    EXPECT_EQ(verdict["records"], records + 1);
+
+    ASSERT_EQ(pack::run_tool_to_files({"list", "--json", path("bomb.exe")}, dir_, memory_limit), 0)
+        << read_all(dir_ / ".stderr");
+    {
+        listing_counter counted;
+        std::ifstream listing(dir_ / ".stdout", std::ios::binary);
+        nlohmann::json::sax_parse(listing, &counted);
+        EXPECT_TRUE(counted.valid);
+        EXPECT_EQ(counted.chunks, chunks);
+        EXPECT_EQ(counted.records, records + 1);
+        EXPECT_EQ(counted.other_records, records);
+        EXPECT_EQ(counted.result, true);
+        EXPECT_TRUE(counted.code_page_null);
+    }
+
+    ASSERT_EQ(pack::run_tool_to_files({"list", path("bomb.exe")}, dir_, memory_limit), 0)
+        << read_all(dir_ / ".stderr");
+    std::ifstream listing(dir_ / ".stdout", std::ios::binary);
+    std::uint64_t other_lines = 0;
+    std::string last;
+    for (std::string line; std::getline(listing, line);) {
+        if (line == "  other  tag \"\", name \"\"") ++other_lines;
+        if (line.rfind("result: ", 0) == 0) last = line;
+    }
+    EXPECT_EQ(other_lines, records);
+    EXPECT_EQ(last, "result: true (the walk reached the stub record)");
 }
 
 }  // namespace

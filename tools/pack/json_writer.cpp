@@ -46,8 +46,13 @@ void json_stream::key(std::string_view name) {
     out_ << dumped(json(std::string(name))) << ": ";
 }
 
-void json_stream::value(const json& value) {
+void json_stream::value(const json& value, bool one_line) {
     before_value();
+    if (one_line) {
+        out_ << value.dump(-1, ' ', false, json::error_handler_t::replace);
+        if (levels_.empty()) out_ << '\n';
+        return;
+    }
     // nlohmann indents from column 0; a value nested here takes the
     // indentation of its level on each of its lines. A string's line ends
     // are escaped, so every line end in the dump is one of its own.

@@ -36,8 +36,9 @@ public:
     void end_array();
     // A member's name inside an object; its value follows.
     void key(std::string_view name);
-    // A whole value: a member's or an array's next element.
-    void value(const json& value);
+    // A whole value: a member's or an array's next element; one_line
+    // writes it without line ends (and without blanks, as nlohmann does).
+    void value(const json& value, bool one_line = false);
 
 private:
     // Before a value or an opening bracket: the separator and indentation

@@ -46,7 +46,8 @@ public:
     void chunk(const chunk_info& c) {
         if (json_) {
             stream_.value({{"index", c.index}, {"role", role_text(c.role)}, {"offset", c.offset},
-                           {"length", c.length}, {"digest", c.digest_ok ? "ok" : "bad"}});
+                           {"length", c.length}, {"digest", c.digest_ok ? "ok" : "bad"}},
+                          true);
             return;
         }
         char line[160];
@@ -81,7 +82,7 @@ public:
                 element["size"] = r.file_size;
             }
             if (sets) element["setting_added"] = r.setting_added;
-            stream_.value(element);
+            stream_.value(element, true);
             return;
         }
         std::string line = std::string("  ") + kind_text(r.kind);
