@@ -40,6 +40,12 @@ public:
             out.append(buffer, static_cast<std::size_t>(to - buffer));
             if (done == static_cast<std::size_t>(-1) && errno != E2BIG) return errno;
         }
+        // The converters of 1255 and 1258 hold the last character back, for
+        // a combining mark that might follow it.
+        char* to = buffer;
+        std::size_t room = sizeof buffer;
+        if (iconv(cd_, nullptr, nullptr, &to, &room) == static_cast<std::size_t>(-1)) return errno;
+        out.append(buffer, static_cast<std::size_t>(to - buffer));
         return 0;
     }
 

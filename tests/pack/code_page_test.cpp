@@ -1,0 +1,211 @@
+// The one text rule of the pack tool: texts given in UTF-8 are stored in the
+// ANSI code page named by --code-page (or the project's "code_page"), packed
+// as the "code_page" record, and every report shows them as the program
+// will read them. The expected bytes are those of Windows' code page tables.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "container/file_reader.h"
+#include "container/walk.h"
+#include "container/writer.h"
+#include "tests/container/container_fixtures.h"
+#include "tests/pack/file_helpers.h"
+#include "tests/pack/run_tool.h"
+
+namespace trevan::pack {
+namespace {
+
+namespace fs = std::filesystem;
+using json = nlohmann::json;
+
+class CodePage : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fresh_test_folder("trevan-code-page-test");
+        write_all(path("stub.exe"), fixtures::minimal_pe(4096));
+        write_all(path("setup.exe"), "setup");
+    }
+
+    std::string path(const std::string& name) const { return (dir_ / name).string(); }
+    tool_run run(const std::vector<std::string>& args) const { return run_tool(args, dir_); }
+
+    // A build of the extra arguments; the checks of what the program makes
+    // of the records are off.
+    tool_run build(std::vector<std::string> extra, const std::string& output = "out.exe") const {
+        std::vector<std::string> args = {"build", "--stub", path("stub.exe"), "-o", path(output), "--no-check", "stub",
+                                         "--no-check", "executable32", "--no-check", "executable64"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        return run(args);
+    }
+
+    SettingsMap settings_of(const std::string& name) const {
+        file_reader in(path(name));
+        SettingsMap settings;
+        EXPECT_TRUE(walk_container(in, settings).ok);
+        return settings;
+    }
+
+    // The record of setting in list --json's records.
+    static json listed_record(const json& listing, const std::string& setting) {
+        for (const json& r : listing["records"])
+            if (r["setting"] == setting) return r;
+        return nullptr;
+    }
+
+    fs::path dir_;
+};
+
+struct code_page_case {
+    unsigned code_page;
+    const char* text;    // UTF-8
+    const char* stored;  // the code page's bytes
+    const char* lacked;  // a text the code page cannot hold
+};
+
+const code_page_case cases[] = {
+    {874, "ไทย", "\xe4\xb7\xc2", "Ł"},
+    {932, "日本語", "\x93\xfa\x96\x7b\x8c\xea", "Ł"},
+    {936, "中文", "\xd6\xd0\xce\xc4", "Ł"},
+    {949, "한국어", "\xc7\xd1\xb1\xb9\xbe\xee", "ไ"},
+    {950, "中文", "\xa4\xa4\xa4\xe5", "Ł"},
+    {1250, "Łódź", "\xa3\xf3\x64\x9f", "日"},
+    {1251, "Привет", "\xcf\xf0\xe8\xe2\xe5\xf2", "Ł"},
+    {1252, "Café", "\x43\x61\x66\xe9", "Ł"},
+    {1253, "Ωμέγα", "\xd9\xec\xdd\xe3\xe1", "Ł"},
+    {1254, "İğne", "\xdd\xf0\x6e\x65", "Ł"},
+    {1255, "שלום", "\xf9\xec\xe5\xed", "Ł"},
+    {1256, "سلام", "\xd3\xe1\xc7\xe3", "Ł"},
+    {1257, "Ķēde", "\xcd\xe7\x64\x65", "日"},
+    {1258, "Đà", "\xd0\xe0", "Ł"},
+};
+
+TEST_F(CodePage, EveryAnsiCodePageStoresTheTextAndTheReportsShowIt) {
+    for (const code_page_case& c : cases) {
+        const std::string page = std::to_string(c.code_page), text = c.text;
+        SCOPED_TRACE(page);
+        // The text as a value, as a setting name and as a stored file name.
+        tool_run built = build({"--code-page", page, "--value", "greeting=" + text, "--file",
+                                text + ":" + text + ".exe=" + path("setup.exe"), "--json"});
+        ASSERT_EQ(built.code, 0) << built.err;
+        const SettingsMap settings = settings_of("out.exe");
+        EXPECT_EQ(settings.at("greeting"), c.stored);
+        EXPECT_EQ(settings.at(c.stored), std::string(c.stored) + ".exe");
+        EXPECT_EQ(settings.at("code_page"), page);
+
+        const json report = json::parse(built.out);
+        EXPECT_EQ(report["code_page"], c.code_page);
+        EXPECT_EQ(report["records"][1]["value"], text);
+        EXPECT_EQ(report["records"][2]["setting"], text);
+        EXPECT_EQ(report["records"][2]["stored_name"], text + ".exe");
+        EXPECT_EQ(report["records"][3]["setting"], "code_page");
+        EXPECT_EQ(report["records"][3]["value"], page);
+
+        tool_run listed = run({"list", "--json", path("out.exe")});
+        ASSERT_EQ(listed.code, 0) << listed.err;
+        const json listing = json::parse(listed.out);
+        EXPECT_EQ(listing["code_page"], c.code_page);
+        EXPECT_EQ(listed_record(listing, "greeting")["value"], text);
+        EXPECT_EQ(listed_record(listing, text)["stored_name"], text + ".exe");
+        EXPECT_EQ(listing.count("note"), 0u);
+        tool_run text_listing = run({"list", path("out.exe")});
+        EXPECT_NE(text_listing.out.find("value  \"greeting\" = \"" + text + "\"\n"), std::string::npos)
+            << text_listing.out;
+        EXPECT_NE(text_listing.out.find("code page: " + page + "\n"), std::string::npos);
+
+        tool_run extracted = run({"extract", path("out.exe"), "-o", path("x" + page), "--json"});
+        ASSERT_EQ(extracted.code, 0) << extracted.err;
+        EXPECT_EQ(json::parse(extracted.out)["greeting"], text);
+        // The file is named as the program will name it.
+        EXPECT_EQ(read_all(dir_ / ("x" + page) / (text + ".exe")), "setup");
+
+        // What the code page cannot hold is refused, naming the text.
+        write_all(path("kept.exe"), "previous");
+        tool_run refused = build({"--code-page", page, "--value", std::string("greeting=a") + c.lacked}, "kept.exe");
+        EXPECT_EQ(refused.code, 2);
+        EXPECT_NE(refused.err.find("\"a" + std::string(c.lacked) + "\" cannot be stored in code page " + page),
+                  std::string::npos)
+            << refused.err;
+        EXPECT_EQ(std::count(refused.err.begin(), refused.err.end(), '\n'), 1) << refused.err;
+        EXPECT_EQ(read_all(path("kept.exe")), "previous");
+    }
+}
+
+TEST_F(CodePage, TextOutsideAsciiNeedsTheOption) {
+    struct refusal {
+        std::vector<std::string> args;
+        const char* message;
+    };
+    const refusal refusals[] = {
+        {{"--value", "greeting=Café"}, "\"Café\" holds text outside ASCII: name the code page"},
+        {{"--value", "Grüße=1"}, "\"Grüße\" holds text outside ASCII"},
+        {{"--file", "f:Café.exe=" + path("setup.exe")}, "\"Café.exe\" holds text outside ASCII"},
+        {{"--stub-name", "Café.exe"}, "\"Café.exe\" holds text outside ASCII"},
+        {{"--value", "code_page=1252"}, "set it with --code-page"},
+        {{"--code-page", "65001", "--value", "a=b"}, "--code-page 65001: expected an ANSI code page"},
+        {{"--code-page", "1252", "--value", "bad=\xff\xfe"}, "cannot be stored in code page 1252"},
+    };
+    for (const refusal& r : refusals) {
+        tool_run refused = build(r.args);
+        EXPECT_EQ(refused.code, 2) << r.message;
+        EXPECT_NE(refused.err.find(r.message), std::string::npos) << refused.err;
+        EXPECT_EQ(std::count(refused.err.begin(), refused.err.end(), '\n'), 1) << refused.err;
+        EXPECT_FALSE(fs::exists(path("out.exe"))) << r.message;
+    }
+    // --code-page names the option in the message of every other refusal.
+    EXPECT_NE(build({"--value", "greeting=Café"}).err.find("--code-page"), std::string::npos);
+    // ASCII needs none, and no code page is packed then.
+    ASSERT_EQ(build({"--value", "greeting=Cafe"}).code, 0);
+    EXPECT_EQ(settings_of("out.exe").count("code_page"), 0u);
+}
+
+TEST_F(CodePage, TheProjectFileNamesItToo) {
+    write_all(path("p.json"), R"({"stub": "stub.exe", "code_page": 1250, "values": {"city": "Łódź"},
+                                  "output": "project.exe"})");
+    tool_run built = run({"build", "--project", path("p.json"), "--no-check", "stub", "--no-check", "executable32",
+                          "--no-check", "executable64"});
+    ASSERT_EQ(built.code, 0) << built.err;
+    EXPECT_EQ(settings_of("project.exe").at("city"), "\xa3\xf3\x64\x9f");
+    // The command line wins.
+    ASSERT_EQ(run({"build", "--project", path("p.json"), "--code-page", "1252", "--no-check", "stub", "--no-check",
+                   "executable32", "--no-check", "executable64"})
+                  .code,
+              2);
+    for (const char* member : {R"("1250")", "65001", "-1", "1250.5"}) {
+        write_all(path("p.json"), std::string(R"({"stub": "stub.exe", "code_page": )") + member + "}");
+        tool_run refused = run({"build", "--project", path("p.json")});
+        EXPECT_EQ(refused.code, 2) << member;
+        EXPECT_NE(refused.err.find("\"code_page\" must be an ANSI code page"), std::string::npos) << refused.err;
+    }
+}
+
+// A container packed without a code page (by hand, or by an older tool):
+// its bytes outside ASCII are not guessed at.
+TEST_F(CodePage, WithoutOneBytesOutsideAsciiAreNotGuessedAt) {
+    for (const char* named : {"", "abc"}) {
+        std::string c;
+        append_stub(c, fixtures::minimal_pe(1024), "Trevan.exe");
+        append_value_record(c, "greeting", "Caf\xe9");
+        if (*named) append_value_record(c, "code_page", named);
+        append_tail(c);
+        write_all(path("old.exe"), c);
+
+        tool_run listed = run({"list", "--json", path("old.exe")});
+        ASSERT_EQ(listed.code, 0) << listed.err;
+        const json listing = json::parse(listed.out);
+        EXPECT_EQ(listed_record(listing, "greeting")["value"], "Caf\xef\xbf\xbd");
+        EXPECT_EQ(listing["code_page"], nullptr);
+        EXPECT_NE(listing["note"].get<std::string>().find(*named ? "is not one the tool knows" : "names no code page"),
+                  std::string::npos);
+        tool_run text = run({"list", path("old.exe")});
+        EXPECT_NE(text.out.find("value  \"greeting\" = \"Caf\\xe9\"\n"), std::string::npos) << text.out;
+        tool_run extracted = run({"extract", path("old.exe"), "-o", path(std::string("x") + named), "--json"});
+        EXPECT_EQ(json::parse(extracted.out)["greeting"], "Caf\xef\xbf\xbd");
+    }
+}
+
+}  // namespace
+}  // namespace trevan::pack
