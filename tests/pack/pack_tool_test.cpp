@@ -97,6 +97,9 @@ TEST_F(PackTool, BuildListVerifyExtractRoundTrip) {
     tool_run verified = run({"verify", path("out.exe")});
     EXPECT_EQ(verified.code, 0) << verified.err;
     EXPECT_EQ(verified.out, "ok: 20 chunks, 6 records\n");
+    EXPECT_EQ(nlohmann::json::parse(run({"verify", "--json", path("out.exe")}).out),
+              nlohmann::json::parse(R"({"result": true, "end": "stub", "reason": "the walk reached the stub record",
+                                        "chunks": 20, "records": 6})"));
 
     tool_run extracted = run({"extract", path("out.exe"), "-o", path("x")});
     ASSERT_EQ(extracted.code, 0) << extracted.err;
@@ -189,6 +192,41 @@ TEST_F(PackTool, BadInputIsRefusedWithoutOutput) {
     EXPECT_FALSE(fs::exists(path("no")));
 }
 
+// The listing of a container that fails shows what the walk read before the
+// failure: a record whose data does not match is not among the records.
+TEST_F(PackTool, AListingStopsWhereTheWalkFailed) {
+    std::string c;
+    append_stub(c, fixtures::minimal_pe(1024), "Trevan.exe");
+    append_value_record(c, "before", "1");
+    append_file_record(c, "f", "f.exe", "file data");
+    append_value_record(c, "a", "1");  // met first
+    append_tail(c);
+    const std::size_t data_at = c.find("file data");
+    c[data_at] ^= 0x01;
+    write_all(path("bad.exe"), c);
+    tool_run listed = run({"list", "--json", path("bad.exe")});
+    EXPECT_EQ(listed.code, 1);
+    const nlohmann::json listing = nlohmann::json::parse(listed.out);
+    ASSERT_EQ(listing["records"].size(), 1u) << listed.out;
+    EXPECT_EQ(listing["records"][0]["setting"], "a");
+    EXPECT_EQ(listing["chunks"].back(), nlohmann::json::parse(R"({"index": 8, "role": "file data", "offset": )" +
+                                                               std::to_string(data_at) +
+                                                               R"(, "length": 9, "digest": "bad"})"));
+    EXPECT_EQ(listing["result"], false);
+    EXPECT_EQ(listing["end"], "digest mismatch");
+}
+
+// A mistyped command is named, not taken for a missing one.
+TEST_F(PackTool, AnUnknownCommandIsNamed) {
+    for (const char* command : {"lsit", "Build", "verify-json"}) {
+        tool_run r = run({command, path("out.exe")});
+        EXPECT_EQ(r.code, 2) << command;
+        EXPECT_EQ(r.err, std::string("trevan-pack: unknown command \"") + command +
+                             "\": expected build, list, verify, extract or plan (see trevan-pack --help)\n");
+    }
+    EXPECT_NE(run({}).err.find("A subcommand is required"), std::string::npos);
+}
+
 TEST_F(PackTool, VerifyAndExtractReportFailures) {
     ASSERT_EQ(run(build_args(path("out.exe"))).code, 0);
     std::string bytes = read_all(path("out.exe"));
@@ -199,6 +237,13 @@ TEST_F(PackTool, VerifyAndExtractReportFailures) {
     EXPECT_EQ(verified.code, 1);
     EXPECT_NE(verified.err.find("verification failed: chunk"), std::string::npos) << verified.err;
     EXPECT_NE(verified.err.find("does not match its digest"), std::string::npos) << verified.err;
+    tool_run verified_json = run({"verify", "--json", path("bad.exe")});
+    EXPECT_EQ(verified_json.code, 1);
+    const nlohmann::json verdict = nlohmann::json::parse(verified_json.out);
+    EXPECT_EQ(verdict["result"], false);
+    EXPECT_EQ(verdict["end"], "digest mismatch");
+    EXPECT_EQ(verified.err, "trevan-pack: verification failed: " + verdict["reason"].get<std::string>() + "\n");
+    EXPECT_EQ(verified_json.err, verified.err);
     EXPECT_EQ(run({"list", path("bad.exe")}).code, 1);
 
     // Nothing is left behind by a failed extraction, not even the folder.
