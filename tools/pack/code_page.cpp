@@ -7,13 +7,10 @@
 #include "tools/pack/tool_error.h"
 
 namespace trevan::pack {
-namespace {
 
 bool is_ascii(std::string_view text) {
     return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
-
-}  // namespace
 
 const std::vector<unsigned>& ansi_code_pages() {
     static const std::vector<unsigned> pages = {874, 932, 936, 949, 950, 1250, 1251, 1252, 1253, 1254, 1255, 1256, 1257, 1258};

@@ -21,6 +21,10 @@ namespace trevan::pack {
 // The setting that names the code page of a container's texts.
 inline constexpr char code_page_setting[] = "code_page";
 
+// Whether every byte of text is ASCII: text that reads the same in every
+// ANSI code page.
+bool is_ascii(std::string_view text);
+
 // The Windows ANSI code pages: 874, 932, 936, 949, 950, 1250 to 1258.
 const std::vector<unsigned>& ansi_code_pages();
 // "874, 932, 936, 949, 950 or 1250 to 1258", for messages.

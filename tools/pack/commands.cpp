@@ -13,6 +13,7 @@
 #include "tools/pack/host.h"
 #include "tools/pack/report.h"
 #include "tools/pack/setup_kind.h"
+#include "tools/pack/shown_text.h"
 #include "tools/pack/signing.h"
 
 namespace trevan::pack {
@@ -92,9 +93,18 @@ void run_plan(const std::string& path, const plan_request& request, bool json) {
     open_container(file, path);
     SettingsMap settings;
     require_sound(walk_container(file.reader(), settings));
-    // The arguments reach the program in its code page, as it reads them.
+    // The arguments reach the program in its ANSI code page: the one the
+    // container names, or plain ASCII.
     plan_request in_code_page = request;
-    in_code_page.arguments = stored_text(request.arguments, code_page_of(settings), "the arguments");
+    const std::optional<unsigned> code_page = code_page_of(settings);
+    const std::optional<std::string> arguments =
+        code_page ? from_utf8(request.arguments, *code_page) : std::optional<std::string>(request.arguments);
+    if (!arguments || (!code_page && !is_ascii(*arguments)))
+        throw tool_error("the arguments " + quoted_utf8(request.arguments) +
+                         (code_page ? " cannot be read in the container's code page " + std::to_string(*code_page)
+                                    : std::string(" hold text outside ASCII, and the container names no code page "
+                                                  "to read them in")));
+    in_code_page.arguments = *arguments;
     const container_plan plan = plan_runs(settings, in_code_page);
     if (json) write_plan_json(std::cout, plan);
     else std::cout << plan_text(plan);

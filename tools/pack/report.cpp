@@ -12,12 +12,6 @@ const char* const no_code_page_note =
     "the container names no code page (no \"code_page\" record): bytes outside ASCII are shown as U+FFFD; the "
     "program reads them in the ANSI code page of the machine it runs on";
 
-bool has_bytes_outside_ascii(const std::string& text) {
-    for (char c : text)
-        if (static_cast<unsigned char>(c) >= 0x80) return true;
-    return false;
-}
-
 // A text cut to its prefix as a member "key", with "key_length" behind it
 // when cut.
 void put_text(json& object, const std::string& key, const std::string& bytes, const text_reading& reading) {
@@ -68,9 +62,9 @@ public:
     }
 
     void record(const record_info& r) {
-        outside_ascii_ = outside_ascii_ || has_bytes_outside_ascii(r.tag.substr(0, shown_prefix)) ||
-                         has_bytes_outside_ascii(r.name.substr(0, shown_prefix)) ||
-                         has_bytes_outside_ascii(r.text.substr(0, shown_prefix));
+        outside_ascii_ = outside_ascii_ || !is_ascii(std::string_view(r.tag).substr(0, shown_prefix)) ||
+                         !is_ascii(std::string_view(r.name).substr(0, shown_prefix)) ||
+                         !is_ascii(std::string_view(r.text).substr(0, shown_prefix));
         const bool sets = r.kind == record_kind::value || r.kind == record_kind::file;
         if (json_) {
             json element = {{"kind", kind_text(r.kind)}};
