@@ -10,6 +10,7 @@
 #include "container/walk.h"
 #include "tests/container/container_fixtures.h"
 #include "tests/harness/wine_harness.h"
+#include "tests/pack/code_page_cases.h"
 #include "tools/pack/builder.h"
 
 namespace trevan::harness {
@@ -120,6 +121,36 @@ TEST(WindowsPackTool, TakesUnicodeArgumentsAndPaths) {
                    win_folder + "\\best-fit.exe\"";
     EXPECT_EQ(run_program(windows_tool(), options).exit_code, 2u);
     EXPECT_FALSE(std::filesystem::exists(folder + "/best-fit.exe"));
+}
+
+// The Win32 conversion stores each ANSI code page's text as Windows' table
+// does, and refuses what the code page cannot hold; list shows it again.
+TEST(WindowsPackTool, StoresEveryAnsiCodePage) {
+    const std::string folder = fresh_test_folder();
+    write_file(folder + "/stub.exe", minimal_pe(2048));
+    for (const pack::code_page_case& c : pack::code_page_cases) {
+        const std::string page = std::to_string(c.code_page), out = folder + "/" + page + ".exe";
+        SCOPED_TRACE(page);
+        const std::string common = " --code-page " + page + " --no-check stub --no-check executable32 --no-check " +
+                                   "executable64 --stub \"" + windows_path(folder + "/stub.exe") + "\" -o \"" +
+                                   windows_path(out) + "\"";
+        run_options options;
+        options.args = "build --value \"text=a" + std::string(c.lacked) + "\"" + common;
+        EXPECT_EQ(run_program(windows_tool(), options).exit_code, 2u);
+        EXPECT_FALSE(std::filesystem::exists(out));
+        options.args = "build --value \"text=" + std::string(c.text) + "\"" + common;
+        ASSERT_EQ(run_program(windows_tool(), options).exit_code, 0u);
+        file_reader in(out);
+        SettingsMap settings;
+        ASSERT_TRUE(walk_container(in, settings).ok);
+        EXPECT_EQ(settings.at("text"), c.stored);
+        std::string listed;
+        ASSERT_EQ(run_wine({windows_tool(), "extract", windows_path(out), "-o", windows_path(folder + "/x" + page),
+                            "--json"},
+                           &listed),
+                  0);
+        EXPECT_EQ(nlohmann::json::parse(listed.substr(listed.find('{')))["text"], c.text);
+    }
 }
 
 }  // namespace
