@@ -159,6 +159,41 @@ TEST_F(CodePage, TheProjectFileNamesItToo) {
     }
 }
 
+// plan takes its arguments in UTF-8 and reads them in the container's code
+// page, as the program reads its command line.
+TEST_F(CodePage, PlanReadsTheArgumentsInTheContainersCodePage) {
+    const std::vector<std::string> records = {"--file", "installer64=" + path("setup.exe"), "--value",
+                                              "executable64=%installer64%", "--kind", "plain"};
+    std::vector<std::string> with_page = records;
+    with_page.insert(with_page.end(), {"--code-page", "1250", "--value", "parameters=/city=Łódź"});
+    ASSERT_EQ(build(with_page, "1250.exe").code, 0);
+    ASSERT_EQ(build(records, "none.exe").code, 0);
+
+    tool_run planned = run({"plan", path("1250.exe"), "--arch", "64", "--json", "--", "Zażółć"});
+    ASSERT_EQ(planned.code, 0) << planned.err;
+    const json plan = json::parse(planned.out);
+    EXPECT_EQ(plan["code_page"], 1250);
+    EXPECT_EQ(plan["runs"][0]["parameters"], "/city=Łódź Zażółć");
+    tool_run text = run({"plan", path("1250.exe"), "--arch", "64", "--", "Zażółć"});
+    EXPECT_NE(text.out.find("\\setup.exe\" /city=Łódź Zażółć\n"), std::string::npos) << text.out;
+
+    struct refusal {
+        const char* file;
+        const char* argument;
+        const char* message;
+    };
+    const refusal refusals[] = {
+        {"1250.exe", "日本", "\"日本\" cannot be read in the container's code page 1250"},
+        {"none.exe", "Café", "\"Café\" hold text outside ASCII, and the container names no code page"},
+    };
+    for (const refusal& r : refusals) {
+        tool_run refused = run({"plan", path(r.file), "--", r.argument});
+        EXPECT_EQ(refused.code, 2) << r.file;
+        EXPECT_NE(refused.err.find(r.message), std::string::npos) << refused.err;
+        EXPECT_EQ(refused.out, "");
+    }
+}
+
 // A container packed without a code page (by hand, or by an older tool):
 // its bytes outside ASCII are not guessed at.
 TEST_F(CodePage, WithoutOneBytesOutsideAsciiAreNotGuessedAt) {
