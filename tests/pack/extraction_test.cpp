@@ -35,7 +35,7 @@ protected:
 TEST_F(FolderExtraction, AFailedCommitPutsBackWhatItReplaced) {
     std::ofstream(dir_ / "a.exe") << "old a";
     {
-        folder_extraction x(dir_, nullptr);
+        folder_extraction x(dir_, text_reading(), nullptr);
         write(x, "a.exe", "new a");
         write(x, "b.exe", "new b");
         // Something that cannot be replaced appears where the second file goes.
@@ -49,7 +49,7 @@ TEST_F(FolderExtraction, AFailedCommitPutsBackWhatItReplaced) {
 
 TEST_F(FolderExtraction, OfTwoFilesOfOneNameTheLastWalkedStays) {
     {
-        folder_extraction x(dir_, nullptr);
+        folder_extraction x(dir_, text_reading(), nullptr);
         write(x, "a.exe", "first");
         write(x, "a.exe", "second");
         x.commit();

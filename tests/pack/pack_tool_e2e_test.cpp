@@ -2,10 +2,15 @@
 // build from the same inputs, and the same verdicts.
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
 #include <filesystem>
 
+#include "container/file_reader.h"
+#include "container/walk.h"
 #include "tests/container/container_fixtures.h"
 #include "tests/harness/wine_harness.h"
+#include "tests/pack/code_page_cases.h"
 #include "tools/pack/builder.h"
 
 namespace trevan::harness {
@@ -71,6 +76,81 @@ TEST(WindowsPackTool, ExtractsAllOrNothing) {
     EXPECT_EQ(list_tree(folder + "/out"), (std::vector<std::string>{"a.exe", "b.exe"}));
     EXPECT_EQ(read_file(folder + "/out/a.exe"), "first");
     EXPECT_EQ(read_file(folder + "/out/b.exe"), "second");
+}
+
+// The Windows tool takes its arguments in UTF-16 and opens its files by
+// UTF-16 paths: a folder named outside code page 1252 ("Łódź", which the
+// ANSI command line would best-fit to "Lodz") packs, lists and extracts,
+// and a value is stored in the code page named, never best-fitted.
+TEST(WindowsPackTool, TakesUnicodeArgumentsAndPaths) {
+    const std::string lodz = "Łódź";
+    const std::string folder = fresh_test_folder() + "/" + lodz;
+    std::filesystem::create_directories(folder);
+    write_file(folder + "/stub.exe", minimal_pe(2048));
+    write_file(folder + "/setup.exe", "setup");
+    const std::string win_folder = windows_path(folder);
+    run_options options;
+    options.args = "build --stub \"" + win_folder + "\\stub.exe\" --file \"installer64=" + win_folder +
+                   "\\setup.exe\" --value \"city=" + lodz + "\" --code-page 1250 --no-check stub " +
+                   "--no-check executable32 --no-check executable64 -o \"" + win_folder + "\\out.exe\"";
+    ASSERT_EQ(run_program(windows_tool(), options).exit_code, 0u);
+    file_reader in(folder + "/out.exe");
+    SettingsMap settings;
+    ASSERT_TRUE(walk_container(in, settings).ok);
+    EXPECT_EQ(settings.at("city"), "\xa3\xf3\x64\x9f");
+    EXPECT_EQ(settings.at("code_page"), "1250");
+    EXPECT_EQ(settings.at("installer64"), "setup.exe");
+
+    std::string listed;
+    ASSERT_EQ(run_wine({windows_tool(), "list", "--json", win_folder + "\\out.exe"}, &listed), 0) << listed;
+    const std::string listing = listed.substr(listed.find('{'));
+    const nlohmann::json parsed = nlohmann::json::parse(listing);
+    EXPECT_EQ(parsed["code_page"], 1250);
+    bool found = false;
+    for (const auto& record : parsed["records"])
+        found = found || (record["setting"] == "city" && record["value"] == lodz);
+    EXPECT_TRUE(found) << listing;
+
+    options.args = "extract \"" + win_folder + "\\out.exe\" -o \"" + win_folder + "\\x\"";
+    ASSERT_EQ(run_program(windows_tool(), options).exit_code, 0u);
+    EXPECT_EQ(read_file(folder + "/x/setup.exe"), "setup");
+
+    // Code page 1252 would best-fit "Ł" to "L": refused instead.
+    options.args = "build --stub \"" + win_folder + "\\stub.exe\" --value \"city=" + lodz + "\" " +
+                   "--code-page 1252 --no-check stub --no-check executable32 --no-check executable64 -o \"" +
+                   win_folder + "\\best-fit.exe\"";
+    EXPECT_EQ(run_program(windows_tool(), options).exit_code, 2u);
+    EXPECT_FALSE(std::filesystem::exists(folder + "/best-fit.exe"));
+}
+
+// The Win32 conversion stores each ANSI code page's text as Windows' table
+// does, and refuses what the code page cannot hold; list shows it again.
+TEST(WindowsPackTool, StoresEveryAnsiCodePage) {
+    const std::string folder = fresh_test_folder();
+    write_file(folder + "/stub.exe", minimal_pe(2048));
+    for (const pack::code_page_case& c : pack::code_page_cases) {
+        const std::string page = std::to_string(c.code_page), out = folder + "/" + page + ".exe";
+        SCOPED_TRACE(page);
+        const std::string common = " --code-page " + page + " --no-check stub --no-check executable32 --no-check " +
+                                   "executable64 --stub \"" + windows_path(folder + "/stub.exe") + "\" -o \"" +
+                                   windows_path(out) + "\"";
+        run_options options;
+        options.args = "build --value \"text=a" + std::string(c.lacked) + "\"" + common;
+        EXPECT_EQ(run_program(windows_tool(), options).exit_code, 2u);
+        EXPECT_FALSE(std::filesystem::exists(out));
+        options.args = "build --value \"text=" + std::string(c.text) + "\"" + common;
+        ASSERT_EQ(run_program(windows_tool(), options).exit_code, 0u);
+        file_reader in(out);
+        SettingsMap settings;
+        ASSERT_TRUE(walk_container(in, settings).ok);
+        EXPECT_EQ(settings.at("text"), c.stored);
+        std::string listed;
+        ASSERT_EQ(run_wine({windows_tool(), "extract", windows_path(out), "-o", windows_path(folder + "/x" + page),
+                            "--json"},
+                           &listed),
+                  0);
+        EXPECT_EQ(nlohmann::json::parse(listed.substr(listed.find('{')))["text"], c.text);
+    }
 }
 
 }  // namespace

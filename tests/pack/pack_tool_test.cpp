@@ -1,7 +1,10 @@
 // trevan-pack as a program: round trips, bad input, determinism, exit codes.
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
 #include <algorithm>
+#include <optional>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -76,15 +79,27 @@ TEST_F(PackTool, BuildListVerifyExtractRoundTrip) {
     EXPECT_NE(listed.out.find("result: true"), std::string::npos);
     tool_run json = run({"list", "--json", path("out.exe")});
     EXPECT_EQ(json.code, 0);
-    EXPECT_NE(json.out.find("{\"kind\": \"value\", \"tag\": \"value\", \"name\": \"parameters\", "
-                            "\"value\": \"/V\\\"X=1   Y=2\\\"\", \"setting_added\": true}"),
-              std::string::npos)
-        << json.out;
-    EXPECT_NE(json.out.find("\"result\": true"), std::string::npos);
+    const nlohmann::json listed_json = nlohmann::json::parse(json.out);
+    EXPECT_EQ(listed_json["chunks"].size(), 20u);
+    EXPECT_EQ(listed_json["chunks"][0], nlohmann::json::parse(R"({"index": 1, "role": "tail", "offset": )" +
+                                                               std::to_string(read_all(path("out.exe")).size() - 42) +
+                                                               R"(, "length": 22, "digest": "ok"})"));
+    // Walk order: a=2, installer32, parameters, installer64, a=1, the stub.
+    EXPECT_EQ(listed_json["records"][2], nlohmann::json::parse(R"({"kind": "value", "tag": "value",
+        "setting": "parameters", "value": "/V\"X=1   Y=2\"", "setting_added": true})"));
+    EXPECT_EQ(listed_json["records"][1], nlohmann::json::parse(R"({"kind": "file", "tag": "file",
+        "setting": "installer32", "stored_name": "small.txt", "size": 6, "setting_added": true})"));
+    EXPECT_EQ(listed_json["records"][4]["setting_added"], false);
+    EXPECT_EQ(listed_json["records"][5]["setting"], "stub");
+    EXPECT_EQ(listed_json["result"], true);
+    EXPECT_EQ(listed_json["code_page"], nullptr);
 
     tool_run verified = run({"verify", path("out.exe")});
     EXPECT_EQ(verified.code, 0) << verified.err;
     EXPECT_EQ(verified.out, "ok: 20 chunks, 6 records\n");
+    EXPECT_EQ(nlohmann::json::parse(run({"verify", "--json", path("out.exe")}).out),
+              nlohmann::json::parse(R"({"result": true, "end": "stub", "reason": "the walk reached the stub record",
+                                        "chunks": 20, "records": 6})"));
 
     tool_run extracted = run({"extract", path("out.exe"), "-o", path("x")});
     ASSERT_EQ(extracted.code, 0) << extracted.err;
@@ -93,9 +108,15 @@ TEST_F(PackTool, BuildListVerifyExtractRoundTrip) {
     EXPECT_EQ(read_all(path("x/Setup_x64.exe")), big_);
     EXPECT_EQ(read_all(path("x/small.txt")), "small\n");
 
-    // An existing file is replaced.
+    // A folder that holds anything is left alone unless --force says so;
+    // then an existing file is replaced.
     write_all(path("x/small.txt"), std::string(100, 'o'));
-    EXPECT_EQ(run({"extract", path("out.exe"), "-o", path("x")}).code, 0);
+    tool_run refused = run({"extract", path("out.exe"), "-o", path("x")});
+    EXPECT_EQ(refused.code, 2);
+    EXPECT_NE(refused.err.find(": it is not empty (--force writes into it"), std::string::npos) << refused.err;
+    EXPECT_EQ(refused.out, "");
+    EXPECT_EQ(read_all(path("x/small.txt")), std::string(100, 'o'));
+    EXPECT_EQ(run({"extract", path("out.exe"), "-o", path("x"), "--force"}).code, 0);
     EXPECT_EQ(read_all(path("x/small.txt")), "small\n");
 }
 
@@ -171,6 +192,41 @@ TEST_F(PackTool, BadInputIsRefusedWithoutOutput) {
     EXPECT_FALSE(fs::exists(path("no")));
 }
 
+// The listing of a container that fails shows what the walk read before the
+// failure: a record whose data does not match is not among the records.
+TEST_F(PackTool, AListingStopsWhereTheWalkFailed) {
+    std::string c;
+    append_stub(c, fixtures::minimal_pe(1024), "Trevan.exe");
+    append_value_record(c, "before", "1");
+    append_file_record(c, "f", "f.exe", "file data");
+    append_value_record(c, "a", "1");  // met first
+    append_tail(c);
+    const std::size_t data_at = c.find("file data");
+    c[data_at] ^= 0x01;
+    write_all(path("bad.exe"), c);
+    tool_run listed = run({"list", "--json", path("bad.exe")});
+    EXPECT_EQ(listed.code, 1);
+    const nlohmann::json listing = nlohmann::json::parse(listed.out);
+    ASSERT_EQ(listing["records"].size(), 1u) << listed.out;
+    EXPECT_EQ(listing["records"][0]["setting"], "a");
+    EXPECT_EQ(listing["chunks"].back(), nlohmann::json::parse(R"({"index": 8, "role": "file data", "offset": )" +
+                                                               std::to_string(data_at) +
+                                                               R"(, "length": 9, "digest": "bad"})"));
+    EXPECT_EQ(listing["result"], false);
+    EXPECT_EQ(listing["end"], "digest mismatch");
+}
+
+// A mistyped command is named, not taken for a missing one.
+TEST_F(PackTool, AnUnknownCommandIsNamed) {
+    for (const char* command : {"lsit", "Build", "verify-json"}) {
+        tool_run r = run({command, path("out.exe")});
+        EXPECT_EQ(r.code, 2) << command;
+        EXPECT_EQ(r.err, std::string("trevan-pack: unknown command \"") + command +
+                             "\": expected build, list, verify, extract or plan (see trevan-pack --help)\n");
+    }
+    EXPECT_NE(run({}).err.find("A subcommand is required"), std::string::npos);
+}
+
 TEST_F(PackTool, VerifyAndExtractReportFailures) {
     ASSERT_EQ(run(build_args(path("out.exe"))).code, 0);
     std::string bytes = read_all(path("out.exe"));
@@ -181,6 +237,13 @@ TEST_F(PackTool, VerifyAndExtractReportFailures) {
     EXPECT_EQ(verified.code, 1);
     EXPECT_NE(verified.err.find("verification failed: chunk"), std::string::npos) << verified.err;
     EXPECT_NE(verified.err.find("does not match its digest"), std::string::npos) << verified.err;
+    tool_run verified_json = run({"verify", "--json", path("bad.exe")});
+    EXPECT_EQ(verified_json.code, 1);
+    const nlohmann::json verdict = nlohmann::json::parse(verified_json.out);
+    EXPECT_EQ(verdict["result"], false);
+    EXPECT_EQ(verdict["end"], "digest mismatch");
+    EXPECT_EQ(verified.err, "trevan-pack: verification failed: " + verdict["reason"].get<std::string>() + "\n");
+    EXPECT_EQ(verified_json.err, verified.err);
     EXPECT_EQ(run({"list", path("bad.exe")}).code, 1);
 
     // Nothing is left behind by a failed extraction, not even the folder.
@@ -305,7 +368,7 @@ TEST_F(PackTool, ExtractChecksEveryTargetFirstAndLeavesNothingHalfDone) {
     // The walk meets installer32 (small.txt) first, installer64 last.
     fs::create_directories(path("x/Setup_x64.exe"));
     write_all(path("x/small.txt"), "previous");
-    tool_run r = run({"extract", path("out.exe"), "-o", path("x")});
+    tool_run r = run({"extract", path("out.exe"), "-o", path("x"), "--force"});
     EXPECT_EQ(r.code, 2);
     EXPECT_NE(r.err.find("it is a folder"), std::string::npos) << r.err;
     EXPECT_EQ(r.out, "");
@@ -318,7 +381,7 @@ TEST_F(PackTool, ExtractChecksEveryTargetFirstAndLeavesNothingHalfDone) {
     fs::remove(path("x/small.txt"));
     write_all(path("target.txt"), "not mine to change");
     fs::create_symlink(path("target.txt"), path("x/small.txt"));
-    ASSERT_EQ(run({"extract", path("out.exe"), "-o", path("x")}).code, 0);
+    ASSERT_EQ(run({"extract", path("out.exe"), "-o", path("x"), "--force"}).code, 0);
     EXPECT_FALSE(fs::is_symlink(path("x/small.txt")));
     EXPECT_EQ(read_all(path("x/small.txt")), "small\n");
     EXPECT_EQ(read_all(path("target.txt")), "not mine to change");
@@ -350,7 +413,7 @@ TEST_F(PackTool, ValuesAreShownCutAndEscaped) {
 
     tool_run json = run({"list", "--json", path("huge.exe")});
     EXPECT_EQ(json.code, 0);
-    EXPECT_NE(json.out.find("\"value_length\": " + std::to_string(huge.size())), std::string::npos);
+    EXPECT_EQ(nlohmann::json::parse(json.out)["records"][1]["value_length"], huge.size());
     EXPECT_LT(json.out.size(), 16000u);
 
     tool_run extracted = run({"extract", path("huge.exe"), "-o", path("x")});
@@ -359,8 +422,8 @@ TEST_F(PackTool, ValuesAreShownCutAndEscaped) {
     EXPECT_NE(extracted.out.find("bell\\x07=ok\n"), std::string::npos);
     EXPECT_NE(extracted.out.find("huge=\\nresult: true (forged)\\n\\x1b[2Jvvv"), std::string::npos);
     EXPECT_NE(extracted.out.find("vvv... " + length + "\n"), std::string::npos);
-    tool_run extracted_json = run({"extract", "--json", path("huge.exe"), "-o", path("x")});
-    EXPECT_NE(extracted_json.out.find("\"length\": " + std::to_string(huge.size()) + "}"), std::string::npos);
+    tool_run extracted_json = run({"extract", "--json", path("huge.exe"), "-o", path("y")});
+    EXPECT_EQ(nlohmann::json::parse(extracted_json.out)["huge"]["length"], huge.size());
     EXPECT_LT(extracted_json.out.size(), 16000u);
 }
 
@@ -422,10 +485,118 @@ TEST_F(PackTool, HostileStubsCostNoMoreThanTheirFile) {
         EXPECT_EQ(listed.code, 0) << h.name << ": " << listed.err;
         EXPECT_NE(listed.out.find(h.identity), std::string::npos) << listed.out;
         EXPECT_EQ(pack::run_tool({"verify", path(h.name)}, dir_, memory_limit).code, 0) << h.name;
-        tool_run extracted = pack::run_tool({"extract", path(h.name), "-o", path("x")}, dir_, memory_limit);
+        tool_run extracted =
+            pack::run_tool({"extract", path(h.name), "-o", path("x"), "--force"}, dir_, memory_limit);
         EXPECT_EQ(extracted.code, 0) << h.name << ": " << extracted.err;
         EXPECT_EQ(read_all(path("x/Setup_x64.exe")), "setup") << h.name;
     }
+}
+
+// Counts what a JSON listing holds while nlohmann reads it, without
+// keeping it: the elements of "chunks" and "records", the top level's
+// "result" and "code_page", and whether the whole text is one JSON value.
+struct listing_counter : nlohmann::json_sax<nlohmann::json> {
+    std::uint64_t chunks = 0, other_records = 0, records = 0;
+    std::optional<bool> result;
+    bool code_page_null = false;
+    bool valid = true;
+
+    bool start_object(std::size_t) override {
+        if (depth_ == 2 && array_ == "chunks") ++chunks;
+        if (depth_ == 2 && array_ == "records") ++records;
+        ++depth_;
+        return true;
+    }
+    bool end_object() override { return --depth_, true; }
+    bool start_array(std::size_t) override {
+        if (depth_ == 1) array_ = key_;
+        ++depth_;
+        return true;
+    }
+    bool end_array() override { return --depth_, true; }
+    bool key(string_t& key) override {
+        if (depth_ == 1) key_ = key;
+        last_key_ = key;
+        return true;
+    }
+    bool string(string_t& text) override {
+        if (depth_ == 3 && array_ == "records" && last_key_ == "kind" && text == "other") ++other_records;
+        return true;
+    }
+    bool boolean(bool value) override {
+        if (depth_ == 1 && key_ == "result") result = value;
+        return true;
+    }
+    bool null() override {
+        if (depth_ == 1 && key_ == "code_page") code_page_null = true;
+        return true;
+    }
+    bool number_integer(number_integer_t) override { return true; }
+    bool number_unsigned(number_unsigned_t) override { return true; }
+    bool number_float(number_float_t, const string_t&) override { return true; }
+    bool binary(binary_t&) override { return true; }
+    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override {
+        valid = false;
+        return false;
+    }
+
+private:
+    int depth_ = 0;
+    std::string array_, key_, last_key_;
+};
+
+// A million records of two empty chunks each, 40 MB: list, list --json and
+// verify keep nothing per chunk or record. Each runs within 64 MiB of
+// address space (it needs about 24; the listing kept whole took 588 MiB),
+// and still shows every one of them.
+TEST_F(PackTool, AMillionRecordsCostNoMoreThanOne) {
+    constexpr std::uint64_t records = 1000000, memory_limit = 64u << 20;
+    {
+        std::string empty_record;
+        append_raw_chunk(empty_record, "", 0, md5_of(""));
+        append_raw_chunk(empty_record, "", 0, md5_of(""));
+        std::string c;
+        append_stub(c, fixtures::minimal_pe(1024), "Trevan.exe");
+        c.reserve(c.size() + records * empty_record.size() + 64);
+        for (std::uint64_t i = 0; i < records; ++i) c += empty_record;
+        append_tail(c);
+        write_all(path("bomb.exe"), c);
+    }
+    // The tail, two chunks a record, the stub record's tag and name.
+    const std::uint64_t chunks = 1 + 2 * records + 2;
+
+    ASSERT_EQ(pack::run_tool_to_files({"verify", "--json", path("bomb.exe")}, dir_, memory_limit), 0)
+        << read_all(dir_ / ".stderr");
+    const nlohmann::json verdict = nlohmann::json::parse(read_all(dir_ / ".stdout"));
+    EXPECT_EQ(verdict["result"], true);
+    EXPECT_EQ(verdict["chunks"], chunks);
+    EXPECT_EQ(verdict["records"], records + 1);
+
+    ASSERT_EQ(pack::run_tool_to_files({"list", "--json", path("bomb.exe")}, dir_, memory_limit), 0)
+        << read_all(dir_ / ".stderr");
+    {
+        listing_counter counted;
+        std::ifstream listing(dir_ / ".stdout", std::ios::binary);
+        nlohmann::json::sax_parse(listing, &counted);
+        EXPECT_TRUE(counted.valid);
+        EXPECT_EQ(counted.chunks, chunks);
+        EXPECT_EQ(counted.records, records + 1);
+        EXPECT_EQ(counted.other_records, records);
+        EXPECT_EQ(counted.result, true);
+        EXPECT_TRUE(counted.code_page_null);
+    }
+
+    ASSERT_EQ(pack::run_tool_to_files({"list", path("bomb.exe")}, dir_, memory_limit), 0)
+        << read_all(dir_ / ".stderr");
+    std::ifstream listing(dir_ / ".stdout", std::ios::binary);
+    std::uint64_t other_lines = 0;
+    std::string last;
+    for (std::string line; std::getline(listing, line);) {
+        if (line == "  other  tag \"\", name \"\"") ++other_lines;
+        if (line.rfind("result: ", 0) == 0) last = line;
+    }
+    EXPECT_EQ(other_lines, records);
+    EXPECT_EQ(last, "result: true (the walk reached the stub record)");
 }
 
 }  // namespace

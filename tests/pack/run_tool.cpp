@@ -9,8 +9,8 @@
 
 namespace trevan::pack {
 
-tool_run run_tool(const std::vector<std::string>& args, const std::filesystem::path& capture_folder,
-                  std::uint64_t memory_limit) {
+int run_tool_to_files(const std::vector<std::string>& args, const std::filesystem::path& capture_folder,
+                      std::uint64_t memory_limit) {
     std::vector<std::string> argv = {TREVAN_PACK_TOOL};
     argv.insert(argv.end(), args.begin(), args.end());
     std::vector<char*> raw;
@@ -30,11 +30,16 @@ tool_run run_tool(const std::vector<std::string>& args, const std::filesystem::p
         _exit(127);
     }
     int status = 0;
-    if (pid < 0 || waitpid(pid, &status, 0) != pid) return {};
+    if (pid < 0 || waitpid(pid, &status, 0) != pid) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+tool_run run_tool(const std::vector<std::string>& args, const std::filesystem::path& capture_folder,
+                  std::uint64_t memory_limit) {
     tool_run r;
-    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.out = read_all(out);
-    r.err = read_all(err);
+    r.code = run_tool_to_files(args, capture_folder, memory_limit);
+    r.out = read_all(capture_folder / ".stdout");
+    r.err = read_all(capture_folder / ".stderr");
     return r;
 }
 

@@ -23,4 +23,9 @@ struct tool_run {
 tool_run run_tool(const std::vector<std::string>& args, const std::filesystem::path& capture_folder,
                   std::uint64_t memory_limit = 0);
 
+// The same, leaving what it wrote in those files unread (for outputs too
+// large to hold); returns the exit code.
+int run_tool_to_files(const std::vector<std::string>& args, const std::filesystem::path& capture_folder,
+                      std::uint64_t memory_limit = 0);
+
 }  // namespace trevan::pack

@@ -1,7 +1,10 @@
 #include "tools/pack/branding.h"
 
 #include <algorithm>
-#include <fstream>
+#include <cstdio>
+
+#include "tools/pack/host.h"
+#include "tools/pack/stdio_file.h"
 
 #include "tools/pe/icon_file.h"
 #include "tools/pe/pe_image.h"
@@ -65,15 +68,14 @@ std::u16string checked_name(const std::string& what, const std::string& text) {
 }
 
 std::string read_icon(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    const stdio_file in(open_file(path, "rb"));
     if (!in) throw tool_error("cannot read icon " + quoted(path));
-    in.seekg(0, std::ios::end);
-    std::streamoff size = in.tellg();
-    if (size < 0 || static_cast<std::uintmax_t>(size) > max_icon_file)
+    // One byte more than an icon file may hold tells a larger file.
+    std::string bytes(static_cast<std::size_t>(max_icon_file) + 1, '\0');
+    bytes.resize(std::fread(bytes.data(), 1, bytes.size(), in.get()));
+    if (std::ferror(in.get())) throw tool_error("cannot read icon " + quoted(path));
+    if (bytes.size() > max_icon_file)
         throw tool_error("icon " + quoted(path) + " is not an icon file (larger than 16 MiB)");
-    in.seekg(0);
-    std::string bytes(static_cast<std::size_t>(size), '\0');
-    if (!in.read(bytes.data(), size)) throw tool_error("cannot read icon " + quoted(path));
     return bytes;
 }
 

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "tools/pack/host.h"
 #include "tools/pack/json_file.h"
 
 namespace trevan::pack {
@@ -23,9 +24,9 @@ branding parse_branding(const std::string& text, const std::string& folder, cons
     branding b;
     for (const auto& [key, value] : root.items()) {
         if (key == "icon") {
-            fs::path icon = fs::u8path(text_member(root, key, what));
+            fs::path icon = native_path(text_member(root, key, what));
             if (icon.empty()) throw tool_error(what + ": \"icon\" is empty");
-            b.icon = (icon.is_relative() ? fs::path(folder) / icon : icon).string();
+            b.icon = (icon.is_relative() ? native_path(folder) / icon : icon).string();
         } else if (key == "maker_name") {
             b.maker_name = text_member(root, key, what);
         } else if (key == "product_name") {

@@ -1,12 +1,13 @@
 #include "tools/pack/build_report.h"
 
 #include <cstdio>
-#include <fstream>
 
-#include "container/printable.h"
+#include "tools/pack/host.h"
+#include "tools/pack/json_writer.h"
 #include "tools/pack/plan.h"
-#include "tools/pack/report.h"
 #include "tools/pack/sha256.h"
+#include "tools/pack/shown_text.h"
+#include "tools/pack/stdio_file.h"
 #include "tools/pe/text16.h"
 
 namespace trevan::pack {
@@ -25,74 +26,72 @@ payload_plan plan_payload(const std::vector<record>& records) {
 }
 
 build_report report_of_build(const std::string& output, std::vector<written_record> records, payload_plan plan,
-                             bool signed_by_command) {
+                             bool signed_by_command, std::optional<unsigned> code_page) {
     build_report report;
+    report.code_page = code_page;
     report.output = output;
     report.signed_by_command = signed_by_command;
     report.records = std::move(records);
     report.plan = std::move(plan);
-    std::ifstream in(output, std::ios::binary);
-    if (!in) throw tool_error("cannot read \"" + output + "\" back for the report");
+    const stdio_file in(open_file(output, "rb"));
+    if (!in) throw tool_error("cannot read " + quoted_utf8(output) + " back for the report");
     sha256_digest digest;
     std::vector<char> buffer(1u << 20);
-    while (in) {
-        in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-        digest.update(buffer.data(), static_cast<std::size_t>(in.gcount()));
-        report.size += static_cast<std::uint64_t>(in.gcount());
+    for (std::size_t n; (n = std::fread(buffer.data(), 1, buffer.size(), in.get())) > 0;) {
+        digest.update(buffer.data(), n);
+        report.size += n;
     }
-    if (in.bad()) throw tool_error("cannot read \"" + output + "\" back for the report");
+    if (std::ferror(in.get())) throw tool_error("cannot read " + quoted_utf8(output) + " back for the report");
     report.sha256 = digest.digest();
     report.stub = read_stub_identity(output);
     return report;
 }
 
-std::string build_report_json(const build_report& r) {
-    std::string out = "{\n  \"output\": " + json_string(r.output) + ",\n  \"size\": " + std::to_string(r.size) +
-                      ",\n  \"sha256\": \"" + pe::hex_text(r.sha256) + "\",\n  \"signed_by_command\": " +
-                      (r.signed_by_command ? "true" : "false") + ",\n  \"records\": [";
-    for (std::size_t i = 0; i < r.records.size(); ++i) {
-        const written_record& w = r.records[i];
-        out += i ? ",\n    " : "\n    ";
-        out += "{\"kind\": " + json_string(kind_text(w.kind));
-        if (w.kind != record_kind::stub) out += ", \"setting\": " + json_string(w.name);
-        if (w.kind == record_kind::value) out += ", \"value\": " + json_string(w.text);
-        else out += ", \"stored_name\": " + json_string(w.stored_name);
-        out += ", \"size\": " + std::to_string(w.size) + ", \"md5\": \"" + pe::hex_text(w.md5) + "\"}";
+void write_build_report_json(std::ostream& out, const build_report& r) {
+    const text_reading reading{r.code_page};
+    json records = json::array();
+    for (const written_record& w : r.records) {
+        json record = {{"kind", kind_text(w.kind)}};
+        if (w.kind != record_kind::stub) record["setting"] = reading.utf8(w.name);
+        if (w.kind == record_kind::value) record["value"] = reading.utf8(w.text);
+        else record["stored_name"] = reading.utf8(w.stored_name);
+        record["size"] = w.size;
+        record["md5"] = pe::hex_text(w.md5);
+        records.push_back(std::move(record));
     }
-    out += r.records.empty() ? "]" : "\n  ]";
-    out += ",\n  \"stub\": " + identity_json(r.stub);
-    out += ",\n  \"kind\": " + (r.plan.kind ? json_string(*r.plan.kind) : std::string("null"));
-    out += ",\n  \"plans\": ";
-    if (r.plan.commands.empty()) {
-        out += "null";
-    } else {
-        out += "{";
-        for (std::size_t i = 0; i < r.plan.commands.size(); ++i)
-            out += (i ? ", " : "") + json_string(r.plan.commands[i].architecture) + ": " +
-                   json_string(r.plan.commands[i].command_line);
-        out += "}";
-    }
-    return out + "\n}\n";
+    json plans = nullptr;
+    for (const planned_command& c : r.plan.commands) plans[c.architecture] = reading.utf8(c.command_line);
+    write_json(out, {{"output", r.output},
+                     {"size", r.size},
+                     {"sha256", pe::hex_text(r.sha256)},
+                     {"signed_by_command", r.signed_by_command},
+                     {"records", records},
+                     {"stub", identity_json(r.stub)},
+                     {"kind", r.plan.kind ? json(reading.utf8(*r.plan.kind)) : json(nullptr)},
+                     {"code_page", r.code_page ? json(*r.code_page) : json(nullptr)},
+                     {"plans", plans}});
 }
 
 std::string build_report_text(const build_report& r) {
-    std::string out = "wrote " + quoted_text(r.output) + ": " + std::to_string(r.size) + " bytes, sha256 " +
+    const text_reading reading{r.code_page};
+    std::string out = "wrote " + quoted_utf8(r.output) + ": " + std::to_string(r.size) + " bytes, sha256 " +
                       pe::hex_text(r.sha256) + "\n";
     for (const written_record& w : r.records) {
         char line[64];
         std::snprintf(line, sizeof line, "  %-5s  ", kind_text(w.kind));
         out += line;
-        if (w.kind == record_kind::file) out += quoted_text(w.name) + " = " + quoted_text(w.stored_name);
-        else if (w.kind == record_kind::value) out += quoted_text(w.name) + " = " + quoted_text(w.text);
-        else out += quoted_text(w.stored_name);
+        if (w.kind == record_kind::file) out += reading.line(w.name) + " = " + reading.line(w.stored_name);
+        else if (w.kind == record_kind::value) out += reading.line(w.name) + " = " + reading.line(w.text);
+        else out += reading.line(w.stored_name);
         out += " (" + std::to_string(w.size) + " bytes, md5 " + pe::hex_text(w.md5) + ")\n";
     }
-    if (r.plan.kind) out += "  kind   " + quoted_text(*r.plan.kind) + "\n";
+    if (r.plan.kind) out += "  kind   " + reading.line(*r.plan.kind) + "\n";
+    if (r.code_page) out += "  code page " + std::to_string(*r.code_page) + "\n";
     for (const planned_command& c : r.plan.commands)
-        out += "  runs on " + c.architecture + ": " + quoted_text(c.command_line) + "\n";
+        out += "  runs on " + c.architecture + ": " + reading.line(c.command_line) + "\n";
     if (r.signed_by_command)
         out += "  signed by the signing command and verified after it; signer " +
-               (r.stub.signer ? quoted_text(*r.stub.signer) : std::string("(cannot be read)")) + "\n";
+               (r.stub.signer ? quoted_utf8(*r.stub.signer) : std::string("(cannot be read)")) + "\n";
     return out;
 }
 

@@ -4,11 +4,13 @@
 // and for every --project run): the output's size and SHA-256, each record
 // written with its size and MD5, the stub's identity as `list` shows it,
 // the payload's kind and the command line planned for each architecture.
-// JSON for pipelines, or a short summary; texts appear as in `list`
-// (report.h).
+// JSON for pipelines, or a short summary; the container's texts appear as
+// in `list`, as the program will read them in the packed code page
+// (shown_text.h).
 
 #include <cstdint>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -41,15 +43,17 @@ struct build_report {
     std::vector<written_record> records;
     stub_identity stub;
     payload_plan plan;
+    // The code page the records' texts are stored in; nothing: ASCII only.
+    std::optional<unsigned> code_page;
 };
 
 // The report of a build whose output is complete: reads the output back
 // for its size, its SHA-256 and the stub's identity. Throws tool_error when
 // it cannot be read.
 build_report report_of_build(const std::string& output, std::vector<written_record> records, payload_plan plan,
-                             bool signed_by_command);
+                             bool signed_by_command, std::optional<unsigned> code_page);
 
-std::string build_report_json(const build_report& report);
+void write_build_report_json(std::ostream& out, const build_report& report);
 std::string build_report_text(const build_report& report);
 
 }  // namespace trevan::pack

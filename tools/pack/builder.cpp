@@ -9,13 +9,13 @@
 #include <vector>
 
 #include "container/file_name.h"
-#include "container/file_reader.h"
 #include "container/format.h"
 #include "container/pe_header.h"
 #include "container/printable.h"
 #include "container/settings.h"
 #include "container/walk.h"
 #include "container/writer.h"
+#include "tools/pack/host.h"
 #include "tools/pack/stdio_file.h"
 #include "tools/pack/temp_file.h"
 
@@ -37,15 +37,15 @@ struct input {
 
 input open_input(const std::string& what, const std::string& path) {
     std::error_code ec;
-    fs::file_status st = fs::status(path, ec);
+    fs::file_status st = fs::status(native_path(path), ec);
     if (ec || !fs::exists(st))
         throw tool_error("cannot read " + what + " " + in_quotes(path) + ": no such file");
     if (!fs::is_regular_file(st)) throw tool_error(what + " " + in_quotes(path) + " is not a regular file");
     input in;
     in.path = path;
-    in.size = fs::file_size(path, ec);
+    in.size = fs::file_size(native_path(path), ec);
     if (ec) throw tool_error("cannot read " + what + " " + in_quotes(path) + ": " + ec.message());
-    in.file.reset(std::fopen(path.c_str(), "rb"));
+    in.file.reset(open_file(path, "rb"));
     if (!in.file) throw tool_error("cannot read " + what + " " + in_quotes(path) + ": " + errno_text(errno));
     if (in.size > format::max_chunk_length)
         throw tool_error(what + " " + in_quotes(path) + " has " + std::to_string(in.size) +
@@ -64,11 +64,11 @@ bool read_at(std::FILE* f, std::uint64_t offset, void* out, std::size_t size) {
 // headers are read as the walk reads them (container/anchor.h).
 void check_stub_image(const input& stub) {
     const std::string what = "stub " + in_quotes(stub.path);
-    file_reader reader(stub.path);
+    input_file file(stub.path);
     // Open already as a stream: failing here is a race with its removal.
-    if (!reader.is_open())
-        throw tool_error("cannot read " + what + " (error " + std::to_string(reader.open_error()) + ")");
-    const pe_headers headers = read_pe_headers(reader, static_cast<std::uint32_t>(stub.size));
+    if (!file.is_open())
+        throw tool_error("cannot read " + what + " (error " + std::to_string(file.open_error()) + ")");
+    const pe_headers headers = read_pe_headers(file.reader(), static_cast<std::uint32_t>(stub.size));
     switch (headers.type) {
     case pe_headers::kind::pe: break;
     case pe_headers::kind::not_executable: throw tool_error(what + " is not a Windows executable (no MZ header)");
@@ -85,9 +85,9 @@ void check_stub_image(const input& stub) {
 
 // Packing a packed program again would hide its container inside the image.
 void check_no_container(const input& stub) {
-    file_reader reader(stub.path);
+    input_file file(stub.path);
     SettingsMap ignored;
-    if (reader.is_open() && walk_container(reader, ignored).ok)
+    if (file.is_open() && walk_container(file.reader(), ignored).ok)
         throw tool_error("stub " + in_quotes(stub.path) + " carries a container already: pack the plain program");
 }
 
@@ -103,7 +103,7 @@ std::string branded_image(input& stub, const branding& brand) {
     return apply_branding(image, brand, "stub " + in_quotes(stub.path));
 }
 
-std::string own_file_name(const std::string& path) { return fs::path(path).filename().string(); }
+std::string own_file_name(const std::string& path) { return native_path(path).filename().string(); }
 
 void check_bare(const std::string& what, const std::string& name) {
     if (!is_bare_file_name(name)) throw tool_error(what + " " + quoted_text(name) + " is not a bare file name");
@@ -138,7 +138,8 @@ class output : public byte_sink {
 public:
     output(const std::string& path, const build_options& options) : path_(path), options_(options) {
         std::error_code ec;
-        if (fs::is_directory(path, ec)) throw tool_error("cannot write " + in_quotes(path) + ": it is a folder");
+        if (fs::is_directory(native_path(path), ec))
+            throw tool_error("cannot write " + in_quotes(path) + ": it is a folder");
         temp_file temp = create_temp_file(path + ".trevan-pack-");
         if (!temp.file) throw tool_error("cannot write " + in_quotes(path) + ": " + errno_text(errno));
         temp_ = std::move(temp.path);
@@ -147,7 +148,7 @@ public:
     ~output() override {
         if (!committed_) {
             file_.reset();
-            std::remove(temp_.c_str());
+            fs::remove(native_path(temp_), ignored_);
         }
     }
     output(const output&) = delete;
@@ -168,10 +169,10 @@ public:
             throw tool_error("cannot write " + in_quotes(path_) + ": " + errno_text(errno));
         if (options_.put_in_place) {
             options_.put_in_place(temp_, path_);
-            std::remove(temp_.c_str());
+            fs::remove(native_path(temp_), ignored_);
         } else {
             std::error_code ec;
-            fs::rename(temp_, path_, ec);
+            fs::rename(native_path(temp_), native_path(path_), ec);
             if (ec) throw tool_error("cannot write " + in_quotes(path_) + ": " + ec.message());
         }
         committed_ = true;
@@ -184,6 +185,7 @@ private:
     stdio_file file_;
     std::uint64_t written_ = 0;
     bool committed_ = false;
+    std::error_code ignored_;
 };
 
 }  // namespace

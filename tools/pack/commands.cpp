@@ -4,15 +4,16 @@
 #include <filesystem>
 #include <iostream>
 
-#include "container/file_reader.h"
 #include "container/settings.h"
 #include "container/walk.h"
 #include "tools/pack/build_report.h"
 #include "tools/pack/checks.h"
+#include "tools/pack/code_page.h"
 #include "tools/pack/extraction.h"
 #include "tools/pack/host.h"
 #include "tools/pack/report.h"
 #include "tools/pack/setup_kind.h"
+#include "tools/pack/shown_text.h"
 #include "tools/pack/signing.h"
 
 namespace trevan::pack {
@@ -32,10 +33,10 @@ void show_progress(const char* verb, const std::string& what, std::uint64_t done
 
 // A folder opens for reading on some systems and then reads as nothing: it is
 // bad input, not a container that fails verification.
-void open_container(file_reader& reader, const std::string& path) {
+void open_container(const input_file& file, const std::string& path) {
     std::error_code ec;
-    if (fs::is_directory(path, ec)) throw tool_error("cannot open " + path + ": it is a folder");
-    if (!reader.is_open()) throw tool_error("cannot open " + path + ": " + open_error_text(reader.open_error()));
+    if (fs::is_directory(native_path(path), ec)) throw tool_error("cannot open " + path + ": it is a folder");
+    if (!file.is_open()) throw tool_error("cannot open " + path + ": " + open_error_text(file.open_error()));
 }
 
 // Progress lines for the large data of a walk, when stderr is a terminal.
@@ -54,7 +55,12 @@ void require_sound(const walk_result& result) {
 
 void run_build(const build_request& request) {
     build_options options;
-    options.stub_file_name = request.stub_name;
+    const std::string stub_name =
+        request.stub_name.empty() ? native_path(request.stub).filename().string() : request.stub_name;
+    options.stub_file_name = stored_text(stub_name, request.code_page, "the stub's file name");
+    // Every text in the code page the program reads it in, before anything
+    // else looks at the records.
+    const std::vector<record> records = stored_records(request.records, request.code_page);
     options.brand = request.brand;
     if (stderr_is_terminal())
         options.progress = [](const std::string& path, std::uint64_t done, std::uint64_t total) {
@@ -73,71 +79,92 @@ void run_build(const build_request& request) {
     };
     const bool signing = !request.sign_command.empty();
     if (signing) options.put_in_place = signed_placement(request.sign_command, request.sign_folder);
-    std::vector<written_record> written = build_container(request.stub, request.records, request.output, options);
+    std::vector<written_record> written = build_container(request.stub, records, request.output, options);
     if (request.report == report_style::none) return;
-    const build_report report = report_of_build(request.output, std::move(written), plan_payload(packed), signing);
-    std::cout << (request.report == report_style::json ? build_report_json(report) : build_report_text(report))
-              << std::flush;
+    const build_report report =
+        report_of_build(request.output, std::move(written), plan_payload(packed), signing, request.code_page);
+    if (request.report == report_style::json) write_build_report_json(std::cout, report);
+    else std::cout << build_report_text(report);
+    std::cout << std::flush;
 }
 
 void run_plan(const std::string& path, const plan_request& request, bool json) {
-    file_reader reader(path);
-    open_container(reader, path);
+    input_file file(path);
+    open_container(file, path);
     SettingsMap settings;
-    require_sound(walk_container(reader, settings));
-    const container_plan plan = plan_runs(settings, request);
-    std::cout << (json ? plan_json(plan) : plan_text(plan)) << std::flush;
+    require_sound(walk_container(file.reader(), settings));
+    // The arguments reach the program in its ANSI code page: the one the
+    // container names, or plain ASCII.
+    plan_request in_code_page = request;
+    const std::optional<unsigned> code_page = code_page_of(settings);
+    const std::optional<std::string> arguments =
+        code_page ? from_utf8(request.arguments, *code_page) : std::optional<std::string>(request.arguments);
+    if (!arguments || (!code_page && !is_ascii(*arguments)))
+        throw tool_error("the arguments " + quoted_utf8(request.arguments) +
+                         (code_page ? " cannot be read in the container's code page " + std::to_string(*code_page)
+                                    : std::string(" hold text outside ASCII, and the container names no code page "
+                                                  "to read them in")));
+    in_code_page.arguments = *arguments;
+    const container_plan plan = plan_runs(settings, in_code_page);
+    if (json) write_plan_json(std::cout, plan);
+    else std::cout << plan_text(plan);
+    std::cout << std::flush;
 }
 
 void run_list(const std::string& path, bool json) {
-    file_reader reader(path);
-    open_container(reader, path);
-    recording_observer observer;
-    SettingsMap settings;
-    walk_result result = walk_container(reader, settings, observer);
-    observer.report.result = result;
-    if (const auto kind = settings.find("kind"); kind != settings.end()) observer.report.kind = kind->second;
-    observer.report.stub = read_stub_identity(path);
-    std::cout << (json ? report_json(observer.report) : report_text(observer.report)) << std::flush;
+    input_file file(path);
+    open_container(file, path);
+    const stub_identity stub = read_stub_identity(path);
+    const walk_result result = write_listing(std::cout, file.reader(), stub, json);
+    std::cout << std::flush;
     require_sound(result);
 }
 
-void run_verify(const std::string& path) {
-    file_reader reader(path);
-    open_container(reader, path);
-    recording_observer observer(walk_progress());
+void run_verify(const std::string& path, bool json) {
+    input_file file(path);
+    open_container(file, path);
+    progress_observer observer(walk_progress());
     SettingsMap settings;
-    walk_result result = walk_container(reader, settings, observer);
+    const walk_result result = walk_container(file.reader(), settings, observer);
+    write_verdict(std::cout, result, observer.records, json);
+    std::cout << std::flush;
     require_sound(result);
-    std::printf("ok: %u chunks, %zu records\n", result.chunks, observer.report.records.size());
 }
 
-void run_extract(const std::string& path, const std::string& folder, bool json) {
-    file_reader reader(path);
-    open_container(reader, path);
+void run_extract(const std::string& path, const std::string& folder_text, bool json, bool force) {
+    input_file file(path);
+    open_container(file, path);
+    const fs::path folder = native_path(folder_text);
     // The container's records are checked, and every place a file goes to,
     // before anything is written; the file data is checked as it is written.
+    text_reading reading;
     {
         planning_observer plan;
-        SettingsMap ignored;
-        walk_result checked = walk_container(reader, ignored, plan);
+        SettingsMap settings;
+        walk_result checked = walk_container(file.reader(), settings, plan);
         if (checked.end == walk_end::bad_file_name) throw tool_error("cannot extract: " + checked.reason);
         require_sound(checked);
         std::error_code ec;
         if (fs::exists(folder, ec) && !fs::is_directory(folder, ec))
-            throw tool_error("cannot extract into " + folder + ": it is not a folder");
-        check_targets(folder, plan.file_names);
+            throw tool_error("cannot extract into " + folder_text + ": it is not a folder");
+        // Files of another product's run, or the user's own, are not
+        // mixed with these without a word.
+        if (!force && fs::is_directory(folder, ec) && !fs::is_empty(folder, ec))
+            throw tool_error("cannot extract into " + folder_text + ": it is not empty (--force writes into it, "
+                             "replacing files of the same names)");
+        reading.code_page = code_page_of(settings);
+        check_targets(folder, output_names(plan.file_names, reading));
     }
 
     std::error_code ec;
     bool created = false;
     if (!fs::exists(folder, ec)) {
         created = fs::create_directories(folder, ec);
-        if (ec) throw tool_error("cannot create " + folder + ": " + ec.message());
+        if (ec) throw tool_error("cannot create " + folder_text + ": " + ec.message());
     }
     // A folder made here goes again when nothing ends up in it.
     struct remove_if_created {
-        const std::string& folder;
+        const fs::path& folder;
         bool& created;
         ~remove_if_created() {
             std::error_code ignored;
@@ -147,15 +174,15 @@ void run_extract(const std::string& path, const std::string& folder, bool json) 
 
     SettingsMap settings;
     {
-        folder_extraction observer(folder, walk_progress());
-        walk_result result = walk_container(reader, settings, observer);
+        folder_extraction observer(folder, reading, walk_progress());
+        walk_result result = walk_container(file.reader(), settings, observer);
         if (result.end == walk_end::output_failed) throw tool_error(observer.error);
         // The file changed since the first walk.
         require_sound(result);
         observer.commit();
     }
     created = false;
-    std::cout << (json ? settings_json(settings) : settings_text(settings));
+    write_settings(std::cout, settings, json);
 }
 
 }  // namespace trevan::pack

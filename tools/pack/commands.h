@@ -36,19 +36,24 @@ struct build_request {
     std::optional<setup_kind> kind;
     // --no-check: the checks not made (checks.h).
     std::set<std::string> skipped_checks;
+    // --code-page: the ANSI code page the records' texts are stored in
+    // (code_page.h); nothing: they must be ASCII.
+    std::optional<unsigned> code_page;
 };
 
-// `build`: decides the kind, checks the inputs (checks.h), writes the
-// container (builder.h), signs it when asked (signing.h), and prints its
-// report (build_report.h).
+// `build`: stores the records' texts in the code page (code_page.h),
+// decides the kind, checks the inputs (checks.h), writes the container
+// (builder.h), signs it when asked (signing.h), and prints its report
+// (build_report.h).
 void run_build(const build_request& request);
 // `plan`: what a run of the packed program would start (plan.h).
 void run_plan(const std::string& path, const plan_request& request, bool json);
 // `list`: every chunk and record in walk order, and the stub's identity.
 void run_list(const std::string& path, bool json);
 // `verify`: walks the container as the program does.
-void run_verify(const std::string& path);
-// `extract`: the files into folder, all or nothing, then the settings.
-void run_extract(const std::string& path, const std::string& folder, bool json);
+void run_verify(const std::string& path, bool json);
+// `extract`: the files into folder, all or nothing, then the settings. A
+// folder that holds anything already is refused unless force is set.
+void run_extract(const std::string& path, const std::string& folder, bool json, bool force);
 
 }  // namespace trevan::pack

@@ -6,6 +6,7 @@
 #include <set>
 
 #include "container/printable.h"
+#include "tools/pack/host.h"
 #include "tools/pack/stdio_file.h"
 #include "tools/pack/temp_file.h"
 #include "tools/pack/tool_error.h"
@@ -41,13 +42,19 @@ std::string temp_prefix(const fs::path& folder) { return (folder / ".trevan-pack
 }  // namespace
 
 void planning_observer::record_read(const record_info& info) {
-    recording_observer::record_read(info);
+    progress_observer::record_read(info);
     if (info.kind == record_kind::file) file_names.push_back(info.text);
+}
+
+std::vector<std::string> output_names(const std::vector<std::string>& stored_names, const text_reading& reading) {
+    std::vector<std::string> names;
+    for (const std::string& name : stored_names) names.push_back(reading.code_page ? reading.utf8(name) : name);
+    return names;
 }
 
 void check_targets(const fs::path& folder, const std::vector<std::string>& file_names) {
     for (const std::string& name : file_names) {
-        const fs::path target = folder / name;
+        const fs::path target = folder / native_path(name);
         std::error_code ec;
         // The entry itself: a link is replaced by the file, never followed.
         const fs::file_status st = fs::symlink_status(target, ec);
@@ -63,8 +70,8 @@ void check_targets(const fs::path& folder, const std::vector<std::string>& file_
     }
 }
 
-folder_extraction::folder_extraction(fs::path folder, progress_fn progress)
-    : recording_observer(std::move(progress)), folder_(std::move(folder)) {}
+folder_extraction::folder_extraction(fs::path folder, text_reading reading, progress_fn progress)
+    : progress_observer(std::move(progress)), folder_(std::move(folder)), reading_(reading) {}
 
 folder_extraction::~folder_extraction() {
     std::error_code ec;
@@ -72,13 +79,13 @@ folder_extraction::~folder_extraction() {
 }
 
 std::unique_ptr<output_file> folder_extraction::create_output(const std::string& file_name, std::uint32_t) {
-    fs::path final_path = folder_ / file_name;
+    fs::path final_path = folder_ / native_path(output_names({file_name}, reading_).front());
     temp_file temp = create_temp_file(temp_prefix(folder_));
     if (!temp.file) {
         error = "cannot write " + final_path.string() + ": " + std::strerror(errno);
         return nullptr;
     }
-    pending_.push_back({temp.path, final_path});
+    pending_.push_back({native_path(temp.path), final_path});
     return std::make_unique<plain_output>(std::move(temp.file), final_path.string(), error);
 }
 
@@ -113,13 +120,13 @@ void folder_extraction::commit() {
                 if (!backup.file)
                     throw tool_error("cannot write " + move.final_path.string() + ": " + std::strerror(errno));
                 backup.file.reset();
-                fs::rename(move.final_path, backup.path, ec);
+                fs::rename(move.final_path, native_path(backup.path), ec);
                 if (ec) {
                     const std::string why = ec.message();
-                    fs::remove(backup.path, ec);
+                    fs::remove(native_path(backup.path), ec);
                     throw tool_error("cannot write " + move.final_path.string() + ": " + why);
                 }
-                done.back().backup = backup.path;
+                done.back().backup = native_path(backup.path);
             }
             fs::rename(move.temp, move.final_path, ec);
             if (ec) throw tool_error("cannot write " + move.final_path.string() + ": " + ec.message());

@@ -21,15 +21,20 @@
 
 namespace trevan::pack {
 
-// Collects the stored names of the file records, in walk order, besides the
-// report. File data is skipped unread.
-class planning_observer : public recording_observer {
+// Collects the stored names of the file records, in walk order. File data
+// is skipped unread.
+class planning_observer : public progress_observer {
 public:
-    using recording_observer::recording_observer;
+    using progress_observer::progress_observer;
     void record_read(const record_info& info) override;
     bool checks_file_data() const override { return false; }
     std::vector<std::string> file_names;
 };
+
+// The names the files get in the folder: the stored names as the program
+// reads them in the container's code page (shown_text.h; without one, the
+// bytes as they are).
+std::vector<std::string> output_names(const std::vector<std::string>& stored_names, const text_reading& reading);
 
 // Checks that each stored name can take its place in folder: nothing there
 // yet, a file or a link (replaced, not followed), never a folder or
@@ -37,9 +42,9 @@ public:
 // that cannot be written.
 void check_targets(const std::filesystem::path& folder, const std::vector<std::string>& file_names);
 
-class folder_extraction : public recording_observer {
+class folder_extraction : public progress_observer {
 public:
-    folder_extraction(std::filesystem::path folder, progress_fn progress);
+    folder_extraction(std::filesystem::path folder, text_reading reading, progress_fn progress);
     ~folder_extraction() override;
     folder_extraction(const folder_extraction&) = delete;
     folder_extraction& operator=(const folder_extraction&) = delete;
@@ -60,6 +65,7 @@ private:
         std::filesystem::path final_path;
     };
     std::filesystem::path folder_;
+    text_reading reading_;
     std::vector<pending_file> pending_;
 };
 

@@ -1,8 +1,9 @@
 #include "tools/pack/json_file.h"
 
 #include <filesystem>
-#include <fstream>
 
+#include "tools/pack/host.h"
+#include "tools/pack/stdio_file.h"
 #include "tools/pack/tool_error.h"
 
 namespace trevan::pack {
@@ -15,17 +16,17 @@ constexpr std::uintmax_t max_file_size = 1u << 20;
 
 std::string read_json_file(const std::string& path, const std::string& what) {
     std::error_code ec;
-    const std::uintmax_t size = std::filesystem::file_size(path, ec);
+    const std::uintmax_t size = std::filesystem::file_size(native_path(path), ec);
     if (ec) throw tool_error("cannot read " + what + ": " + ec.message());
     if (size > max_file_size) throw tool_error(what + " is larger than 1 MiB");
-    std::ifstream in(path, std::ios::binary);
+    const stdio_file in(open_file(path, "rb"));
     std::string text(static_cast<std::size_t>(size), '\0');
-    if (!in || !in.read(text.data(), static_cast<std::streamsize>(size))) throw tool_error("cannot read " + what);
+    if (!in || std::fread(text.data(), 1, text.size(), in.get()) != text.size()) throw tool_error("cannot read " + what);
     return text;
 }
 
 std::string folder_of(const std::string& path) {
-    const std::string folder = std::filesystem::path(path).parent_path().string();
+    const std::string folder = native_path(path).parent_path().string();
     return folder.empty() ? "." : folder;
 }
 

@@ -18,6 +18,7 @@
 
 #include "tools/pack/branding_options.h"
 #include "tools/pack/checks.h"
+#include "tools/pack/code_page.h"
 #include "tools/pack/commands.h"
 #include "tools/pack/host.h"
 #include "tools/pack/project_file.h"
@@ -96,8 +97,19 @@ std::vector<int> planned_architectures(const std::string& arch) {
     throw tool_error("--arch " + arch + ": expected 32 or 64");
 }
 
+const char* const commands[] = {"build", "list", "verify", "extract", "plan"};
+
+// CLI11 takes an unknown word for an argument and asks for a command.
+void check_command(const std::vector<std::string>& arguments) {
+    if (arguments.size() < 2 || arguments[1].empty() || arguments[1][0] == '-') return;
+    for (const char* command : commands)
+        if (arguments[1] == command) return;
+    throw tool_error("unknown command \"" + arguments[1] + "\": expected build, list, verify, extract or plan (see " +
+                     program_name + " --help)");
+}
+
 // Parses the command line and runs the command it names.
-int run(int argc, char** argv) {
+int run(const std::vector<std::string>& arguments) {
     CLI::App app{"Builds payload containers behind the Trevan program's image, and lists, verifies and\n"
                  "extracts them exactly as the program reads them.\n"
                  "Exit codes: 0 success, 1 verification failed, 2 usage or input error."};
@@ -127,6 +139,12 @@ int run(int argc, char** argv) {
         ->type_name("NAME=TEXT")
         ->expected(1)
         ->take_all();
+    std::string code_page_text;
+    build->add_option("--code-page", code_page_text,
+                      "The ANSI code page the program reads the texts in (874, 932, 936, 949, 950, 1250 to 1258): "
+                      "names, values and file names are given in UTF-8 and stored in it; without it they must be "
+                      "ASCII")
+        ->type_name("N");
     CLI::Option* output_option =
         build->add_option("-o,--output", output, "The container to write; replaced only when complete");
     CLI::Option* sign_option = build->add_option(
@@ -154,18 +172,21 @@ int run(int argc, char** argv) {
     std::string list_path;
     bool list_json = false;
     list->add_option("container", list_path, "The packed program")->required();
-    list->add_flag("--json", list_json, "Write JSON (bytes above 127 appear as \\u0080 to \\u00ff)");
+    list->add_flag("--json", list_json, "Write JSON (texts as the program reads them in the packed code page)");
 
     CLI::App* verify = app.add_subcommand("verify", "Walk the container as the program does; exit 1 when it fails");
     std::string verify_path;
+    bool verify_json = false;
     verify->add_option("container", verify_path, "The packed program")->required();
+    verify->add_flag("--json", verify_json, "Write the result as JSON");
 
     CLI::App* extract = app.add_subcommand(
         "extract", "Write the files into a folder and print the settings, as the program would take them");
     std::string extract_path, extract_folder;
-    bool extract_json = false;
+    bool extract_json = false, extract_force = false;
     extract->add_option("container", extract_path, "The packed program")->required();
     extract->add_option("-o,--output", extract_folder, "Folder for the files (made when missing)")->required();
+    extract->add_flag("--force", extract_force, "Write into a folder that is not empty, replacing files of the same names");
     extract->add_flag("--json", extract_json, "Print the settings as a JSON object");
 
     CLI::App* plan = app.add_subcommand(
@@ -181,8 +202,11 @@ int run(int argc, char** argv) {
         ->type_name("LCID");
     plan->add_flag("--json", plan_json, "Write JSON");
 
+    check_command(arguments);
+    std::vector<const char*> argv;
+    for (const std::string& argument : arguments) argv.push_back(argument.c_str());
     try {
-        app.parse(argc, argv);
+        app.parse(static_cast<int>(argv.size()), argv.data());
     } catch (const CLI::ParseError& e) {
         // --help and --version end here too, with their own exit code.
         if (e.get_exit_code() == 0) return app.exit(e);
@@ -204,6 +228,13 @@ int run(int argc, char** argv) {
         else if (from.output) request.output = *from.output;
         else throw tool_error("--output is required (or a project file's \"output\")");
         request.brand = chosen_branding(from.brand);
+        if (!code_page_text.empty()) {
+            request.code_page = ansi_code_page_of(code_page_text);
+            if (!request.code_page)
+                throw tool_error("--code-page " + code_page_text + ": expected an ANSI code page: " + code_page_list());
+        } else {
+            request.code_page = from.code_page;
+        }
         if (!kind_option.empty()) {
             request.kind = kind_of_option(kind_option);
             if (!request.kind)
@@ -238,9 +269,9 @@ int run(int argc, char** argv) {
     } else if (list->parsed()) {
         run_list(list_path, list_json);
     } else if (verify->parsed()) {
-        run_verify(verify_path);
+        run_verify(verify_path, verify_json);
     } else if (extract->parsed()) {
-        run_extract(extract_path, extract_folder, extract_json);
+        run_extract(extract_path, extract_folder, extract_json, extract_force);
     } else if (plan->parsed()) {
         plan_request request;
         request.architectures = planned_architectures(plan_arch);
@@ -256,7 +287,9 @@ int run(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     try {
-        return run(argc, argv);
+        const std::optional<std::vector<std::string>> arguments = utf8_arguments(argc, argv);
+        if (!arguments) throw tool_error("the command line is not Unicode text");
+        return run(*arguments);
     } catch (const tool_error& e) {
         std::fprintf(stderr, "%s: %s\n", program_name, e.what());
         return static_cast<int>(e.code());

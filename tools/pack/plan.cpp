@@ -4,8 +4,9 @@
 #include <stdexcept>
 
 #include "app/work_folder.h"
-#include "container/printable.h"
-#include "tools/pack/report.h"
+#include "tools/pack/code_page.h"
+#include "tools/pack/json_writer.h"
+#include "tools/pack/shown_text.h"
 
 namespace trevan::pack {
 namespace {
@@ -19,24 +20,6 @@ const char* method_text(start_method method) {
     return "?";
 }
 
-// One line of a terminal: cut, and bytes outside printable ASCII as \xNN.
-// Backslashes stay single, as in the paths that fill command lines.
-std::string shown(const std::string& text) {
-    const text_prefix prefix = text_prefix::of(text);
-    std::string out;
-    for (unsigned char c : prefix.bytes) {
-        if (c >= 32 && c < 127) {
-            out += static_cast<char>(c);
-        } else {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "\\x%02x", c);
-            out += hex;
-        }
-    }
-    if (prefix.cut()) out += "... (" + std::to_string(prefix.length) + " bytes)";
-    return out;
-}
-
 }  // namespace
 
 std::string sample_work_folder() { return sample_temp + work_folder_name(0); }
@@ -45,6 +28,7 @@ container_plan plan_runs(const SettingsMap& settings, const plan_request& reques
     container_plan plan;
     const auto kind = settings.find("kind");
     if (kind != settings.end()) plan.kind = kind->second;
+    plan.code_page = code_page_of(settings);
     for (int bits : request.architectures) {
         SettingsMap run = settings;
         run_facts facts;
@@ -67,6 +51,8 @@ container_plan plan_runs(const SettingsMap& settings, const plan_request& reques
 }
 
 std::string plan_text(const container_plan& plan) {
+    const text_reading reading{plan.code_page};
+    const auto shown = [&reading](const std::string& text) { return reading.bare(text); };
     std::string out = "kind: " + (plan.kind.empty() ? std::string("(none: the program's own dialect)") : shown(plan.kind)) + "\n";
     for (const architecture_plan& run : plan.runs) {
         const setup_start& s = run.start;
@@ -89,28 +75,31 @@ std::string plan_text(const container_plan& plan) {
     return out;
 }
 
-std::string plan_json(const container_plan& plan) {
-    std::string out = "{\n  \"kind\": " + (plan.kind.empty() ? std::string("null") : json_string(plan.kind)) +
-                      ",\n  \"temp\": " + json_string(sample_temp) +
-                      ",\n  \"work_folder\": " + json_string(sample_work_folder()) +
-                      ",\n  \"system_folder\": " + json_string(sample_system_folder) + ",\n  \"runs\": [";
-    for (std::size_t i = 0; i < plan.runs.size(); ++i) {
-        const setup_start& s = plan.runs[i].start;
-        out += i ? ",\n    {" : "\n    {";
-        out += "\"architecture\": " + std::to_string(plan.runs[i].bits) +
-               ", \"silent\": " + (s.silent ? "true" : "false");
+void write_plan_json(std::ostream& out, const container_plan& plan) {
+    const text_reading reading{plan.code_page};
+    json runs = json::array();
+    for (const architecture_plan& run : plan.runs) {
+        const setup_start& s = run.start;
+        json shown = {{"architecture", run.bits}, {"silent", s.silent}};
         if (s.failure) {
-            out += ", \"start\": \"failure\", \"failure\": {\"caption\": " + json_string(s.failure->caption) +
-                   ", \"text\": " + json_string(s.failure->text) + "}";
+            shown["start"] = "failure";
+            shown["failure"] = {{"caption", reading.utf8(s.failure->caption)}, {"text", reading.utf8(s.failure->text)}};
         } else {
-            out += std::string(", \"start\": ") + json_string(method_text(s.plan.method)) +
-                   ", \"name\": " + json_string(s.plan.name) + ", \"program\": " + json_string(s.program) +
-                   ", \"directory\": " + json_string(s.plan.directory) + ", \"parameters\": " + json_string(s.parameters) +
-                   ", \"command_line\": " + json_string(s.command_line);
+            shown["start"] = method_text(s.plan.method);
+            shown["name"] = reading.utf8(s.plan.name);
+            shown["program"] = reading.utf8(s.program);
+            shown["directory"] = reading.utf8(s.plan.directory);
+            shown["parameters"] = reading.utf8(s.parameters);
+            shown["command_line"] = reading.utf8(s.command_line);
         }
-        out += "}";
+        runs.push_back(std::move(shown));
     }
-    return out + (plan.runs.empty() ? "]\n}\n" : "\n  ]\n}\n");
+    write_json(out, {{"kind", plan.kind.empty() ? json(nullptr) : json(reading.utf8(plan.kind))},
+                     {"code_page", plan.code_page ? json(*plan.code_page) : json(nullptr)},
+                     {"temp", sample_temp},
+                     {"work_folder", sample_work_folder()},
+                     {"system_folder", sample_system_folder},
+                     {"runs", runs}});
 }
 
 }  // namespace trevan::pack

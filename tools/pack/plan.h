@@ -9,6 +9,7 @@
 //   std::cout << plan_text(plan);
 
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,8 @@ struct architecture_plan {
 struct container_plan {
     std::string kind;  // the "kind" setting as packed; empty when there is none
     std::vector<architecture_plan> runs;
+    // The code page the container names for its texts (code_page.h).
+    std::optional<unsigned> code_page;
 };
 
 // Plans from the settings a run's extraction leaves (a file record's name
@@ -47,10 +50,10 @@ struct container_plan {
 container_plan plan_runs(const SettingsMap& settings, const plan_request& request);
 
 // One block of lines per architecture; texts of the container appear cut
-// and with bytes outside printable ASCII as \xNN.
+// and as the program reads them in the container's code page
+// (shown_text.h).
 std::string plan_text(const container_plan& plan);
-// The same as a JSON object, texts whole (bytes above 127 as \u0080 to
-// \u00ff, as in the reports).
-std::string plan_json(const container_plan& plan);
+// The same as a JSON object (json_writer.h), texts whole.
+void write_plan_json(std::ostream& out, const container_plan& plan);
 
 }  // namespace trevan::pack

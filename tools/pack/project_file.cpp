@@ -3,6 +3,8 @@
 #include <filesystem>
 
 #include "tools/pack/branding_file.h"
+#include "tools/pack/code_page.h"
+#include "tools/pack/host.h"
 #include "tools/pack/json_file.h"
 #include "tools/pack/signing.h"
 
@@ -12,7 +14,7 @@ namespace {
 namespace fs = std::filesystem;
 using json = nlohmann::ordered_json;
 
-const char* const known_members = "stub, stub_name, files, values, branding, output, sign_command";
+const char* const known_members = "stub, stub_name, files, values, branding, code_page, output, sign_command";
 const char* const known_file_members = "setting, stored_name, path";
 
 // Reads the members of one object; every message names the member.
@@ -31,16 +33,16 @@ public:
 
     // A path from the project's folder, not empty.
     std::string path(const json& value, const std::string& member) const {
-        const fs::path p = fs::u8path(text(value, member));
+        const fs::path p = native_path(text(value, member));
         if (p.empty()) fail(member, "is empty");
-        return (p.is_relative() ? fs::path(folder_) / p : p).string();
+        return (p.is_relative() ? native_path(folder_) / p : p).string();
     }
 
     // A path that names an existing regular file.
     std::string existing_file(const json& value, const std::string& member) const {
         const std::string p = path(value, member);
         std::error_code ec;
-        const fs::file_status status = fs::status(p, ec);
+        const fs::file_status status = fs::status(native_path(p), ec);
         if (!fs::exists(status)) fail(member, "names \"" + p + "\", which does not exist");
         if (!fs::is_regular_file(status)) fail(member, "names \"" + p + "\", which is not a regular file");
         return p;
@@ -95,6 +97,11 @@ project parse_project(const std::string& text, const std::string& folder, const 
             if (value.is_string()) p.brand = read_branding_file(m.existing_file(value, key));
             else if (value.is_object()) p.brand = parse_branding(value.dump(), folder, what + ": \"branding\"");
             else m.fail(key, "must be a branding file's path or a branding object");
+        } else if (key == "code_page") {
+            std::optional<unsigned> page;
+            if (value.is_number_unsigned()) page = ansi_code_page_of(std::to_string(value.get<std::uint64_t>()));
+            if (!page) m.fail(key, std::string("must be an ANSI code page: ") + code_page_list());
+            p.code_page = page;
         } else if (key == "output") {
             p.output = m.path(value, key);
         } else if (key == "sign_command") {

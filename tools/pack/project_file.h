@@ -13,12 +13,14 @@
 //     ],
 //     "values": {"executable32": "%installer32%", "executable64": "%installer64%", "msilog": "ON"},
 //     "branding": "branding.json",
+//     "code_page": 1252,
 //     "output": "AmberlynSetup.exe",
 //     "sign_command": "osslsigncode sign -certs cert.pem -key key.pem -h sha256 -in {in} -out {out}"
 //   }
 //
 // Every member is optional; "branding" is a branding file's path or its
-// object inline (branding_file.h). Records are written as listed, the
+// object inline (branding_file.h); "code_page" is the ANSI code page the
+// texts are stored in (code_page.h). Records are written as listed, the
 // files first, then the values. Paths are taken from the project file's
 // folder, and the signing command runs there. Unknown members, members of
 // the wrong type and files that do not exist are refused with one line
@@ -40,6 +42,7 @@ struct project {
     branding brand;
     std::optional<std::string> output;
     std::optional<std::string> sign_command;
+    std::optional<unsigned> code_page;
     // The project file's folder: where the signing command runs.
     std::string folder;
 };

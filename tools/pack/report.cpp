@@ -2,8 +2,169 @@
 
 #include <cstdio>
 
+#include "tools/pack/code_page.h"
+#include "tools/pack/json_writer.h"
+
 namespace trevan::pack {
 namespace {
+
+const char* const no_code_page_note =
+    "the container names no code page (no \"code_page\" record): bytes outside ASCII are shown as U+FFFD; the "
+    "program reads them in the ANSI code page of the machine it runs on";
+
+// A text cut to its prefix as a member "key", with "key_length" behind it
+// when cut.
+void put_text(json& object, const std::string& key, const std::string& bytes, const text_reading& reading) {
+    const text_prefix shown = text_prefix::of(bytes);
+    object[key] = reading.utf8(shown.bytes);
+    if (shown.cut()) object[key + "_length"] = shown.length;
+}
+
+// Writes one listing, text or JSON, part by part.
+class listing {
+public:
+    listing(std::ostream& out, bool as_json) : out_(out), json_(as_json), stream_(out) {}
+
+    void begin_chunks() {
+        if (json_) {
+            stream_.begin_object();
+            stream_.key("chunks");
+            stream_.begin_array();
+            return;
+        }
+        char line[160];
+        std::snprintf(line, sizeof line, "%6s  %-9s  %10s  %10s  %s\n", "index", "role", "offset", "length", "digest");
+        out_ << "chunks (walk order):\n" << line;
+    }
+
+    void chunk(const chunk_info& c) {
+        if (json_) {
+            stream_.value({{"index", c.index}, {"role", role_text(c.role)}, {"offset", c.offset},
+                           {"length", c.length}, {"digest", c.digest_ok ? "ok" : "bad"}},
+                          true);
+            return;
+        }
+        char line[160];
+        std::snprintf(line, sizeof line, "%6u  %-9s  %10u  %10u  %s\n", c.index, role_text(c.role), c.offset,
+                      c.length, c.digest_ok ? "ok" : "bad");
+        out_ << line;
+    }
+
+    void begin_records(const text_reading& reading) {
+        reading_ = reading;
+        if (json_) {
+            stream_.end_array();
+            stream_.key("records");
+            stream_.begin_array();
+        } else {
+            out_ << "records (walk order):\n";
+        }
+    }
+
+    void record(const record_info& r) {
+        outside_ascii_ = outside_ascii_ || !is_ascii(std::string_view(r.tag).substr(0, shown_prefix)) ||
+                         !is_ascii(std::string_view(r.name).substr(0, shown_prefix)) ||
+                         !is_ascii(std::string_view(r.text).substr(0, shown_prefix));
+        const bool sets = r.kind == record_kind::value || r.kind == record_kind::file;
+        if (json_) {
+            json element = {{"kind", kind_text(r.kind)}};
+            put_text(element, "tag", r.tag, reading_);
+            put_text(element, "setting", r.name, reading_);
+            if (r.kind == record_kind::value) put_text(element, "value", r.text, reading_);
+            if (r.kind == record_kind::file) {
+                put_text(element, "stored_name", r.text, reading_);
+                element["size"] = r.file_size;
+            }
+            if (sets) element["setting_added"] = r.setting_added;
+            stream_.value(element, true);
+            return;
+        }
+        std::string line = std::string("  ") + kind_text(r.kind);
+        switch (r.kind) {
+        case record_kind::value: line += "  " + reading_.line(r.name) + " = " + reading_.line(r.text); break;
+        case record_kind::file:
+            line += "   " + reading_.line(r.name) + " = " + reading_.line(r.text) + " (" + std::to_string(r.file_size) +
+                    " bytes)";
+            break;
+        case record_kind::stub: line += "   " + reading_.line(r.name); break;
+        case record_kind::other: line += "  tag " + reading_.line(r.tag) + ", name " + reading_.line(r.name); break;
+        }
+        if (sets && !r.setting_added && !r.name.empty()) line += "  [ignored: set before]";
+        out_ << line << '\n';
+    }
+
+    void end(const walk_result& result, const std::optional<std::string>& kind, const std::optional<std::string>& code_page,
+             const stub_identity& stub) {
+        const bool known = reading_.code_page.has_value();
+        if (json_) {
+            stream_.end_array();
+            stream_.key("result");
+            stream_.value(result.ok);
+            stream_.key("end");
+            stream_.value(end_text(result.end));
+            stream_.key("reason");
+            stream_.value(result.reason);
+            stream_.key("kind");
+            stream_.value(kind ? json(reading_.utf8(text_prefix::of(*kind).bytes)) : json(nullptr));
+            stream_.key("code_page");
+            stream_.value(known ? json(*reading_.code_page) : json(nullptr));
+            if (!known && outside_ascii_) {
+                stream_.key("note");
+                stream_.value(code_page ? "the container's \"code_page\" is not one the tool knows: bytes outside "
+                                          "ASCII are shown as U+FFFD"
+                                        : no_code_page_note);
+            }
+            stream_.key("stub");
+            stream_.value(identity_json(stub));
+            stream_.end_object();
+            return;
+        }
+        out_ << "result: " << (result.ok ? "true" : "false") << " (" << result.reason << ")\n";
+        out_ << "kind: " << (kind ? reading_.line(*kind) : std::string("none (the program's own command line)")) << "\n";
+        if (known) out_ << "code page: " << *reading_.code_page << "\n";
+        else if (code_page) out_ << "code page: " << text_reading().line(*code_page) << ", not one the tool knows\n";
+        else out_ << "code page: none" << (outside_ascii_ ? " (bytes outside ASCII shown as \\xNN: the program reads "
+                                                            "them in its machine's ANSI code page)" : "")
+                  << "\n";
+        out_ << identity_text(stub);
+    }
+
+private:
+    std::ostream& out_;
+    bool json_;
+    json_stream stream_;
+    text_reading reading_;
+    bool outside_ascii_ = false;
+};
+
+// The checking walk: every chunk as it is read.
+class chunk_lister : public walk_observer {
+public:
+    explicit chunk_lister(listing& out) : out_(out) {}
+    void chunk_read(const chunk_info& info) override { out_.chunk(info); }
+
+private:
+    listing& out_;
+};
+
+// The second walk: the records the checking walk read whole, and no more.
+class record_lister : public walk_observer {
+public:
+    record_lister(listing& out, unsigned chunks) : out_(out), chunks_(chunks) {}
+    bool checks_file_data() const override { return false; }
+    void chunk_read(const chunk_info&) override { ++seen_; }
+    void record_read(const record_info& info) override {
+        if (seen_ <= chunks_) out_.record(info);
+    }
+    bool stop_requested() override { return seen_ >= chunks_; }
+
+private:
+    listing& out_;
+    unsigned chunks_;
+    unsigned seen_ = 0;
+};
+
+}  // namespace
 
 const char* end_text(walk_end end) {
     switch (end) {
@@ -18,129 +179,50 @@ const char* end_text(walk_end end) {
     return "?";
 }
 
-// A JSON member "key": "prefix", with "key_length": N behind it when cut.
-std::string json_member(const char* key, const text_prefix& text) {
-    std::string out = "\"" + std::string(key) + "\": " + json_string(text.bytes);
-    if (text.cut()) out += ", \"" + std::string(key) + "_length\": " + std::to_string(text.length);
-    return out;
+walk_result write_listing(std::ostream& out, archive_reader& in, const stub_identity& stub, bool as_json) {
+    listing shown(out, as_json);
+    shown.begin_chunks();
+    SettingsMap settings;
+    chunk_lister chunks(shown);
+    const walk_result result = walk_container(in, settings, chunks);
+
+    std::optional<std::string> kind, named_code_page;
+    if (const auto found = settings.find("kind"); found != settings.end()) kind = found->second;
+    if (const auto found = settings.find(code_page_setting); found != settings.end()) named_code_page = found->second;
+    shown.begin_records(text_reading{code_page_of(settings)});
+    settings.clear();
+    // A record whose data failed its digest is not listed: the checking
+    // walk never took it.
+    record_lister records(shown, result.end == walk_end::digest_mismatch ? result.chunks - 1 : result.chunks);
+    walk_container(in, settings, records);
+    shown.end(result, kind, named_code_page, stub);
+    return result;
 }
 
-}  // namespace
-
-record_entry record_entry::of(const record_info& info) {
-    record_entry e;
-    e.kind = info.kind;
-    e.tag = text_prefix::of(info.tag);
-    e.name = text_prefix::of(info.name);
-    e.text = text_prefix::of(info.text);
-    e.file_size = info.file_size;
-    e.setting_added = info.setting_added;
-    return e;
-}
-
-std::string json_string(const std::string& text) {
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        if (c == '"') out += "\\\"";
-        else if (c == '\\') out += "\\\\";
-        else if (c >= 32 && c < 127) out += static_cast<char>(c);
-        else {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "\\u%04x", c);
-            out += hex;
-        }
+void write_verdict(std::ostream& out, const walk_result& result, unsigned records, bool as_json) {
+    if (as_json) {
+        write_json(out, {{"result", result.ok}, {"end", end_text(result.end)}, {"reason", result.reason},
+                         {"chunks", result.chunks}, {"records", records}});
+    } else if (result.ok) {
+        out << "ok: " << result.chunks << " chunks, " << records << " records\n";
     }
-    return out + "\"";
 }
 
-std::string report_text(const walk_report& report) {
-    std::string out = "chunks (walk order):\n";
-    char line[160];
-    std::snprintf(line, sizeof line, "%6s  %-9s  %10s  %10s  %s\n", "index", "role", "offset", "length", "digest");
-    out += line;
-    for (const chunk_info& c : report.chunks) {
-        std::snprintf(line, sizeof line, "%6u  %-9s  %10u  %10u  %s\n", c.index, role_text(c.role), c.offset,
-                      c.length, c.digest_ok ? "ok" : "bad");
-        out += line;
+void write_settings(std::ostream& out, const SettingsMap& settings, bool as_json) {
+    const text_reading reading{code_page_of(settings)};
+    if (!as_json) {
+        for (const auto& [name, value] : settings) out << reading.line(name, false) << "=" << reading.line(value, false) << "\n";
+        return;
     }
-    out += "records (walk order):\n";
-    for (const record_entry& r : report.records) {
-        out += "  ";
-        out += kind_text(r.kind);
-        switch (r.kind) {
-        case record_kind::value: out += "  " + quoted_text(r.name) + " = " + quoted_text(r.text); break;
-        case record_kind::file:
-            out += "   " + quoted_text(r.name) + " = " + quoted_text(r.text) + " (" + std::to_string(r.file_size) +
-                   " bytes)";
-            break;
-        case record_kind::stub: out += "   " + quoted_text(r.name); break;
-        case record_kind::other: out += "  tag " + quoted_text(r.tag) + ", name " + quoted_text(r.name); break;
-        }
-        if ((r.kind == record_kind::value || r.kind == record_kind::file) && !r.setting_added && r.name.length > 0)
-            out += "  [ignored: set before]";
-        out += "\n";
-    }
-    out += std::string("result: ") + (report.result.ok ? "true" : "false") + " (" + report.result.reason + ")\n";
-    out += "kind: " + (report.kind ? quoted_text(*report.kind) : std::string("none (the program's own command line)")) + "\n";
-    if (report.stub) out += identity_text(*report.stub);
-    return out;
-}
-
-std::string report_json(const walk_report& report) {
-    std::string out = "{\n  \"chunks\": [";
-    for (std::size_t i = 0; i < report.chunks.size(); ++i) {
-        const chunk_info& c = report.chunks[i];
-        out += i ? ",\n    " : "\n    ";
-        out += "{\"index\": " + std::to_string(c.index) + ", \"role\": " + json_string(role_text(c.role)) +
-               ", \"offset\": " + std::to_string(c.offset) + ", \"length\": " + std::to_string(c.length) +
-               ", \"digest\": " + (c.digest_ok ? "\"ok\"" : "\"bad\"") + "}";
-    }
-    out += report.chunks.empty() ? "],\n  \"records\": [" : "\n  ],\n  \"records\": [";
-    for (std::size_t i = 0; i < report.records.size(); ++i) {
-        const record_entry& r = report.records[i];
-        out += i ? ",\n    " : "\n    ";
-        out += "{\"kind\": " + json_string(kind_text(r.kind)) + ", " + json_member("tag", r.tag) + ", " +
-               json_member("name", r.name);
-        if (r.kind == record_kind::value) out += ", " + json_member("value", r.text);
-        if (r.kind == record_kind::file)
-            out += ", " + json_member("file_name", r.text) + ", \"size\": " + std::to_string(r.file_size);
-        if (r.kind == record_kind::value || r.kind == record_kind::file)
-            out += std::string(", \"setting_added\": ") + (r.setting_added ? "true" : "false");
-        out += "}";
-    }
-    out += report.records.empty() ? "],\n" : "\n  ],\n";
-    out += std::string("  \"result\": ") + (report.result.ok ? "true" : "false") +
-           ",\n  \"end\": " + json_string(end_text(report.result.end)) +
-           ",\n  \"reason\": " + json_string(report.result.reason) +
-           ",\n  \"kind\": " + (report.kind ? json_string(*report.kind) : std::string("null"));
-    if (report.stub) out += ",\n  \"stub\": " + identity_json(*report.stub);
-    out += "\n}\n";
-    return out;
-}
-
-std::string settings_text(const SettingsMap& settings) {
-    std::string out;
-    for (const auto& [name, value] : settings)
-        out += escaped_text(text_prefix::of(name)) + "=" + escaped_text(text_prefix::of(value)) + "\n";
-    return out;
-}
-
-std::string settings_json(const SettingsMap& settings) {
-    std::string out = "{";
-    bool first = true;
+    json object = json::object();
     for (const auto& [name, value] : settings) {
-        out += first ? "\n  " : ",\n  ";
-        const text_prefix shown_name = text_prefix::of(name), shown_value = text_prefix::of(value);
         // A key is cut like a value; two keys cut alike cannot both be told.
-        out += json_string(shown_name.bytes) + ": ";
-        if (shown_value.cut())
-            out += "{\"prefix\": " + json_string(shown_value.bytes) + ", \"length\": " +
-                   std::to_string(shown_value.length) + "}";
-        else
-            out += json_string(shown_value.bytes);
-        first = false;
+        const std::string key = reading.utf8(text_prefix::of(name).bytes);
+        const text_prefix shown = text_prefix::of(value);
+        if (shown.cut()) object[key] = {{"prefix", reading.utf8(shown.bytes)}, {"length", shown.length}};
+        else object[key] = reading.utf8(shown.bytes);
     }
-    return out + (first ? "}\n" : "\n}\n");
+    write_json(out, object);
 }
 
 }  // namespace trevan::pack

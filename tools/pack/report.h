@@ -1,78 +1,64 @@
 #pragma once
 
-// What the pack tool prints about a walk: the chunks and records in walk
-// order, and the settings, as text or JSON. Every text of the container
-// (tags, names, values, file names) is shown as a bounded prefix with its
-// full length beside it when cut (container/printable.h): escaped in text
-// mode; in JSON, bytes above 127 appear as \u0080 to \u00ff, and a cut
-// text has its full length in a field beside it.
+// What the pack tool prints about a walk: the listing of `list` (every
+// chunk and record in walk order, the result, the kind, the code page and
+// the stub's identity), the result of `verify` and the settings of
+// `extract`, as text or JSON (json_writer.h). Texts of the container are
+// shown as the program will read them, in the code page the container names
+// (shown_text.h), cut after a bounded prefix with their full length beside
+// them.
+//
+// Nothing is kept per chunk or record: the listing walks the container
+// twice, the first time checking everything and writing the chunks as they
+// are read, the second time (file data skipped) writing the records, now
+// that the settings have told the code page. Memory is the walk's own: the
+// largest value or name whole, file data in pieces of piece_size, and the
+// settings it keeps, as the program keeps them.
 
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <ostream>
 #include <string>
-#include <vector>
 
-#include "container/printable.h"
+#include "container/reader.h"
 #include "container/settings.h"
 #include "container/walk.h"
+#include "tools/pack/shown_text.h"
 #include "tools/pack/stub_identity.h"
 
 namespace trevan::pack {
-
-// A record as the report keeps it: its texts cut to what is shown.
-struct record_entry {
-    record_kind kind = record_kind::other;
-    text_prefix tag;
-    text_prefix name;
-    text_prefix text;  // the value, or the stored file name
-    std::uint32_t file_size = 0;
-    bool setting_added = false;
-
-    static record_entry of(const record_info& info);
-};
-
-struct walk_report {
-    std::vector<chunk_info> chunks;
-    std::vector<record_entry> records;
-    walk_result result;
-    // The "kind" setting the walk found, the dialect the program speaks to
-    // the setup programs (app/dialect.h); nothing when there is none.
-    std::optional<std::string> kind;
-    // The stub's names, version, icon and signature, shown after the walk.
-    std::optional<stub_identity> stub;
-};
 
 // Called after each piece of a large chunk: whether its data is being
 // copied (else checked), bytes done, bytes in all.
 using progress_fn = std::function<void(bool copying, std::uint32_t done, std::uint32_t total)>;
 
-// Collects what the walk reports, and passes progress on when given.
-class recording_observer : public walk_observer {
+// Passes a walk's progress on, when given, and counts its records.
+class progress_observer : public walk_observer {
 public:
-    explicit recording_observer(progress_fn progress = nullptr) : progress_(std::move(progress)) {}
-    void chunk_read(const chunk_info& info) override { report.chunks.push_back(info); }
-    void record_read(const record_info& info) override { report.records.push_back(record_entry::of(info)); }
+    explicit progress_observer(progress_fn progress = nullptr) : progress_(std::move(progress)) {}
+    void record_read(const record_info&) override { ++records; }
     void data_progress(bool copying, std::uint32_t done, std::uint32_t total) override {
         if (progress_) progress_(copying, done, total);
     }
-    walk_report report;
+    unsigned records = 0;
 
 private:
     progress_fn progress_;
 };
 
-std::string report_text(const walk_report& report);
-std::string report_json(const walk_report& report);
+// "stub", "unreadable chunk", "digest mismatch", "no container", ...
+const char* end_text(walk_end end);
 
-// One "name=value" line per setting, in the map's order, both escaped and
-// cut (escaped_text).
-std::string settings_text(const SettingsMap& settings);
-// A JSON object of the settings; a cut value appears as an object
-// {"prefix": "...", "length": N} instead of a string.
-std::string settings_json(const SettingsMap& settings);
+// Walks the container behind in and writes its listing to out, stub (read
+// by the caller) last. Returns the result of the checking walk.
+walk_result write_listing(std::ostream& out, archive_reader& in, const stub_identity& stub, bool as_json);
 
-// A JSON string literal for text.
-std::string json_string(const std::string& text);
+// verify's line ("ok: N chunks, M records"), or its JSON object.
+void write_verdict(std::ostream& out, const walk_result& result, unsigned records, bool as_json);
+
+// One "name=value" line per setting, in the map's order, or a JSON object
+// of them (a cut value as {"prefix": "...", "length": N}).
+void write_settings(std::ostream& out, const SettingsMap& settings, bool as_json);
 
 }  // namespace trevan::pack

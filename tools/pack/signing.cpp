@@ -4,7 +4,6 @@
 #include <cstring>
 #include <filesystem>
 
-#include "container/file_reader.h"
 #include "container/pe_header.h"
 #include "container/settings.h"
 #include "container/walk.h"
@@ -29,12 +28,12 @@ public:
     }
     ~signing_folder() {
         std::error_code ignored;
-        fs::remove_all(path_, ignored);
+        fs::remove_all(native_path(path_), ignored);
     }
     signing_folder(const signing_folder&) = delete;
     signing_folder& operator=(const signing_folder&) = delete;
 
-    std::string file(const std::string& name) const { return (fs::path(path_) / name).string(); }
+    std::string file(const std::string& name) const { return (native_path(path_) / native_path(name)).string(); }
 
 private:
     std::string path_;
@@ -49,9 +48,10 @@ std::string with_output(const std::string& line, const std::string& output) {
 // The program's own check of the signed file, and that it is signed.
 void check_signed(const std::string& path, const std::string& what) {
     std::error_code ec;
-    if (!fs::is_regular_file(path, ec)) throw tool_error(what + " left no signed file");
-    file_reader reader(path);
-    if (!reader.is_open()) throw tool_error(what + ": the signed file cannot be read");
+    if (!fs::is_regular_file(native_path(path), ec)) throw tool_error(what + " left no signed file");
+    input_file file(path);
+    archive_reader& reader = file.reader();
+    if (!file.is_open()) throw tool_error(what + ": the signed file cannot be read");
     const std::optional<std::uint32_t> size = reader.move_to_end();
     if (!size) throw tool_error(what + ": the signed file is 4 GiB or more");
     if (!read_pe_headers(reader, *size).is_signed())
@@ -79,10 +79,10 @@ std::function<void(const std::string&, const std::string&)> signed_placement(con
         throw tool_error("the signing command " + *problem);
     return [command_template, working_folder](const std::string& complete, const std::string& output) {
         signing_folder folder(output);
-        const std::string name = fs::path(output).filename().string();
+        const std::string name = native_path(output).filename().string();
         const std::string in = folder.file(name), out = folder.file("signed-" + name);
         std::error_code ec;
-        fs::rename(complete, in, ec);
+        fs::rename(native_path(complete), native_path(in), ec);
         if (ec) throw tool_error("cannot sign \"" + output + "\": " + ec.message());
 
         const std::string line = sign_command_line(command_template, in, out);
@@ -97,7 +97,7 @@ std::function<void(const std::string&, const std::string&)> signed_placement(con
         } catch (const tool_error& e) {
             throw tool_error(with_output(e.what(), run.output));
         }
-        fs::rename(in_place ? in : out, output, ec);
+        fs::rename(native_path(in_place ? in : out), native_path(output), ec);
         if (ec) throw tool_error("cannot write \"" + output + "\": " + ec.message());
     };
 }

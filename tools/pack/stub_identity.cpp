@@ -5,8 +5,9 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "container/file_reader.h"
 #include "container/pe_header.h"
+#include "tools/pack/host.h"
+#include "tools/pack/shown_text.h"
 #include "tools/pe/certificate_table.h"
 #include "tools/pe/icon_file.h"
 #include "tools/pe/pe_image.h"
@@ -57,15 +58,7 @@ std::optional<std::string> table_string(const resource_tree& tree, std::uint16_t
     return utf16_to_utf8(text);
 }
 
-std::string shown(const std::optional<std::string>& text) {
-    if (!text) return "(none)";
-    std::string out = "\"";
-    for (char c : *text) {
-        if (c == '"' || c == '\\') out += '\\';
-        out += c;
-    }
-    return out + "\"";
-}
+std::string shown(const std::optional<std::string>& text) { return text ? quoted_utf8(*text) : "(none)"; }
 
 
 // The names, version and icon from the image whose first bytes (the
@@ -131,13 +124,13 @@ stub_identity read_stub_identity(archive_reader& in) {
 }
 
 stub_identity read_stub_identity(const std::string& path) {
-    file_reader in(path);
+    input_file in(path);
     if (!in.is_open()) {
         stub_identity id;
         id.problem = "cannot be read";
         return id;
     }
-    return read_stub_identity(in);
+    return read_stub_identity(in.reader());
 }
 
 std::string identity_text(const stub_identity& id) {
@@ -167,7 +160,7 @@ std::string identity_text(const stub_identity& id) {
     return out;
 }
 
-std::string identity_json(const stub_identity& id) {
+nlohmann::ordered_json identity_json(const stub_identity& id) {
     nlohmann::ordered_json j;
     if (!id.problem.empty()) {
         j["problem"] = id.problem;
@@ -190,7 +183,7 @@ std::string identity_json(const stub_identity& id) {
     j["certificate_table"] = id.certificate_table;
     j["signer"] = id.signer ? nlohmann::ordered_json(*id.signer) : nullptr;
     j["signature_checked"] = false;
-    return j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    return j;
 }
 
 }  // namespace trevan::pack

@@ -6,6 +6,8 @@
 // can be read. The signature itself is not checked here. Shown by
 // `trevan-pack list` and the build report.
 
+#include <nlohmann/json.hpp>
+
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -43,8 +45,9 @@ stub_identity read_stub_identity(archive_reader& in);
 // The same for the file at path.
 stub_identity read_stub_identity(const std::string& path);
 
-// A block of lines beginning with "stub identity:", and a JSON object.
+// A block of lines beginning with "stub identity:" (texts quoted, control
+// characters escaped), and a JSON object.
 std::string identity_text(const stub_identity& identity);
-std::string identity_json(const stub_identity& identity);
+nlohmann::ordered_json identity_json(const stub_identity& identity);
 
 }  // namespace trevan::pack
