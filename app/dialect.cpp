@@ -10,9 +10,8 @@
 namespace trevan {
 namespace {
 
-// One argument of a command-line text: where it stands and what the C
-// runtime makes of it (quotation marks taken away, backslashes before them
-// halved).
+// One argument of a command-line text: where it stands and what the reader
+// makes of it.
 struct argument {
     std::size_t begin = 0;
     std::size_t end = 0;
@@ -22,6 +21,15 @@ struct argument {
 
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
 
+std::string lower(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+// The arguments as the C runtime and CommandLineToArgvW read them
+// (quotation marks taken away, backslashes before them halved): how Burn
+// and most programs read their command line.
 std::vector<argument> arguments_of(const std::string& text) {
     std::vector<argument> found;
     const std::size_t n = text.size();
@@ -62,36 +70,68 @@ std::vector<argument> arguments_of(const std::string& text) {
     }
 }
 
-bool is_silent_switch(const argument& a) { return a.value == "/S" || a.value == "/s"; }
-
-// The text with every "/S" argument replaced, the rest as written.
-std::string with_silent_switch(const std::string& text, const std::string& replacement) {
-    std::string out;
-    std::size_t copied = 0;
-    for (const argument& a : arguments_of(text)) {
-        if (!is_silent_switch(a)) continue;
-        out.append(text, copied, a.begin - copied);
-        out += replacement;
-        copied = a.end;
+// The arguments as msiexec reads them: a quotation mark opens and closes a
+// quoted part and is taken away, a backslash is a plain character, a blank
+// outside quotation marks ends an argument, and so does a closing quotation
+// mark followed by more text. Inno Setup reads its command line much the
+// same way; tabs count as blanks here too, so that no reading of a tab
+// lets an argument through.
+std::vector<argument> installer_arguments_of(const std::string& text) {
+    std::vector<argument> found;
+    const std::size_t n = text.size();
+    std::size_t i = 0;
+    while (i < n) {
+        while (i < n && is_blank(text[i])) ++i;
+        if (i == n) break;
+        argument a;
+        a.begin = i;
+        bool in_quotes = false;
+        while (i < n && (in_quotes || !is_blank(text[i]))) {
+            if (text[i] == '"') {
+                a.quoted = true;
+                in_quotes = !in_quotes;
+                ++i;
+                if (!in_quotes && i < n && text[i] != '"' && !is_blank(text[i])) break;
+            } else {
+                a.value += text[i++];
+            }
+        }
+        a.end = i;
+        found.push_back(a);
     }
-    return out.append(text, copied, std::string::npos);
+    return found;
 }
 
-std::string trimmed(const std::string& text) {
+bool is_silent_switch(const argument& a) { return a.value == "/S" || a.value == "/s"; }
+
+// The text with every "/S" argument replaced by the run's own switch, the
+// rest as written.
+composed_text with_silent_switch(const composed_text& text, const std::string& replacement) {
+    composed_text out;
+    std::size_t copied = 0;
+    for (const argument& a : arguments_of(text.text())) {
+        if (!is_silent_switch(a)) continue;
+        out.append(text.substr(copied, a.begin)).append(replacement, text_origin::run);
+        copied = a.end;
+    }
+    return out.append(text.substr(copied, text.size()));
+}
+
+composed_text trimmed(const composed_text& text) {
     std::size_t begin = 0, end = text.size();
-    while (begin < end && is_blank(text[begin])) ++begin;
-    while (end > begin && is_blank(text[end - 1])) --end;
-    return text.substr(begin, end - begin);
+    while (begin < end && is_blank(text.text()[begin])) ++begin;
+    while (end > begin && is_blank(text.text()[end - 1])) --end;
+    return text.substr(begin, end);
 }
 
 // The pieces that are not blank, trimmed, one blank between them.
-std::string joined(std::initializer_list<std::string> pieces) {
-    std::string out;
-    for (const std::string& piece : pieces) {
-        const std::string t = trimmed(piece);
-        if (t.empty()) continue;
-        if (!out.empty()) out += ' ';
-        out += t;
+composed_text joined(std::initializer_list<composed_text> pieces) {
+    composed_text out;
+    for (const composed_text& piece : pieces) {
+        const composed_text t = trimmed(piece);
+        if (!t.size()) continue;
+        if (out.size()) out.append(" ", text_origin::run);
+        out.append(t);
     }
     return out;
 }
@@ -117,20 +157,99 @@ std::string with_install_folder_last(const std::string& text) {
                 end = found[++i].end;
             folder = text.substr(a.begin, end - a.begin);
         }
-        out = trimmed(out.append(text, copied, a.begin - copied));
+        out = trimmed(composed_text(out.append(text, copied, a.begin - copied), text_origin::run)).text();
         copied = end;
     }
     out.append(text, copied, std::string::npos);
-    return joined({out, folder});
+    return joined({composed_text(out, text_origin::run), composed_text(folder, text_origin::run)}).text();
 }
 
-// The property text of a "/V" switch holds its quotation marks escaped;
-// given to msiexec directly they are plain again.
-std::string plain_properties(const std::string& property_text) {
-    return vennic::replace_all_copy(property_text, "\\\"", "\"");
+bool is_name_start(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; }
+bool is_name_char(char c) { return is_name_start(c) || (c >= '0' && c <= '9') || c == '.'; }
+
+// The length of the "NAME=" at i (a Windows Installer property name and
+// its "="), or 0.
+std::size_t property_at(const std::string& text, std::size_t i) {
+    if (i >= text.size() || !is_name_start(text[i])) return 0;
+    std::size_t end = i;
+    while (end < text.size() && is_name_char(text[end])) ++end;
+    return end < text.size() && text[end] == '=' ? end + 1 - i : 0;
 }
 
-std::string quoted(const std::string& text) { return "\"" + text + "\""; }
+// A property's value as msiexec reads it: bare when it holds no blank or
+// quotation mark, else in quotation marks with each of its own doubled.
+composed_text msi_value(const std::string& value) {
+    if (!value.empty() && value.find_first_of(" \t\"") == std::string::npos)
+        return composed_text(value, text_origin::caller);
+    return composed_text("\"", text_origin::run)
+        .append(vennic::replace_all_copy(value, "\"", "\"\""), text_origin::caller)
+        .append("\"", text_origin::run);
+}
+
+// The property text of a "/V" switch as msiexec's properties. The switch
+// holds its quotation marks escaped; given to msiexec directly they are
+// plain again. A value in quotation marks runs to its closing one (two in a
+// row are one of the value's); one without runs to the next property or
+// option (a word that begins with "/" or "-"), blanks and all, as the
+// caller meant "/V"NAME=two words"". Words that are neither pass as they
+// are.
+composed_text msi_properties(const std::string& property_text) {
+    const std::string text = vennic::replace_all_copy(property_text, "\\\"", "\"");
+    const std::size_t n = text.size();
+    auto starts_item = [&](std::size_t i) { return property_at(text, i) || text[i] == '/' || text[i] == '-'; };
+    composed_text out;
+    std::size_t i = 0;
+    while (i < n) {
+        while (i < n && is_blank(text[i])) ++i;
+        if (i == n) break;
+        if (out.size()) out.append(" ", text_origin::run);
+        const std::size_t name = property_at(text, i);
+        if (!name) {
+            const std::size_t end = std::min(n, text.find_first_of(" \t", i));
+            out.append(text.substr(i, end - i), text_origin::caller);
+            i = end;
+            continue;
+        }
+        out.append(text.substr(i, name), text_origin::caller);
+        i += name;
+        std::string value;
+        if (i < n && text[i] == '"') {
+            for (++i; i < n; ++i) {
+                if (text[i] != '"') {
+                    value += text[i];
+                } else if (i + 1 < n && text[i + 1] == '"') {
+                    value += '"';
+                    ++i;
+                } else {
+                    ++i;
+                    break;
+                }
+            }
+            while (i < n && !is_blank(text[i])) value += text[i++];
+        } else {
+            std::size_t end = i;
+            while (end < n) {
+                if (!is_blank(text[end])) {
+                    ++end;
+                    continue;
+                }
+                std::size_t next = end;
+                while (next < n && is_blank(text[next])) ++next;
+                if (next == n || starts_item(next)) break;
+                end = next;
+            }
+            value = text.substr(i, end - i);
+            i = end;
+        }
+        out.append(msi_value(value));
+    }
+    return out;
+}
+
+// The held MSI log's path in quotation marks. The path lies below the
+// user's TEMP, but a Windows path holds no quotation mark, so it cannot
+// leave them: the option is the run's own.
+composed_text quoted_path(const std::string& path) { return composed_text("\"" + path + "\"", text_origin::run); }
 
 // Stores the arguments without their "/V" switch under "commandline" and
 // returns the switch's property text; a split that fails keeps them whole.
@@ -146,28 +265,35 @@ std::string split_arguments(SettingsMap& settings, const run_facts& facts) {
 // The command line as it always was: the property text merged into the
 // "/V" switch, the MSI log inside it, the language switch in front. Each
 // assembly step that fails is skipped, the text going on without it.
-std::string assembled_parameters(SettingsMap& settings, const run_facts& facts) {
+std::optional<std::string> assembled_parameters(SettingsMap& settings, const run_facts& facts) {
     std::string property_text = split_arguments(settings, facts);
     try {
         filter_partner_identity(settings, property_text);
     } catch (...) {
     }
+    composed_text parameters;
     try {
-        merge_parameters(settings, property_text);
+        parameters = merge_parameters(settings, property_text);
     } catch (...) {
+        parameters = composed_text(settings["parameters"], text_origin::container);
     }
     try {
-        add_msi_log_option(settings, facts.msi_log);
+        add_msi_log_option(settings, parameters, facts.msi_log);
     } catch (...) {
     }
-    return add_language_option(expand_references(settings["parameters"], settings), facts.read_language);
+    const std::optional<composed_text> expanded = expand_references(parameters, settings);
+    if (!expanded) return std::nullopt;
+    return add_language_option(expanded->text(), facts.read_language);
 }
 
-std::string kind_parameters(setup_kind kind, SettingsMap& settings, const run_facts& facts) {
+std::optional<composed_text> kind_parameters(setup_kind kind, SettingsMap& settings, const run_facts& facts) {
     // "commandline" keeps its meaning for references: the arguments
     // without their "/V" switch.
     std::string property_text = split_arguments(settings, facts);
-    const std::string container = expand_references(settings["parameters"], settings);
+    const std::optional<composed_text> container =
+        expand_references(composed_text(settings["parameters"], text_origin::container), settings);
+    if (!container) return std::nullopt;
+    const composed_text arguments(facts.arguments, text_origin::caller);
     const bool log = settings["msilog"] == "ON" && !facts.msi_log.empty();
     switch (kind) {
     case setup_kind::msi: {
@@ -175,53 +301,159 @@ std::string kind_parameters(setup_kind kind, SettingsMap& settings, const run_fa
             filter_partner_identity(settings, property_text);
         } catch (...) {
         }
-        const std::string arguments = with_silent_switch(settings["commandline"], "/qn");
-        return joined({container, arguments, plain_properties(property_text),
-                       log ? "/l*v " + quoted(facts.msi_log) : ""});
+        return joined({*container,
+                       with_silent_switch(composed_text(settings["commandline"], text_origin::caller), "/qn"),
+                       msi_properties(property_text),
+                       log ? composed_text("/l*v ", text_origin::run).append(quoted_path(facts.msi_log))
+                           : composed_text()});
     }
     case setup_kind::nsis:
-        return with_install_folder_last(joined({container, with_silent_switch(facts.arguments, "/S")}));
+        return composed_text(
+            with_install_folder_last(joined({*container, with_silent_switch(arguments, "/S")}).text()),
+            text_origin::caller);
     case setup_kind::inno:
-        return joined({container, with_silent_switch(facts.arguments, "/VERYSILENT /SUPPRESSMSGBOXES /NORESTART"),
-                       log ? "/LOG=" + quoted(facts.msi_log) : ""});
+        return joined({*container, with_silent_switch(arguments, "/VERYSILENT /SUPPRESSMSGBOXES /NORESTART"),
+                       log ? composed_text("/LOG=", text_origin::run).append(quoted_path(facts.msi_log))
+                           : composed_text()});
     case setup_kind::burn:
-        return joined({container, with_silent_switch(facts.arguments, "/quiet /norestart"),
-                       log ? "/log " + quoted(facts.msi_log) : ""});
+        return joined({*container, with_silent_switch(arguments, "/quiet /norestart"),
+                       log ? composed_text("/log ", text_origin::run).append(quoted_path(facts.msi_log))
+                           : composed_text()});
     case setup_kind::plain:
     case setup_kind::none: break;
     }
-    return joined({container, facts.arguments});
+    return joined({*container, arguments});
 }
+
+bool starts_with(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
+
+// msiexec's options that choose another package, patch, transform or
+// action, write a log, or run other code (its DLL registration, its own
+// service), each by the name "allowed_options" gives it, and its
+// properties that load patches and transforms. o is the argument without
+// its "/" or "-", in lower case.
+std::optional<std::string> refused_by_msiexec(const std::string& argument) {
+    const std::string upper = vennic::to_upper_copy(argument);
+    const std::size_t equals = argument.find('=');
+    if (equals != std::string::npos) {
+        // Windows Installer reads property names in any letter case and
+        // without the blanks before "=".
+        std::string name = upper.substr(0, equals);
+        while (!name.empty() && is_blank(name.back())) name.pop_back();
+        for (const char* property : {"PATCH", "TRANSFORMS", "MSIPATCHREMOVE"})
+            if (name == property) return std::string(property);
+    }
+    // Wine's msiexec reads a bare "u" or "m" as an advertisement, whose
+    // package replaces the one to install.
+    if (upper == "U" || upper == "M") return lower(upper);
+    if (argument.empty() || (argument[0] != '/' && argument[0] != '-')) return std::nullopt;
+    const std::string o = lower(argument.substr(1));
+    // The repair's letters, so that /forcerestart stays an option of its own.
+    const bool repair = !o.empty() && o[0] == 'f' && o.find_first_not_of("poedcamusv", 1) == std::string::npos;
+    if (starts_with(o, "i") || starts_with(o, "package")) return std::string("/i");
+    if (starts_with(o, "x") || o == "uninstall") return std::string("/x");
+    if (starts_with(o, "j")) return std::string("/j");
+    if (starts_with(o, "l")) return std::string("/l");
+    if (repair) return std::string("/f");
+    if (o == "p" || o == "update") return std::string("/p");
+    if (o == "regserver" || o == "unregserver" || o == "unregister" || o == "unreg") return std::string("/regserver");
+    for (const char* exact : {"a", "y", "z", "t", "v", "@", "embedding"})
+        if (o == exact) return "/" + o;
+    return std::nullopt;
+}
+
+// Inno Setup's log and settings files, and the switches its loader and
+// Setup pass each other. Inno takes "/" only, the name up to its "=".
+std::optional<std::string> refused_by_inno(const std::string& argument) {
+    if (argument.empty() || argument[0] != '/') return std::nullopt;
+    const std::string upper = vennic::to_upper_copy(argument);
+    const std::string name = upper.substr(0, upper.find('=') == std::string::npos ? upper.size() : upper.find('=') + 1);
+    if (name == "/LOG" || name == "/LOG=") return std::string("/LOG");
+    for (const char* switch_name : {"/LOADINF=", "/SAVEINF=", "/SL5=", "/SPAWNWND=", "/NOTIFYWND=", "/DEBUGWND="})
+        if (name == switch_name) return std::string(switch_name, std::string(switch_name).size() - 1);
+    if (name == "/DEBUGSPAWNSERVER") return name;
+    return std::nullopt;
+}
+
+// Burn's log and layout, and the switches the engine passes itself
+// ("burn.elevated", "burn.log.append", ...).
+std::optional<std::string> refused_by_burn(const std::string& argument) {
+    if (argument.empty() || (argument[0] != '/' && argument[0] != '-')) return std::nullopt;
+    const std::string o = lower(argument.substr(1));
+    if (o == "l" || o == "log") return std::string("/log");
+    if (o == "layout") return std::string("/layout");
+    if (starts_with(o, "burn.")) return std::string("/burn.");
+    return std::nullopt;
+}
+
+// The names in the "allowed_options" value: blanks or commas between them.
+std::vector<std::string> allowed_names(const std::string& value) {
+    std::vector<std::string> names;
+    std::string name;
+    for (char c : value + " ") {
+        if (c == ' ' || c == '\t' || c == ',') {
+            if (!name.empty()) names.push_back(lower(name));
+            name.clear();
+        } else {
+            name += c;
+        }
+    }
+    return names;
+}
+
+// The first argument of the caller's in the parameters that the kind
+// refuses and the vendor does not allow. Both readings of a command line
+// are asked, so that no reading the installer may make lets one through;
+// an argument counts as the caller's when any of its bytes is.
+std::optional<std::string> first_refused(setup_kind kind, const composed_text& parameters,
+                                         const std::string& allowed) {
+    const std::vector<std::string> allowed_list = allowed_names(allowed);
+    for (auto read : {arguments_of, installer_arguments_of})
+        for (const argument& a : read(parameters.text())) {
+            if (!parameters.from_caller(a.begin, a.end)) continue;
+            const std::optional<std::string> option = refused_option(kind, a.value);
+            if (!option) continue;
+            const std::string name = lower(*option);
+            bool allowed_here = false;
+            for (const std::string& n : allowed_list) allowed_here = allowed_here || n == name;
+            if (!allowed_here) return a.value;
+        }
+    return std::nullopt;
+}
+
+const vennic::failure launch_failure{"ShellExecuteEx failed", "Unable to spawn process", 0};
 
 }  // namespace
 
-bool shows_message_box(bool silent_switch, bool interactive, bool log_ready) {
-    return interactive && !(silent_switch && log_ready);
+std::optional<std::string> refused_option(setup_kind kind, const std::string& argument) {
+    switch (kind) {
+    case setup_kind::msi: return refused_by_msiexec(argument);
+    case setup_kind::inno: return refused_by_inno(argument);
+    case setup_kind::burn: return refused_by_burn(argument);
+    case setup_kind::none:
+    case setup_kind::nsis:
+    case setup_kind::plain: break;
+    }
+    return std::nullopt;
+}
+
+bool is_refusable_option(const std::string& name) {
+    static const char* const names[] = {
+        "/i", "/a", "/j", "/x", "/f", "/p", "/y", "/z", "/t", "/l", "/v", "/@", "/embedding", "/regserver", "u",
+        "m", "PATCH", "TRANSFORMS", "MSIPATCHREMOVE",                                   // msi
+        "/LOG", "/LOADINF", "/SAVEINF", "/SL5", "/SPAWNWND", "/NOTIFYWND", "/DEBUGWND", "/DEBUGSPAWNSERVER",  // inno
+        "/log", "/layout", "/burn.",                                                    // burn
+    };
+    const std::string wanted = lower(name);
+    for (const char* n : names)
+        if (wanted == lower(n)) return true;
+    return false;
 }
 
 bool asks_for_msi_log(SettingsMap& settings) {
     if (settings["msilog"] != "ON") return false;
     const std::optional<setup_kind> kind = kind_of_setting(settings["kind"]);
     return kind && *kind != setup_kind::nsis && *kind != setup_kind::plain;
-}
-
-const char* kind_name(setup_kind kind) {
-    switch (kind) {
-    case setup_kind::none: return "";
-    case setup_kind::msi: return "msi";
-    case setup_kind::nsis: return "nsis";
-    case setup_kind::inno: return "inno";
-    case setup_kind::burn: return "burn";
-    case setup_kind::plain: return "plain";
-    }
-    return "";
-}
-
-std::optional<setup_kind> kind_of_setting(const std::string& value) {
-    for (setup_kind kind : {setup_kind::none, setup_kind::msi, setup_kind::nsis, setup_kind::inno,
-                            setup_kind::burn, setup_kind::plain})
-        if (value == kind_name(kind)) return kind;
-    return std::nullopt;
 }
 
 bool has_silent_switch(const std::string& arguments) {
@@ -235,17 +467,32 @@ setup_start plan_setup_start(SettingsMap& settings, const run_facts& facts) {
     start.silent = has_silent_switch(facts.arguments);
     const std::optional<setup_kind> kind = kind_of_setting(settings["kind"]);
     if (!kind) {
-        start.failure = vennic::failure{"ShellExecuteEx failed", "Unable to spawn process", 0};
+        start.failure = launch_failure;
         return start;
     }
     start.kind = *kind;
+    std::optional<composed_text> parameters;
     if (*kind == setup_kind::none) {
         // The parameters are assembled before the plan, as they always were.
-        start.parameters = assembled_parameters(settings, facts);
+        const std::optional<std::string> assembled = assembled_parameters(settings, facts);
+        if (assembled) parameters = composed_text(*assembled, text_origin::caller);
         start.plan = plan_launch(settings, facts.work_folder, facts.on_64bit_windows);
     } else {
         start.plan = plan_launch(settings, facts.work_folder, facts.on_64bit_windows);
-        start.parameters = kind_parameters(*kind, settings, facts);
+        parameters = kind_parameters(*kind, settings, facts);
+    }
+    if (!parameters || start.plan.over_limit) {
+        start.over_limit = true;
+        start.failure = launch_failure;
+        return start;
+    }
+    start.parameters = parameters->text();
+    if (const std::optional<std::string> refused = first_refused(*kind, *parameters, settings["allowed_options"])) {
+        start.refused = *refused;
+        start.failure = vennic::failure{
+            "Option not allowed",
+            "\"" + *refused + "\" is not passed on: the setup program's options are set by the vendor.", 0};
+        return start;
     }
     // The kind decides, whatever the file's name ends in.
     if (*kind == setup_kind::msi && is_bare_file_name(start.plan.name)) start.plan.method = start_method::msiexec;
@@ -255,6 +502,11 @@ setup_start plan_setup_start(SettingsMap& settings, const run_facts& facts) {
     } else {
         start.program = start.plan.file;
         start.command_line = direct_command_line(start.program, start.parameters);
+    }
+    // With its terminating null.
+    if (start.command_line.size() + 1 > max_command_line_length) {
+        start.over_limit = true;
+        start.failure = launch_failure;
     }
     return start;
 }

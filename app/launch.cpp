@@ -23,7 +23,9 @@ bool ends_with(const std::string& name, const char* extension) {
 launch_plan plan_launch(SettingsMap& settings, const std::string& work_folder, bool on_64bit_windows) {
     const char* setting = on_64bit_windows ? "executable64" : "executable32";
     launch_plan plan;
-    plan.name = expand_references(settings[setting], settings);
+    const std::optional<std::string> name = expand_references(settings[setting], settings);
+    plan.over_limit = !name;
+    plan.name = name.value_or("");
     plan.file = work_folder + plan.name;
     plan.directory = parent_folder(work_folder);
     if (is_bare_file_name(plan.name) && ends_with(plan.name, ".exe"))
@@ -36,7 +38,8 @@ launch_plan plan_launch(SettingsMap& settings, const std::string& work_folder, b
 }
 
 std::string direct_command_line(const std::string& file, const std::string& parameter_text) {
-    return "\"" + file + "\" " + parameter_text;
+    const std::string quoted = "\"" + file + "\"";
+    return parameter_text.empty() ? quoted : quoted + " " + parameter_text;
 }
 
 std::string msiexec_arguments(const std::string& file, const std::string& parameter_text) {
