@@ -124,16 +124,13 @@ composed_text trimmed(const composed_text& text) {
     return text.substr(begin, end);
 }
 
-// The pieces that are not blank, trimmed, one blank between them.
-composed_text joined(std::initializer_list<composed_text> pieces) {
-    composed_text out;
-    for (const composed_text& piece : pieces) {
-        const composed_text t = trimmed(piece);
-        if (!t.size()) continue;
-        if (out.size()) out.append(" ", text_origin::run);
-        out.append(t);
-    }
-    return out;
+// Appends the piece trimmed, with one blank between it and what is there;
+// a blank piece adds nothing.
+void add_piece(composed_text& out, const composed_text& piece) {
+    const composed_text t = trimmed(piece);
+    if (!t.size()) return;
+    if (out.size()) out.append(" ", text_origin::run);
+    out.append(t);
 }
 
 // NSIS takes the install folder from a "/D=" that ends its command line and
@@ -160,8 +157,9 @@ std::string with_install_folder_last(const std::string& text) {
         out = trimmed(composed_text(out.append(text, copied, a.begin - copied), text_origin::run)).text();
         copied = end;
     }
-    out.append(text, copied, std::string::npos);
-    return joined({composed_text(out, text_origin::run), composed_text(folder, text_origin::run)}).text();
+    composed_text last = trimmed(composed_text(out.append(text, copied, std::string::npos), text_origin::caller));
+    add_piece(last, composed_text(folder, text_origin::caller));
+    return last.text();
 }
 
 bool is_name_start(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; }
@@ -246,11 +244,6 @@ composed_text msi_properties(const std::string& property_text) {
     return out;
 }
 
-// The held MSI log's path in quotation marks. The path lies below the
-// user's TEMP, but a Windows path holds no quotation mark, so it cannot
-// leave them: the option is the run's own.
-composed_text quoted_path(const std::string& path) { return composed_text("\"" + path + "\"", text_origin::run); }
-
 // Stores the arguments without their "/V" switch under "commandline" and
 // returns the switch's property text; a split that fails keeps them whole.
 std::string split_arguments(SettingsMap& settings, const run_facts& facts) {
@@ -286,104 +279,131 @@ std::optional<std::string> assembled_parameters(SettingsMap& settings, const run
     return add_language_option(expanded->text(), facts.read_language);
 }
 
+// Each kind's silent switch for "/S", and the option that points it at
+// the MSI log; none where the kind has none.
+const char* silent_switch_of(setup_kind kind) {
+    switch (kind) {
+    case setup_kind::msi: return "/qn";
+    case setup_kind::nsis: return "/S";
+    case setup_kind::inno: return "/VERYSILENT /SUPPRESSMSGBOXES /NORESTART";
+    case setup_kind::burn: return "/quiet /norestart";
+    default: return nullptr;
+    }
+}
+
+const char* log_option_of(setup_kind kind) {
+    switch (kind) {
+    case setup_kind::msi: return "/l*v ";
+    case setup_kind::inno: return "/LOG=";
+    case setup_kind::burn: return "/log ";
+    default: return nullptr;
+    }
+}
+
 std::optional<composed_text> kind_parameters(setup_kind kind, SettingsMap& settings, const run_facts& facts) {
     // "commandline" keeps its meaning for references: the arguments
     // without their "/V" switch.
     std::string property_text = split_arguments(settings, facts);
-    const std::optional<composed_text> container =
+    std::optional<composed_text> out =
         expand_references(composed_text(settings["parameters"], text_origin::container), settings);
-    if (!container) return std::nullopt;
-    const composed_text arguments(facts.arguments, text_origin::caller);
-    const bool log = settings["msilog"] == "ON" && !facts.msi_log.empty();
-    switch (kind) {
-    case setup_kind::msi: {
+    if (!out) return std::nullopt;
+    *out = trimmed(*out);
+    // msiexec gets the arguments without their "/V" switch, whose property
+    // text follows as its properties; the others get them as written.
+    const composed_text arguments(kind == setup_kind::msi ? settings["commandline"] : facts.arguments,
+                                  text_origin::caller);
+    const char* silent = silent_switch_of(kind);
+    add_piece(*out, silent ? with_silent_switch(arguments, silent) : arguments);
+    if (kind == setup_kind::msi) {
         try {
             filter_partner_identity(settings, property_text);
         } catch (...) {
         }
-        return joined({*container,
-                       with_silent_switch(composed_text(settings["commandline"], text_origin::caller), "/qn"),
-                       msi_properties(property_text),
-                       log ? composed_text("/l*v ", text_origin::run).append(quoted_path(facts.msi_log))
-                           : composed_text()});
+        add_piece(*out, msi_properties(property_text));
     }
-    case setup_kind::nsis:
-        return composed_text(
-            with_install_folder_last(joined({*container, with_silent_switch(arguments, "/S")}).text()),
-            text_origin::caller);
-    case setup_kind::inno:
-        return joined({*container, with_silent_switch(arguments, "/VERYSILENT /SUPPRESSMSGBOXES /NORESTART"),
-                       log ? composed_text("/LOG=", text_origin::run).append(quoted_path(facts.msi_log))
-                           : composed_text()});
-    case setup_kind::burn:
-        return joined({*container, with_silent_switch(arguments, "/quiet /norestart"),
-                       log ? composed_text("/log ", text_origin::run).append(quoted_path(facts.msi_log))
-                           : composed_text()});
-    case setup_kind::plain:
-    case setup_kind::none: break;
-    }
-    return joined({*container, arguments});
+    // The held log's path: below the user's TEMP, but a Windows path holds
+    // no quotation mark, so it cannot leave them; the option is the run's.
+    const char* log = log_option_of(kind);
+    if (log && settings["msilog"] == "ON" && !facts.msi_log.empty())
+        add_piece(*out, composed_text(log + ("\"" + facts.msi_log + "\""), text_origin::run));
+    if (kind == setup_kind::nsis) return composed_text(with_install_folder_last(out->text()), text_origin::caller);
+    return out;
 }
 
-bool starts_with(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
+// One form of an option a kind refuses, and the name "allowed_options"
+// gives it. form is what follows the "/" (or "-"), in lower case; a prefix
+// form takes any letters behind it (msiexec's /i<package>, /l*v, /jm).
+struct refusal {
+    const char* form;
+    bool prefix;
+    const char* name;
+};
 
 // msiexec's options that choose another package, patch, transform or
 // action, write a log, or run other code (its DLL registration, its own
-// service), each by the name "allowed_options" gives it, and its
-// properties that load patches and transforms. o is the argument without
-// its "/" or "-", in lower case.
-std::optional<std::string> refused_by_msiexec(const std::string& argument) {
-    const std::string upper = vennic::to_upper_copy(argument);
-    const std::size_t equals = argument.find('=');
-    if (equals != std::string::npos) {
-        // Windows Installer reads property names in any letter case and
-        // without the blanks before "=".
-        std::string name = upper.substr(0, equals);
-        while (!name.empty() && is_blank(name.back())) name.pop_back();
-        for (const char* property : {"PATCH", "TRANSFORMS", "MSIPATCHREMOVE"})
-            if (name == property) return std::string(property);
-    }
-    // Wine's msiexec reads a bare "u" or "m" as an advertisement, whose
-    // package replaces the one to install.
-    if (upper == "U" || upper == "M") return lower(upper);
-    if (argument.empty() || (argument[0] != '/' && argument[0] != '-')) return std::nullopt;
-    const std::string o = lower(argument.substr(1));
-    // The repair's letters, so that /forcerestart stays an option of its own.
-    const bool repair = !o.empty() && o[0] == 'f' && o.find_first_not_of("poedcamusv", 1) == std::string::npos;
-    if (starts_with(o, "i") || starts_with(o, "package")) return std::string("/i");
-    if (starts_with(o, "x") || o == "uninstall") return std::string("/x");
-    if (starts_with(o, "j")) return std::string("/j");
-    if (starts_with(o, "l")) return std::string("/l");
-    if (repair) return std::string("/f");
-    if (o == "p" || o == "update") return std::string("/p");
-    if (o == "regserver" || o == "unregserver" || o == "unregister" || o == "unreg") return std::string("/regserver");
-    for (const char* exact : {"a", "y", "z", "t", "v", "@", "embedding"})
-        if (o == exact) return "/" + o;
-    return std::nullopt;
-}
-
+// service). /f is matched with its letters only (refused_by), so that
+// /forcerestart stays an option of its own.
+const refusal msiexec_refusals[] = {
+    {"i", true, "/i"},      {"package", true, "/i"},    {"x", true, "/x"},     {"uninstall", false, "/x"},
+    {"j", true, "/j"},      {"l", true, "/l"},          {"p", false, "/p"},    {"update", false, "/p"},
+    {"a", false, "/a"},     {"y", false, "/y"},         {"z", false, "/z"},    {"t", false, "/t"},
+    {"v", false, "/v"},     {"@", false, "/@"},         {"embedding", false, "/embedding"},
+    {"regserver", false, "/regserver"},                 {"unregserver", false, "/regserver"},
+    {"unregister", false, "/regserver"},                {"unreg", false, "/regserver"},
+};
+// Windows Installer's properties that load patches and transforms.
+const char* const msi_properties_refused[] = {"PATCH", "TRANSFORMS", "MSIPATCHREMOVE"};
 // Inno Setup's log and settings files, and the switches its loader and
-// Setup pass each other. Inno takes "/" only, the name up to its "=".
-std::optional<std::string> refused_by_inno(const std::string& argument) {
-    if (argument.empty() || argument[0] != '/') return std::nullopt;
-    const std::string upper = vennic::to_upper_copy(argument);
-    const std::string name = upper.substr(0, upper.find('=') == std::string::npos ? upper.size() : upper.find('=') + 1);
-    if (name == "/LOG" || name == "/LOG=") return std::string("/LOG");
-    for (const char* switch_name : {"/LOADINF=", "/SAVEINF=", "/SL5=", "/SPAWNWND=", "/NOTIFYWND=", "/DEBUGWND="})
-        if (name == switch_name) return std::string(switch_name, std::string(switch_name).size() - 1);
-    if (name == "/DEBUGSPAWNSERVER") return name;
-    return std::nullopt;
-}
-
+// Setup pass each other; Inno compares the name up to its "=".
+const refusal inno_refusals[] = {
+    {"log", false, "/LOG"},           {"log=", false, "/LOG"},           {"loadinf=", false, "/LOADINF"},
+    {"saveinf=", false, "/SAVEINF"},  {"sl5=", false, "/SL5"},           {"spawnwnd=", false, "/SPAWNWND"},
+    {"notifywnd=", false, "/NOTIFYWND"}, {"debugwnd=", false, "/DEBUGWND"},
+    {"debugspawnserver", false, "/DEBUGSPAWNSERVER"},
+};
 // Burn's log and layout, and the switches the engine passes itself
 // ("burn.elevated", "burn.log.append", ...).
-std::optional<std::string> refused_by_burn(const std::string& argument) {
-    if (argument.empty() || (argument[0] != '/' && argument[0] != '-')) return std::nullopt;
-    const std::string o = lower(argument.substr(1));
-    if (o == "l" || o == "log") return std::string("/log");
-    if (o == "layout") return std::string("/layout");
-    if (starts_with(o, "burn.")) return std::string("/burn.");
-    return std::nullopt;
+const refusal burn_refusals[] = {
+    {"l", false, "/log"}, {"log", false, "/log"}, {"layout", false, "/layout"}, {"burn.", true, "/burn."},
+};
+
+template <std::size_t n>
+const char* refused_by(const refusal (&table)[n], const std::string& form) {
+    for (const refusal& r : table)
+        if (r.prefix ? form.rfind(r.form, 0) == 0 : form == r.form) return r.name;
+    return nullptr;
+}
+
+// The name of the refused option the argument is, or nullptr.
+const char* refused_name(setup_kind kind, const std::string& argument) {
+    if (kind == setup_kind::msi) {
+        const std::string upper = vennic::to_upper_copy(argument);
+        // Windows Installer reads property names in any letter case and
+        // without the blanks before "=".
+        std::string name = upper.substr(0, upper.find('='));
+        while (!name.empty() && is_blank(name.back())) name.pop_back();
+        if (name.size() < upper.size())
+            for (const char* property : msi_properties_refused)
+                if (name == property) return property;
+        // Wine's msiexec reads a bare "u" or "m" as an advertisement, whose
+        // package replaces the one to install.
+        if (upper == "U") return "u";
+        if (upper == "M") return "m";
+    }
+    const bool dash = kind != setup_kind::inno;
+    if (argument.empty() || !(argument[0] == '/' || (dash && argument[0] == '-'))) return nullptr;
+    const std::string form = lower(argument.substr(1));
+    switch (kind) {
+    case setup_kind::msi:
+        if (form[0] == 'f' && form.find_first_not_of("poedcamusv", 1) == std::string::npos) return "/f";
+        return refused_by(msiexec_refusals, form);
+    case setup_kind::inno: {
+        const std::size_t equals = form.find('=');
+        return refused_by(inno_refusals, equals == std::string::npos ? form : form.substr(0, equals + 1));
+    }
+    case setup_kind::burn: return refused_by(burn_refusals, form);
+    default: return nullptr;
+    }
 }
 
 // The names in the "allowed_options" value: blanks or commas between them.
@@ -411,9 +431,9 @@ std::optional<std::string> first_refused(setup_kind kind, const composed_text& p
     for (auto read : {arguments_of, installer_arguments_of})
         for (const argument& a : read(parameters.text())) {
             if (!parameters.from_caller(a.begin, a.end)) continue;
-            const std::optional<std::string> option = refused_option(kind, a.value);
+            const char* option = refused_name(kind, a.value);
             if (!option) continue;
-            const std::string name = lower(*option);
+            const std::string name = lower(option);
             bool allowed_here = false;
             for (const std::string& n : allowed_list) allowed_here = allowed_here || n == name;
             if (!allowed_here) return a.value;
@@ -426,28 +446,21 @@ const vennic::failure launch_failure{"ShellExecuteEx failed", "Unable to spawn p
 }  // namespace
 
 std::optional<std::string> refused_option(setup_kind kind, const std::string& argument) {
-    switch (kind) {
-    case setup_kind::msi: return refused_by_msiexec(argument);
-    case setup_kind::inno: return refused_by_inno(argument);
-    case setup_kind::burn: return refused_by_burn(argument);
-    case setup_kind::none:
-    case setup_kind::nsis:
-    case setup_kind::plain: break;
-    }
+    if (const char* name = refused_name(kind, argument)) return std::string(name);
     return std::nullopt;
 }
 
 bool is_refusable_option(const std::string& name) {
-    static const char* const names[] = {
-        "/i", "/a", "/j", "/x", "/f", "/p", "/y", "/z", "/t", "/l", "/v", "/@", "/embedding", "/regserver", "u",
-        "m", "PATCH", "TRANSFORMS", "MSIPATCHREMOVE",                                   // msi
-        "/LOG", "/LOADINF", "/SAVEINF", "/SL5", "/SPAWNWND", "/NOTIFYWND", "/DEBUGWND", "/DEBUGSPAWNSERVER",  // inno
-        "/log", "/layout", "/burn.",                                                    // burn
-    };
     const std::string wanted = lower(name);
-    for (const char* n : names)
-        if (wanted == lower(n)) return true;
-    return false;
+    auto in = [&](const auto& table) {
+        for (const refusal& r : table)
+            if (wanted == lower(r.name)) return true;
+        return false;
+    };
+    for (const char* property : msi_properties_refused)
+        if (wanted == lower(property)) return true;
+    return wanted == "u" || wanted == "m" || wanted == "/f" || in(msiexec_refusals) || in(inno_refusals) ||
+           in(burn_refusals);
 }
 
 bool asks_for_msi_log(SettingsMap& settings) {

@@ -97,32 +97,27 @@ std::optional<composed_text> expand(const composed_text& text, const SettingsMap
 bool is_run_setting(const std::string& name) { return name == "source" || name == "commandline"; }
 
 bool composed_text::from_caller(std::size_t begin, std::size_t end) const {
-    return std::any_of(origins_.begin() + static_cast<std::ptrdiff_t>(begin),
-                       origins_.begin() + static_cast<std::ptrdiff_t>(end),
-                       [](text_origin o) { return o == text_origin::caller; });
+    return origins_.substr(begin, end - begin).find(static_cast<char>(text_origin::caller)) != std::string::npos;
 }
 
 composed_text& composed_text::append(const composed_text& piece) { return insert(size(), piece); }
 
 composed_text& composed_text::insert(std::size_t pos, const composed_text& piece) {
     text_.insert(pos, piece.text_);
-    origins_.insert(origins_.begin() + static_cast<std::ptrdiff_t>(pos), piece.origins_.begin(), piece.origins_.end());
+    origins_.insert(pos, piece.origins_);
     return *this;
 }
 
 composed_text composed_text::substr(std::size_t begin, std::size_t end) const {
     composed_text part;
     part.text_ = text_.substr(begin, end - begin);
-    part.origins_.assign(origins_.begin() + static_cast<std::ptrdiff_t>(begin),
-                         origins_.begin() + static_cast<std::ptrdiff_t>(end));
+    part.origins_ = origins_.substr(begin, end - begin);
     return part;
 }
 
 composed_text& composed_text::replace(std::size_t begin, std::size_t end, const composed_text& piece) {
     text_.replace(begin, end - begin, piece.text_);
-    origins_.erase(origins_.begin() + static_cast<std::ptrdiff_t>(begin),
-                   origins_.begin() + static_cast<std::ptrdiff_t>(end));
-    origins_.insert(origins_.begin() + static_cast<std::ptrdiff_t>(begin), piece.origins_.begin(), piece.origins_.end());
+    origins_.replace(begin, end - begin, piece.origins_);
     return *this;
 }
 

@@ -51,11 +51,12 @@ enum class text_origin : char {
 class composed_text {
 public:
     composed_text() = default;
-    composed_text(std::string text, text_origin origin) : text_(std::move(text)), origins_(text_.size(), origin) {}
+    composed_text(std::string text, text_origin origin)
+        : text_(std::move(text)), origins_(text_.size(), static_cast<char>(origin)) {}
 
     const std::string& text() const { return text_; }
     std::size_t size() const { return text_.size(); }
-    text_origin origin(std::size_t i) const { return origins_[i]; }
+    text_origin origin(std::size_t i) const { return static_cast<text_origin>(origins_[i]); }
     // Whether any byte in [begin, end) is the caller's.
     bool from_caller(std::size_t begin, std::size_t end) const;
 
@@ -74,7 +75,8 @@ public:
 
 private:
     std::string text_;
-    std::vector<text_origin> origins_;
+    std::string origins_;  // one text_origin a byte, the program's one string type
+
 };
 
 // Returns text with every reference to a key of settings replaced by that

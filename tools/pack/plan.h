@@ -32,6 +32,14 @@ struct plan_request {
     std::string arguments;
 };
 
+// The argument text a Windows caller gives for these arguments: each as it
+// is when it holds no blank, tab, line feed, vertical tab or quotation mark
+// (and is not empty), else in quotation marks with each of its own escaped
+// and the backslashes before one of them or before the closing one
+// doubled, so that CommandLineToArgvW reads back exactly the arguments; one
+// blank between them.
+std::string windows_command_line(const std::vector<std::string>& arguments);
+
 struct architecture_plan {
     int bits = 64;
     setup_start start;
@@ -47,10 +55,12 @@ struct container_plan {
 container_plan plan_runs(const SettingsMap& settings, const plan_request& request);
 
 // One block of lines per architecture; texts of the container appear cut
-// and with bytes outside printable ASCII as \xNN.
+// and with bytes outside printable ASCII as \xNN. Throws tool_error (bad
+// input) when a run's command line would pass the limit of Windows: that
+// container cannot start anything.
 std::string plan_text(const container_plan& plan);
 // The same as a JSON object, texts whole (bytes above 127 as \u0080 to
-// \u00ff, as in the reports).
+// \u00ff, as in the reports); throws as plan_text does.
 std::string plan_json(const container_plan& plan);
 
 }  // namespace trevan::pack
