@@ -231,6 +231,26 @@ TEST_F(KindRun, InnoAndBurnRefuseTheCallersLogAndSettingsFiles) {
     }
 }
 
+// Windows takes no command line past 32,767 characters: a run whose
+// command line would be longer shows the launch failure and starts nothing.
+TEST_F(KindRun, ACommandLinePastTheLimitStartsNothing) {
+    std::vector<pack::record> container = sample_files();
+    container.push_back(pack::value_record("executable64", "%installer64%"));
+    container.push_back(pack::value_record("kind", "plain"));
+    container.push_back(pack::value_record("parameters", std::string(32000, 'p')));
+    const std::string program = build(container);
+    const run_result fits = run(program, "/S");
+    EXPECT_EQ(fits.exit_code, 0u);
+    ASSERT_EQ(records().size(), 1u);
+    EXPECT_EQ(records()[0].parameters(), std::string(32000, 'p') + " /S");
+    fs::remove(records_file_);
+    const run_result past = run(program, std::string(1000, 'a'));
+    EXPECT_EQ(past.exit_code, 1u);
+    EXPECT_EQ(past.boxes, (std::vector<message_box>{{"ShellExecuteEx failed", "Unable to spawn process"}}));
+    EXPECT_TRUE(records().empty());
+    EXPECT_TRUE(work_folders_left().empty());
+}
+
 // What trevan-pack plan says is what the setup program receives, but for
 // the sample machine's folders.
 TEST_F(KindRun, ThePlanIsWhatTheSetupProgramReceives) {
