@@ -223,6 +223,11 @@ TEST(Dialect, ARefusedArgumentStartsNothing) {
         // An odd quotation mark of the caller's cannot turn the properties
         // that follow into options.
         {"msi", "", "", "X=\" /V\"A=\\\"1 /p evil.msp\\\"\"", "/p"},
+        // One argument to the C runtime, but msiexec knows no backslash
+        // escape: it reads a /p.
+        {"msi", "", "", "/S \"x\\\" /p C:\\evil.msp\"", "/p"},
+        // Its quotation mark left open runs on into the run's own log option.
+        {"inno", "", "", "\"x\\\" /LOG=C:\\x\"", "/LOG=C:\\x /LOG="},
         {"msi", "", "", "/S INSTALLDIR=\"C:\\Program Files\\Q\"", nullptr},
         // The vendor's own options are the vendor's.
         {"msi", "/l*v C:\\vendor.log TRANSFORMS=1033.mst", "", "/S", nullptr},
