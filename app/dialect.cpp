@@ -406,28 +406,13 @@ const char* refused_name(setup_kind kind, const std::string& argument) {
     }
 }
 
-// The names in the "allowed_options" value: blanks or commas between them.
-std::vector<std::string> allowed_names(const std::string& value) {
-    std::vector<std::string> names;
-    std::string name;
-    for (char c : value + " ") {
-        if (c == ' ' || c == '\t' || c == ',') {
-            if (!name.empty()) names.push_back(lower(name));
-            name.clear();
-        } else {
-            name += c;
-        }
-    }
-    return names;
-}
-
 // The first argument of the caller's in the parameters that the kind
 // refuses and the vendor does not allow. Both readings of a command line
 // are asked, so that no reading the installer may make lets one through;
 // an argument counts as the caller's when any of its bytes is.
 std::optional<std::string> first_refused(setup_kind kind, const composed_text& parameters,
                                          const std::string& allowed) {
-    const std::vector<std::string> allowed_list = allowed_names(allowed);
+    const std::vector<std::string> allowed_list = allowed_option_names(allowed);
     for (auto read : {arguments_of, installer_arguments_of})
         for (const argument& a : read(parameters.text())) {
             if (!parameters.from_caller(a.begin, a.end)) continue;
@@ -435,7 +420,7 @@ std::optional<std::string> first_refused(setup_kind kind, const composed_text& p
             if (!option) continue;
             const std::string name = lower(option);
             bool allowed_here = false;
-            for (const std::string& n : allowed_list) allowed_here = allowed_here || n == name;
+            for (const std::string& n : allowed_list) allowed_here = allowed_here || lower(n) == name;
             if (!allowed_here) return a.value;
         }
     return std::nullopt;
@@ -461,6 +446,20 @@ bool is_refusable_option(const std::string& name) {
         if (wanted == lower(property)) return true;
     return wanted == "u" || wanted == "m" || wanted == "/f" || in(msiexec_refusals) || in(inno_refusals) ||
            in(burn_refusals);
+}
+
+std::vector<std::string> allowed_option_names(const std::string& value) {
+    std::vector<std::string> names;
+    std::string name;
+    for (char c : value + " ") {
+        if (c == ' ' || c == '\t' || c == ',') {
+            if (!name.empty()) names.push_back(name);
+            name.clear();
+        } else {
+            name += c;
+        }
+    }
+    return names;
 }
 
 bool asks_for_msi_log(SettingsMap& settings) {

@@ -32,6 +32,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/language.h"
 #include "app/launch.h"
@@ -55,6 +56,10 @@ bool has_silent_switch(const std::string& arguments);
 // letter case, and the letters of /f, /i, /j, /l and /x may be followed by
 // modifiers or a package; Inno takes "/" only, Burn both.
 std::optional<std::string> refused_option(setup_kind kind, const std::string& argument);
+
+// The names an "allowed_options" value holds, as written: blanks, tabs or
+// commas between them.
+std::vector<std::string> allowed_option_names(const std::string& value);
 
 // Whether name is one that "allowed_options" can hold for any kind (any
 // letter case).

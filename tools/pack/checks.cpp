@@ -98,19 +98,12 @@ void check_inputs(const std::string& stub_path, const std::vector<record>& recor
     if (on("allowed_options")) {
         const auto it = settings.find("allowed_options");
         if (it != settings.end()) {
-            std::string name;
-            for (char c : it->second + " ") {
-                if (c != ' ' && c != '\t' && c != ',') {
-                    name += c;
-                    continue;
-                }
-                if (!name.empty() && !is_refusable_option(name))
+            for (const std::string& name : allowed_option_names(it->second))
+                if (!is_refusable_option(name))
                     fail("allowed_options", quoted_text(name) + " is not an option a kind refuses (msi: /i /a /j /x /f "
                                             "/p /y /z /t /l /v /@ /embedding /regserver u m PATCH TRANSFORMS "
                                             "MSIPATCHREMOVE; inno: /LOG /LOADINF /SAVEINF /SL5 /SPAWNWND /NOTIFYWND "
                                             "/DEBUGWND /DEBUGSPAWNSERVER; burn: /log /layout /burn.)");
-                name.clear();
-            }
         }
     }
 }
