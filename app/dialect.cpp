@@ -27,10 +27,21 @@ std::string lower(std::string text) {
     return text;
 }
 
-// The arguments as the C runtime and CommandLineToArgvW read them
-// (quotation marks taken away, backslashes before them halved): how Burn
-// and most programs read their command line.
-std::vector<argument> arguments_of(const std::string& text) {
+// How a program reads its command line into arguments.
+enum class reading {
+    // The C runtime and CommandLineToArgvW (Burn, most programs):
+    // quotation marks taken away, backslashes before them halved.
+    runtime,
+    // msiexec: a quotation mark opens and closes a quoted part and is taken
+    // away, a backslash is a plain character, and a closing quotation mark
+    // followed by more text ends the argument. Inno Setup reads its command
+    // line much the same way.
+    installer,
+};
+
+// The arguments of a command-line text. Tabs count as blanks in both
+// readings, so that no reading of a tab lets an argument through.
+std::vector<argument> arguments_of(const std::string& text, reading how = reading::runtime) {
     std::vector<argument> found;
     const std::size_t n = text.size();
     std::size_t i = 0;
@@ -41,7 +52,7 @@ std::vector<argument> arguments_of(const std::string& text) {
         a.begin = i;
         bool in_quotes = false;
         while (i < n && (in_quotes || !is_blank(text[i]))) {
-            if (text[i] == '\\') {
+            if (text[i] == '\\' && how == reading::runtime) {
                 std::size_t run = i;
                 while (run < n && text[run] == '\\') ++run;
                 const std::size_t count = run - i;
@@ -61,6 +72,7 @@ std::vector<argument> arguments_of(const std::string& text) {
                 a.quoted = true;
                 in_quotes = !in_quotes;
                 ++i;
+                if (how == reading::installer && !in_quotes && i < n && text[i] != '"' && !is_blank(text[i])) break;
             } else {
                 a.value += text[i++];
             }
@@ -68,38 +80,6 @@ std::vector<argument> arguments_of(const std::string& text) {
         a.end = i;
         found.push_back(a);
     }
-}
-
-// The arguments as msiexec reads them: a quotation mark opens and closes a
-// quoted part and is taken away, a backslash is a plain character, a blank
-// outside quotation marks ends an argument, and so does a closing quotation
-// mark followed by more text. Inno Setup reads its command line much the
-// same way; tabs count as blanks here too, so that no reading of a tab
-// lets an argument through.
-std::vector<argument> installer_arguments_of(const std::string& text) {
-    std::vector<argument> found;
-    const std::size_t n = text.size();
-    std::size_t i = 0;
-    while (i < n) {
-        while (i < n && is_blank(text[i])) ++i;
-        if (i == n) break;
-        argument a;
-        a.begin = i;
-        bool in_quotes = false;
-        while (i < n && (in_quotes || !is_blank(text[i]))) {
-            if (text[i] == '"') {
-                a.quoted = true;
-                in_quotes = !in_quotes;
-                ++i;
-                if (!in_quotes && i < n && text[i] != '"' && !is_blank(text[i])) break;
-            } else {
-                a.value += text[i++];
-            }
-        }
-        a.end = i;
-        found.push_back(a);
-    }
-    return found;
 }
 
 bool is_silent_switch(const argument& a) { return a.value == "/S" || a.value == "/s"; }
@@ -413,8 +393,8 @@ const char* refused_name(setup_kind kind, const std::string& argument) {
 std::optional<std::string> first_refused(setup_kind kind, const composed_text& parameters,
                                          const std::string& allowed) {
     const std::vector<std::string> allowed_list = allowed_option_names(allowed);
-    for (auto read : {arguments_of, installer_arguments_of})
-        for (const argument& a : read(parameters.text())) {
+    for (reading how : {reading::runtime, reading::installer})
+        for (const argument& a : arguments_of(parameters.text(), how)) {
             if (!parameters.from_caller(a.begin, a.end)) continue;
             const char* option = refused_name(kind, a.value);
             if (!option) continue;
