@@ -68,32 +68,36 @@ void filter_partner_identity(SettingsMap& settings, std::string& property_text) 
     property_text.erase(p, end - p);
 }
 
-void merge_parameters(SettingsMap& settings, const std::string& property_text) {
-    std::string p = settings["parameters"];
-    if (!contains(p, property_switch)) {
-        p += quoted_property_switch + property_text + "\"";
-    } else if (!contains(p, quoted_property_switch)) {
+composed_text merge_parameters(SettingsMap& settings, const std::string& property_text) {
+    composed_text p(settings["parameters"], text_origin::container);
+    const composed_text properties(property_text, text_origin::caller);
+    if (!contains(p.text(), property_switch)) {
+        p.append(quoted_property_switch, text_origin::run).append(properties).append("\"", text_origin::run);
+    } else if (!contains(p.text(), quoted_property_switch)) {
         // Offset 2 wherever the switch stands: right behind it only when the
         // parameters begin with it.
-        p.insert(2, "\"" + property_text + "\"");
+        p.insert(2, composed_text("\"", text_origin::run).append(properties).append("\"", text_origin::run));
     } else {
-        p.insert(p.find(quoted_property_switch) + 3, property_text + " ");
+        p.insert(p.text().find(quoted_property_switch) + 3, composed_text(properties).append(" ", text_origin::run));
     }
-    settings["parameters"] = settings["commandline"] + " " + p;
+    return composed_text(settings["commandline"], text_origin::caller).append(" ", text_origin::run).append(p);
 }
 
-void add_msi_log_option(SettingsMap& settings, const std::string& log_path) {
+void add_msi_log_option(SettingsMap& settings, composed_text& parameters, const std::string& log_path) {
     if (settings["msilog"] != "ON" || log_path.empty()) return;
-    const std::string& log = log_path;
-    std::string p = settings["parameters"];
+    auto option = [&](const std::string& before, const std::string& after) {
+        return composed_text(before, text_origin::run)
+            .append(log_path, text_origin::caller)
+            .append(after, text_origin::run);
+    };
+    const std::string& p = parameters.text();
     if (!contains(p, property_switch)) {
-        p += log_piece_1 + log + log_piece_2;
+        parameters.append(option(log_piece_1, log_piece_2));
     } else if (!contains(p, quoted_property_switch)) {
-        p.insert(2, log_piece_3 + log + log_piece_2);
+        parameters.insert(2, option(log_piece_3, log_piece_2));
     } else {
-        p.insert(p.find(quoted_property_switch) + 3, log_piece_4 + log + log_piece_5);
+        parameters.insert(p.find(quoted_property_switch) + 3, option(log_piece_4, log_piece_5));
     }
-    settings["parameters"] = p;
 }
 
 }  // namespace trevan

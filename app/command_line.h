@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "container/expand.h"
 #include "container/settings.h"
 
 namespace trevan {
@@ -18,13 +19,17 @@ std::string split_command_line(const std::string& command_line, SettingsMap& set
 // space, which stays).
 void filter_partner_identity(SettingsMap& settings, std::string& property_text);
 
-// Merges the property text into the "/V" switch of "parameters" and puts the
-// "commandline" setting and one space in front; replaces "parameters".
-void merge_parameters(SettingsMap& settings, const std::string& property_text);
+// The parameters of a run without a kind: the property text merged into the
+// "/V" switch of "parameters", the "commandline" setting and one space in
+// front. The container's "parameters" are the text whose references are
+// expanded; the property text and "commandline" are the caller's, put in as
+// they are. The settings keep the container's "parameters".
+composed_text merge_parameters(SettingsMap& settings, const std::string& property_text);
 
 // When "msilog" is exactly "ON" and log_path is not empty, inserts the
 // verbose MSI log option for log_path (the run's "KELMO_msi.log.txt", see
-// msi_log.h) into "parameters".
-void add_msi_log_option(SettingsMap& settings, const std::string& log_path);
+// msi_log.h; it lies below the user's TEMP, so it counts as the caller's
+// text) into the parameters merge_parameters made.
+void add_msi_log_option(SettingsMap& settings, composed_text& parameters, const std::string& log_path);
 
 }  // namespace trevan

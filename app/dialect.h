@@ -11,7 +11,9 @@
 // then the bootstrapper's own arguments:
 //   msi    msiexec.exe /i "<file>" (whatever the file's name ends in), the
 //          arguments without their "/V" switch, whose property text follows
-//          as plain NAME=value pairs; msilog=ON adds /l*v "<TEMP>\KELMO_msi.log.txt"
+//          as NAME=value pairs, a value with blanks or quotation marks in
+//          quotation marks as msiexec reads it (NAME="a ""b"" c"); msilog=ON
+//          adds /l*v "<TEMP>\KELMO_msi.log.txt"
 //   nsis   the arguments as written, any /D= moved to the very end
 //   inno   the arguments as written; msilog=ON adds /LOG="<log>"
 //   burn   the arguments as written; msilog=ON adds /log "<log>"
@@ -19,25 +21,26 @@
 // An argument "/S" (any letter case) becomes the kind's own silent switch
 // (msi /qn, nsis /S, inno /VERYSILENT /SUPPRESSMSGBOXES /NORESTART, burn
 // /quiet /norestart); without a kind and for plain it stays as it is.
+//
+// Only the container's own text is expanded: the arguments, the work
+// folder's path (the user's TEMP), the MSI log path and the language switch
+// go in as they are. Where the bootstrapper writes the installer's options
+// itself (msi, inno, burn), an argument of the caller's that would make the
+// elevated installer load other code or write its log elsewhere is refused
+// (refused_option): nothing starts. The container's "allowed_options" names
+// the ones the vendor lets through.
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/language.h"
 #include "app/launch.h"
+#include "app/setup_kind.h"
 #include "container/settings.h"
 #include "support/core/failure.h"
 
 namespace trevan {
-
-enum class setup_kind { none, msi, nsis, inno, burn, plain };
-
-// "msi", "nsis", "inno", "burn", "plain"; "" for none.
-const char* kind_name(setup_kind kind);
-
-// The kind a "kind" setting names: none for an empty one, nothing for a
-// value the program does not know (matched exactly, lower case).
-std::optional<setup_kind> kind_of_setting(const std::string& value);
 
 // Whether a run with these settings hands its setup program an MSI log:
 // "msilog" is "ON" and the kind (none, msi, inno or burn) has a log option.
@@ -47,11 +50,20 @@ bool asks_for_msi_log(SettingsMap& settings);
 // quoted or not: the run is then unattended.
 bool has_silent_switch(const std::string& arguments);
 
-// Whether the run shows its own message box, or only logs it. Asked for
-// with /S (silent_switch), a box is still shown when there is no log to
-// hold it; where no one can see the process's windows (no interactive
-// window station) it never is, since a box there waits for ever.
-bool shows_message_box(bool silent_switch, bool interactive, bool log_ready);
+// The name of the refusable option an argument is for this kind ("/l",
+// "TRANSFORMS", "/LOADINF", ...), as "allowed_options" names it; nothing
+// when the kind passes the argument on. msiexec reads "-" for "/" and any
+// letter case, and the letters of /f, /i, /j, /l and /x may be followed by
+// modifiers or a package; Inno takes "/" only, Burn both.
+std::optional<std::string> refused_option(setup_kind kind, const std::string& argument);
+
+// The names an "allowed_options" value holds, as written: blanks, tabs or
+// commas between them.
+std::vector<std::string> allowed_option_names(const std::string& value);
+
+// Whether name is one that "allowed_options" can hold for any kind (any
+// letter case).
+bool is_refusable_option(const std::string& name);
 
 // What a run knows besides its settings.
 struct run_facts {
@@ -77,15 +89,19 @@ struct setup_start {
     std::string command_line;  // exactly what the started program receives
     setup_kind kind = setup_kind::none;
     bool silent = false;       // "/S" was given
-    // A kind the program does not know: nothing starts, the run shows the
-    // launch failure and ends with 1.
+    // Nothing starts, the run shows this and ends with 1: a kind the program
+    // does not know or a command line too long ("ShellExecuteEx failed"), or
+    // an argument the kind refuses ("Option not allowed").
     std::optional<vennic::failure> failure;
+    std::string refused;       // the refused argument, as the caller gave it
+    // The command line, or a text expanded for it, would pass Windows's
+    // limit (max_command_line_length).
+    bool over_limit = false;
 };
 
 // The setup start for the settings as the extraction left them. Writes
-// "commandline" and, without a kind, "parameters" as the assembly always
-// did; each assembly step that throws is skipped as before. Throws what the
-// expansion of the executable setting throws.
+// "commandline" as the assembly always did; each assembly step that throws is skipped as before. Throws only
+// std::bad_alloc.
 setup_start plan_setup_start(SettingsMap& settings, const run_facts& facts);
 
 }  // namespace trevan

@@ -22,7 +22,9 @@ bool ends_with(const std::string& name, const char* extension) {
 launch_plan plan_launch(SettingsMap& settings, const std::string& work_folder, bool on_64bit_windows) {
     const char* setting = on_64bit_windows ? "executable64" : "executable32";
     launch_plan plan;
-    plan.name = expand_references(settings[setting], settings);
+    const std::optional<std::string> name = expand_references(settings[setting], settings);
+    plan.over_limit = !name;
+    plan.name = name.value_or("");
     plan.file = work_folder + plan.name;
     // The held work folder, which only this run may write: in the user's
     // temporary folder, a tool the setup program starts by a bare name
@@ -40,7 +42,8 @@ launch_plan plan_launch(SettingsMap& settings, const std::string& work_folder, b
 }
 
 std::string direct_command_line(const std::string& file, const std::string& parameter_text) {
-    return "\"" + file + "\" " + parameter_text;
+    const std::string quoted = "\"" + file + "\"";
+    return parameter_text.empty() ? quoted : quoted + " " + parameter_text;
 }
 
 std::string msiexec_arguments(const std::string& file, const std::string& parameter_text) {

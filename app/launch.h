@@ -36,22 +36,25 @@ struct launch_plan {
     std::string file;       // the work folder followed by name
     std::string directory;  // the work folder, without its trailing backslash
     start_method method = start_method::refuse;
+    // The expansion would pass the command-line limit (expand.h); the
+    // method is then refuse.
+    bool over_limit = false;
 };
 
 // The plan for this machine: "executable64" on 64-bit Windows, else
 // "executable32", expanded against the settings (a missing setting reads as
 // empty). work_folder ends in a backslash. Only a bare file name (see
 // is_bare_file_name) can name a file directly inside the work folder; any
-// other is refused, and so is any type but ".exe" and ".msi". Throws what
-// the expansion throws.
+// other is refused, and so is any type but ".exe" and ".msi". Throws only
+// std::bad_alloc.
 launch_plan plan_launch(SettingsMap& settings, const std::string& work_folder, bool on_64bit_windows);
 
-// The command line a program started directly receives, as the shell forms
-// it: the quoted file, a blank and the parameter text.
+// The command line a program started directly receives: the quoted file,
+// and a blank and the parameter text when there is one.
 std::string direct_command_line(const std::string& file, const std::string& parameter_text);
 
 // What msiexec.exe receives behind its own quoted path for a package: "/i",
-// the quoted file, a blank and the parameter text.
+// the quoted file, and a blank and the parameter text when there is one.
 std::string msiexec_arguments(const std::string& file, const std::string& parameter_text);
 
 struct launch_result {

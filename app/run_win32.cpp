@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/arguments.h"
+#include "app/boxes.h"
 #include "app/dialect.h"
 #include "app/language.h"
 #include "app/launch.h"
@@ -31,42 +32,6 @@ const char already_running_text[] =
 const char invalid_archive_text[] =
     "We are sorry, but your installation / update did not complete due to unexpected download "
     "errors.\r\nPlease download full version of the program";
-
-// Every message of the run: one OK button, no owner window, no icon. Each
-// goes to the log as a line with its caption and text; in an unattended run
-// it is not shown (shows_message_box), and the run goes on as if OK had been
-// pressed.
-class boxes {
-public:
-    void set_log_ready(bool ready) { log_ready_ = ready; }
-    void set_unattended(bool silent_switch, bool interactive) {
-        silent_switch_ = silent_switch;
-        interactive_ = interactive;
-    }
-
-    void show(const char* caption, const char* text) const {
-        const bool shown = shows_message_box(silent_switch_, interactive_, log_ready_);
-        if (log_ready_) {
-            try {
-                // One line: the text's line ends become blanks.
-                std::string line = text;
-                for (char& c : line)
-                    if (c == '\r' || c == '\n') c = ' ';
-                vennic::log::writef("Message box%s: %s: %s", shown ? "" : " (not shown, unattended)", caption,
-                                    line.c_str());
-            } catch (...) {
-                // The box itself still tells.
-            }
-        }
-        if (shown) MessageBoxA(nullptr, text, caption, MB_OK);
-    }
-    void show(const vennic::failure& failure) const { show(failure.caption.c_str(), failure.text.c_str()); }
-
-private:
-    bool log_ready_ = false;
-    bool silent_switch_ = false;
-    bool interactive_ = true;
-};
 
 // A log that cannot be set up costs only the log lines; the run goes on.
 bool set_up_log(const temp_folder& temp) {

@@ -83,8 +83,8 @@ TEST(MergeParameters, Table) {
     for (const row& r : rows) {
         SettingsMap settings{{"commandline", r.commandline}};
         if (!r.parameters.empty()) settings["parameters"] = r.parameters;
-        merge_parameters(settings, r.property_text);
-        EXPECT_EQ(settings["parameters"], r.expected) << r.parameters << " | " << r.property_text;
+        EXPECT_EQ(merge_parameters(settings, r.property_text).text(), r.expected)
+            << r.parameters << " | " << r.property_text;
     }
 }
 
@@ -107,9 +107,10 @@ TEST(AddMsiLogOption, Table) {
         {"ON", "/V\"A=1\"", "", "/V\"A=1\""},
     };
     for (const row& r : rows) {
-        SettingsMap settings{{"msilog", r.msilog}, {"parameters", r.parameters}};
-        add_msi_log_option(settings, r.log_path);
-        EXPECT_EQ(settings["parameters"], r.expected) << r.msilog << " | " << r.parameters << " | " << r.log_path;
+        SettingsMap settings{{"msilog", r.msilog}};
+        composed_text parameters(r.parameters, text_origin::container);
+        add_msi_log_option(settings, parameters, r.log_path);
+        EXPECT_EQ(parameters.text(), r.expected) << r.msilog << " | " << r.parameters << " | " << r.log_path;
     }
 }
 
@@ -118,9 +119,9 @@ TEST(ParameterAssembly, WorkedExampleWithoutArguments) {
                          {"parameters", "/V\"USER_PARTNER_IDENTITY=5   WEBINSTALLER=1\""}};
     std::string property_text = split_command_line("", settings);
     filter_partner_identity(settings, property_text);
-    merge_parameters(settings, property_text);
-    add_msi_log_option(settings, "D:\\Tmp\\KELMO_msi.log.txt");
-    EXPECT_EQ(settings["parameters"],
+    composed_text parameters = merge_parameters(settings, property_text);
+    add_msi_log_option(settings, parameters, "D:\\Tmp\\KELMO_msi.log.txt");
+    EXPECT_EQ(parameters.text(),
               " /V\"/l*v \\\"D:\\Tmp\\KELMO_msi.log.txt\\\"  USER_PARTNER_IDENTITY=5   "
               "WEBINSTALLER=1\"");
 }
@@ -132,8 +133,7 @@ TEST(ParameterAssembly, CommandLinePartnerIdentityDroppedOrKept) {
         std::string property_text =
             split_command_line("/S /v\"USER_PARTNER_IDENTITY=7 OTHER=1\"", settings);
         filter_partner_identity(settings, property_text);
-        merge_parameters(settings, property_text);
-        EXPECT_EQ(settings["parameters"],
+        EXPECT_EQ(merge_parameters(settings, property_text).text(),
                   virgin ? "/S  /V\"USER_PARTNER_IDENTITY=7 OTHER=1 VIRGIN=1 X=2\""
                          : "/S  /V\" OTHER=1 USER_PARTNER_IDENTITY=5\"");
     }

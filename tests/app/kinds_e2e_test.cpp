@@ -159,6 +159,117 @@ TEST_F(MsiKind, ThePackageStaysHeldWhileMsiexecRuns) {
     EXPECT_EQ(r.exit_code, 0u);
     EXPECT_TRUE(r.boxes.empty());
     EXPECT_EQ(read_file(drive_c("Program Files/QuillMsi/payload.txt")), "Quill payload\n");
+// msiexec gets a value with blanks in quotation marks, so that the whole
+// value is set.
+TEST_F(MsiKind, APropertyKeepsItsBlanks) {
+    const std::string program = packed(installer("QuillMsi.msi"), {});
+    const run_result r = run(program, "/S /V\"GREETING=two words\"");
+    EXPECT_TRUE(r.boxes.empty());
+    EXPECT_EQ(r.exit_code, 0u);
+    EXPECT_EQ(registry_value(key, "Greeting"), "two words");
+    EXPECT_NE(log().find("Parameters: /qn GREETING=\"two words\"\r\n"), std::string::npos) << log();
+}
+
+const message_box refused_box(const std::string& argument) {
+    return {"Option not allowed",
+            "\"" + argument + "\" is not passed on: the setup program's options are set by the vendor."};
+}
+
+// Whoever starts the signed program does not choose msiexec's patches,
+// transforms, packages or log: each such argument ends the run with its
+// box, and msiexec never starts.
+TEST_F(MsiKind, TheCallersPatchesTransformsAndLogsAreRefused) {
+    const std::string program = packed(installer("QuillMsi.msi"), {pack::value_record("msilog", "ON")});
+    write_file(dir_ + "/evil.msp", "not a patch");
+    const std::string evil = windows_path(dir_ + "/evil.msp");
+    const struct {
+        std::string arguments, refused;
+    } rows[] = {
+        {"/p " + evil, "/p"},
+        {"-Update " + evil, "-Update"},
+        {"/package " + evil, "/package"},
+        {"/fa " + evil, "/fa"},
+        {"/x {3A1F0C52-7D4B-4E8A-9C61-5B2E8F0D1A73}", "/x"},
+        {"/l*v C:\\Windows\\x.log", "/l*v"},
+        {"-LOG C:\\Windows\\x.log", "-LOG"},
+        {"TRANSFORMS=" + evil, "TRANSFORMS=" + evil},
+        {"/V\"GREETING=hi patch=" + evil + "\"", "patch=" + evil},
+        {"/V\"MSIPATCHREMOVE=x\"", "MSIPATCHREMOVE=x"},
+    };
+    for (const auto& row : rows) {
+        fs::remove(temp_ + "/Trevan.log.txt");
+        run_options o = options(row.arguments);
+        o.timeout = std::chrono::seconds(120);
+        const run_result r = run_program(program, o);
+        EXPECT_EQ(r.exit_code, 1u) << row.arguments;
+        EXPECT_EQ(r.boxes, std::vector<message_box>{refused_box(row.refused)}) << row.arguments;
+        EXPECT_NE(log().find("Message box: Option not allowed: \"" + row.refused + "\""), std::string::npos) << log();
+        EXPECT_EQ(log().find("Parameters:"), std::string::npos) << "nothing started: " << log();
+        EXPECT_FALSE(fs::exists(drive_c("Program Files/QuillMsi/payload.txt"))) << row.arguments;
+        EXPECT_TRUE(work_folders_left().empty());
+    }
+    // The vendor may let some through.
+    const std::string allowing =
+        packed(installer("QuillMsi.msi"), {pack::value_record("allowed_options", "/l")});
+    const run_result allowed = run(allowing, "/S /l*v " + windows_path(dir_ + "/mine.log"));
+    EXPECT_EQ(allowed.exit_code, 0u);
+    EXPECT_TRUE(allowed.boxes.empty());
+    EXPECT_TRUE(fs::exists(dir_ + "/mine.log"));
+}
+
+// Inno's log and settings files, Burn's log and layout: refused the same
+// way, in any letter case; an unattended run only logs the box.
+TEST_F(KindRun, InnoAndBurnRefuseTheCallersLogAndSettingsFiles) {
+    const struct {
+        const char* kind;
+        const char* arguments;
+        const char* refused;
+    } rows[] = {
+        {"inno", "/LOG=C:\\Windows\\x.sys", "/LOG=C:\\Windows\\x.sys"},
+        {"inno", "/log", "/log"},
+        {"inno", "\"/LoadInf=C:\\Users\\Public\\a b.inf\"", "/LoadInf=C:\\Users\\Public\\a b.inf"},
+        {"inno", "/SAVEINF=C:\\x.inf", "/SAVEINF=C:\\x.inf"},
+        {"burn", "-log C:\\Windows\\x.sys", "-log"},
+        {"burn", "/L x.log", "/L"},
+        {"burn", "/layout C:\\x", "/layout"},
+    };
+    for (const auto& row : rows) {
+        std::vector<pack::record> container = sample_records();
+        container.push_back(pack::value_record("kind", row.kind));
+        const std::string program = build(container);
+        fs::remove(records_file_);
+        const run_result r = run(program, row.arguments);
+        EXPECT_EQ(r.exit_code, 1u) << row.arguments;
+        EXPECT_EQ(r.boxes, std::vector<message_box>{refused_box(row.refused)}) << row.arguments;
+        EXPECT_TRUE(records().empty()) << row.kind << " " << row.arguments << ": the setup program started";
+        const run_result silent = run(program, std::string("/S ") + row.arguments);
+        EXPECT_EQ(silent.exit_code, 1u) << row.arguments;
+        EXPECT_TRUE(silent.boxes.empty());
+        EXPECT_NE(log().find("Message box (not shown, unattended): Option not allowed: \"" + std::string(row.refused)),
+                  std::string::npos)
+            << log();
+        EXPECT_TRUE(records().empty()) << row.arguments;
+        EXPECT_TRUE(work_folders_left().empty());
+    }
+}
+
+// Windows takes no command line past 32,767 characters: a run whose
+// command line would be longer shows the launch failure and starts nothing.
+TEST_F(KindRun, ACommandLinePastTheLimitStartsNothing) {
+    std::vector<pack::record> container = sample_files();
+    container.push_back(pack::value_record("executable64", "%installer64%"));
+    container.push_back(pack::value_record("kind", "plain"));
+    container.push_back(pack::value_record("parameters", std::string(32000, 'p')));
+    const std::string program = build(container);
+    const run_result fits = run(program, "/S");
+    EXPECT_EQ(fits.exit_code, 0u);
+    ASSERT_EQ(records().size(), 1u);
+    EXPECT_EQ(records()[0].parameters(), std::string(32000, 'p') + " /S");
+    fs::remove(records_file_);
+    const run_result past = run(program, std::string(1000, 'a'));
+    EXPECT_EQ(past.exit_code, 1u);
+    EXPECT_EQ(past.boxes, (std::vector<message_box>{{"ShellExecuteEx failed", "Unable to spawn process"}}));
+    EXPECT_TRUE(records().empty());
     EXPECT_TRUE(work_folders_left().empty());
 }
 
@@ -190,6 +301,45 @@ TEST_F(KindRun, ThePlanIsWhatTheSetupProgramReceives) {
                                                         path.substr(0, path.rfind('\\') + 1));
         vennic::replace_all(expected, pack::sample_temp, temp_windows());
         EXPECT_EQ(started[0].command_line, expected) << kind;
+    }
+}
+
+// The arguments after `plan --` are shown as a Windows caller quotes them,
+// which is what the run then receives from such a caller.
+TEST_F(KindRun, ThePlanQuotesTheArgumentsAsTheRunReceivesThem) {
+    const std::vector<std::vector<std::string>> cases = {
+        {"/DIR=C:\\Inno Custom Dir", "/S"},
+        {"say \"hi\"", "C:\\trailing\\\\", "C:\\with blank\\\\"},
+    };
+    for (const char* kind : {"inno", "plain"}) {
+        std::vector<pack::record> container = sample_records();
+        container.push_back(pack::value_record("kind", kind));
+        const std::string program = build(container);
+        file_reader reader(program);
+        SettingsMap settings;
+        ASSERT_TRUE(walk_container(reader, settings).ok);
+        for (const std::vector<std::string>& arguments : cases) {
+            fs::remove(records_file_);
+            pack::plan_request request;
+            request.architectures = {64};
+            request.arguments = pack::windows_command_line(arguments);
+            const setup_start planned = pack::plan_runs(settings, request).runs.at(0).start;
+            ASSERT_FALSE(planned.failure) << kind;
+            const run_result r = run(program, request.arguments);
+            ASSERT_EQ(r.exit_code, 0u) << kind << " " << request.arguments;
+            const std::vector<standin_record> started = records();
+            ASSERT_EQ(started.size(), 1u);
+            const std::string& path = started[0].path;
+            std::string expected = vennic::replace_all_copy(planned.command_line, pack::sample_work_folder(),
+                                                            path.substr(0, path.rfind('\\') + 1));
+            vennic::replace_all(expected, pack::sample_temp, temp_windows());
+            EXPECT_EQ(started[0].command_line, expected) << kind;
+            // Behind the container's parameters, exactly as the caller wrote them.
+            if (std::string(kind) == "plain") {
+                const std::string& received = started[0].command_line;
+                EXPECT_EQ(received.substr(received.size() - request.arguments.size()), request.arguments);
+            }
+        }
     }
 }
 

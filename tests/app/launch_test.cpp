@@ -97,14 +97,15 @@ TEST(LaunchPlan, OnlyABareNameOfAProgramOrAPackageStarts) {
 TEST(LaunchPlan, TheDirectCommandLineIsTheShells) {
     EXPECT_EQ(direct_command_line("C:\\T\\V1\\Setup.exe", "/S /V\"A=\\\"x y\\\"\""),
               "\"C:\\T\\V1\\Setup.exe\" /S /V\"A=\\\"x y\\\"\"");
-    EXPECT_EQ(direct_command_line("C:\\T\\V1\\Setup.exe", ""), "\"C:\\T\\V1\\Setup.exe\" ");
+    // No trailing blank without parameters.
+    EXPECT_EQ(direct_command_line("C:\\T\\V1\\Setup.exe", ""), "\"C:\\T\\V1\\Setup.exe\"");
     EXPECT_EQ(direct_command_line("C:\\T\\V1\\Setup.exe", "  two"), "\"C:\\T\\V1\\Setup.exe\"   two");
 }
 
 TEST(LaunchPlan, APackageGoesToMsiexecWithItsParametersBehind) {
     EXPECT_EQ(msiexec_arguments("C:\\T\\V1\\Setup.msi", "/qn PROP=\"a b\""),
               "/i \"C:\\T\\V1\\Setup.msi\" /qn PROP=\"a b\"");
-    EXPECT_EQ(msiexec_arguments("C:\\T\\V1\\Setup.msi", ""), "/i \"C:\\T\\V1\\Setup.msi\" ");
+    EXPECT_EQ(msiexec_arguments("C:\\T\\V1\\Setup.msi", ""), "/i \"C:\\T\\V1\\Setup.msi\"");
 }
 
 }  // namespace

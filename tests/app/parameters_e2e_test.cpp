@@ -2,6 +2,7 @@
 // command line, the container and the registry's language settings.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <regex>
 
 #include "tests/app/run_fixture.h"
@@ -75,6 +76,37 @@ TEST_F(Parameters, ReferencesInTheParametersAreExpanded) {
     const std::string source = path.substr(0, path.rfind('\\'));
     EXPECT_TRUE(std::regex_match(source, std::regex(regex_escape(temp_windows()) + R"(VORBELQ-?\d+)"))) << source;
     EXPECT_EQ(started[0].parameters(), " /V\" SETUP=VorbelquintSetup.exe FROM=" + source + " %unknown%\"");
+}
+
+// The user sets TEMP; a "%name%" in it, or in the arguments, is text the
+// setup program receives as it stands, never a reference of the
+// container's: the elevated setup program gets no argument the user put
+// into a path, and the log option still names the held log.
+TEST_F(Parameters, ReferencesInTheTemporaryFolderAndTheArgumentsStayText) {
+    const std::string program = build(sample_records());
+    int n = 0;
+    for (const char* sequence : {"%parameters%", "%source%", "%installer64%", "%commandline%", "%%", "%unknown%"}) {
+        std::remove(records_file_.c_str());
+        const std::string temp = dir_ + "/t" + std::to_string(n++) + " " + sequence + " -INJECTED x";
+        std::filesystem::create_directories(temp);
+        run_options o = options(std::string("/S ") + sequence + " /V\"P=" + sequence + "\"",
+                                {{"TREVAN_STANDIN_ACTIONS", "msilog"}});
+        o.temp_dir = temp;
+        const run_result r = run_program(program, o);
+        EXPECT_EQ(r.exit_code, 0u) << sequence;
+        EXPECT_TRUE(r.boxes.empty()) << sequence;
+        const std::vector<standin_record> started = records();
+        ASSERT_EQ(started.size(), 1u) << sequence;
+        const std::string temp_windows = windows_path(temp) + "\\";
+        EXPECT_EQ(started[0].parameters(), std::string("/S ") + sequence + "  /V\"/l*v \\\"" + temp_windows +
+                                               "KELMO_msi.log.txt\\\" P=" + sequence +
+                                               " USER_PARTNER_IDENTITY=5   WEBINSTALLER=1\"")
+            << sequence;
+        EXPECT_EQ(started[0].path.rfind(temp_windows + "VORBELQ", 0), 0u) << started[0].path;
+        EXPECT_NE(read_file(records_file_).find("msilog written"), std::string::npos) << sequence;
+        EXPECT_EQ(read_file(temp + "/KELMO_msi.log.txt"), "=== Verbose logging started ===\r\n") << sequence;
+        EXPECT_EQ(r.temp_entries, (std::vector<std::string>{"KELMO_msi.log.txt", "Trevan.log.txt"})) << sequence;
+    }
 }
 
 // Registry values of the language sources, set in the test prefix and removed

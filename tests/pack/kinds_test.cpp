@@ -12,6 +12,7 @@
 #include "tests/container/container_fixtures.h"
 #include "tests/pack/file_helpers.h"
 #include "tests/pack/run_tool.h"
+#include "tools/pack/plan.h"
 #include "tools/pack/setup_kind.h"
 
 namespace trevan::pack {
@@ -149,6 +150,12 @@ TEST_F(Kinds, ChecksAtPackTime) {
         {{"--value", "parameters=/S /V\"A=%product%\""}, "parameters", "refers to %product%, which is no setting"},
         {{"--value", "msilog=on"}, "msilog", "\"on\" is not \"ON\""},
         {{"--value", "kind=wix"}, "kind", "\"wix\" is not a kind the program knows"},
+        // A setting that names an empty one names no file record.
+        {{"--value", "nothing=", "--value", "executable32=%nothing%"}, "executable32",
+         "\"%nothing%\" names \"\", which is no file record"},
+        {{"--value", "allowed_options=/l /qn"}, "allowed_options", "\"/qn\" is not an option a kind refuses"},
+        {{"--value", "v=" + std::string(20000, 'v'), "--value", "parameters=%v% %v%"}, "parameters",
+         "expands to more than 32767 characters"},
         {{}, "stub", "is not a Trevan program: it does not hold the tag of the container's tail", setup},
         {{}, "stub", "is not a Trevan program: it does not hold the tag", path("bare.exe")},
     };
@@ -168,6 +175,8 @@ TEST_F(Kinds, ChecksAtPackTime) {
     }
     // References to what every run sets are settings too.
     EXPECT_EQ(run(build(setup, setup, {"--value", "parameters=/D=%source%\\x %commandline%"})).code, 0);
+    fs::remove(path("out.exe"));
+    EXPECT_EQ(run(build(setup, setup, {"--value", "allowed_options=/l, PATCH /LOADINF /burn."})).code, 0);
 }
 
 TEST_F(Kinds, PlanShowsWhatARunStarts) {
@@ -198,9 +207,69 @@ TEST_F(Kinds, PlanShowsWhatARunStarts) {
               "\"" + work + "QuillNsis.exe\" /L1031 /S /V\"/l*v \\\"C:\\Users\\Setup\\AppData\\Local\\Temp\\"
               "KELMO_msi.log.txt\\\" \"");
 
+    // The arguments after -- are quoted as a Windows caller quotes them.
+    ASSERT_EQ(run(build(nsis, nsis, {"--kind", "inno"})).code, 0);
+    tool_run quoted = run({"plan", path("out.exe"), "--arch", "64", "--", "/DIR=C:\\Inno Custom Dir", "a\"b\\\\", "/S"});
+    ASSERT_EQ(quoted.code, 0) << quoted.err;
+    EXPECT_NE(quoted.out.find("QuillNsis.exe\" \"/DIR=C:\\Inno Custom Dir\" \"a\\\"b\\\\\\\\\" /VERYSILENT "),
+              std::string::npos)
+        << quoted.out;
+    // What the run would refuse, it shows.
+    tool_run refused = run({"plan", path("out.exe"), "--arch", "64", "--", "/LOG=C:\\Windows\\x.sys"});
+    ASSERT_EQ(refused.code, 0) << refused.err;
+    EXPECT_NE(refused.out.find("  nothing starts: \"Option not allowed\" box, exit code 1\n  box text      "
+                               "\"/LOG=C:\\Windows\\x.sys\" is not passed on: the setup program's options are set "
+                               "by the vendor.\n"),
+              std::string::npos)
+        << refused.out;
+
     tool_run bad = run({"plan", path("out.exe"), "--arch", "16"});
     EXPECT_EQ(bad.code, 2);
     EXPECT_EQ(run({"plan", path("missing.exe")}).code, 2);
+}
+
+// The quoting CommandLineToArgvW reads back: blanks, tabs and quotation
+// marks need quotation marks, and backslashes count only before one.
+TEST(PlanArguments, AreQuotedAsAWindowsCallerQuotesThem) {
+    const struct {
+        std::vector<std::string> arguments;
+        std::string text;
+    } rows[] = {
+        {{}, ""},
+        {{"/S", "/D=C:\\x"}, "/S /D=C:\\x"},
+        {{"/DIR=C:\\Inno Custom Dir"}, "\"/DIR=C:\\Inno Custom Dir\""},
+        {{""}, "\"\""},
+        {{"a\"b"}, "\"a\\\"b\""},
+        {{"C:\\dir\\"}, "C:\\dir\\"},
+        {{"C:\\my dir\\"}, "\"C:\\my dir\\\\\""},
+        {{"a\\\"b\\\\"}, "\"a\\\\\\\"b\\\\\\\\\""},
+        {{"tab\there"}, "\"tab\there\""},
+        {{"%source%", "x y"}, "%source% \"x y\""},
+    };
+    for (const auto& r : rows) EXPECT_EQ(windows_command_line(r.arguments), r.text) << r.text;
+}
+
+// A container whose parameters multiply a large value: the plan stops at
+// the limit of a command line, in one line and little memory.
+TEST_F(Kinds, APlanStopsAtTheCommandLineLimit) {
+    std::string references;
+    for (int i = 0; i < 10000; ++i) references += "%v%";
+    const std::string bomb = path("bomb.exe");
+    build_container(TREVAN_WIN32_PROGRAM,
+                    {file_record("installer64", "", installer("QuillNsis.exe")),
+                     value_record("executable64", "%installer64%"), value_record("executable32", "%installer64%"),
+                     value_record("v", std::string(1u << 20, 'v')), value_record("v2", std::string(1u << 20, 'w')),
+                     value_record("parameters", references)},
+                    bomb, {});
+    ASSERT_GT(fs::file_size(bomb), 2u << 20);
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"plan", bomb},
+                                                 std::vector<std::string>{"plan", bomb, "--json", "--", "/S"}}) {
+        const tool_run planned = run_tool(args, dir_, 256u << 20);
+        EXPECT_EQ(planned.code, 2) << planned.err;
+        EXPECT_EQ(std::count(planned.err.begin(), planned.err.end(), '\n'), 1) << planned.err;
+        EXPECT_NE(planned.err.find("would pass the 32767 characters Windows takes"), std::string::npos) << planned.err;
+        EXPECT_EQ(planned.out, "");
+    }
 }
 
 }  // namespace

@@ -12,7 +12,8 @@
 
 namespace trevan::pack {
 
-const std::vector<std::string> check_names = {"executable32", "executable64", "parameters", "msilog", "kind", "stub"};
+const std::vector<std::string> check_names = {"executable32", "executable64", "parameters", "msilog",
+                                              "kind",         "allowed_options", "stub"};
 
 namespace {
 
@@ -39,7 +40,11 @@ void check_executable(const std::string& name, const SettingsMap& settings, cons
         fail(name, std::string("is missing: it names the setup program started on ") +
                        (name == "executable64" ? "64" : "32") + "-bit Windows");
     check_references(name, settings);
-    const std::string file = expand_references(it->second, settings);
+    const std::optional<std::string> expanded = expand_references(it->second, settings);
+    if (!expanded)
+        fail(name, quoted_text(it->second) + " expands to more than " + std::to_string(max_command_line_length) +
+                       " characters, the longest command line of Windows");
+    const std::string& file = *expanded;
     const bool named = std::any_of(records.begin(), records.end(), [&](const record& r) {
         return r.type == record::kind::file && stored_name_of(r) == file;
     });
@@ -73,7 +78,13 @@ void check_inputs(const std::string& stub_path, const std::vector<record>& recor
     if (on("stub")) check_stub(stub_path);
     for (const char* name : {"executable32", "executable64"})
         if (on(name)) check_executable(name, settings, records);
-    if (on("parameters")) check_references("parameters", settings);
+    if (on("parameters")) {
+        check_references("parameters", settings);
+        const auto it = settings.find("parameters");
+        if (it != settings.end() && !expand_references(it->second, settings))
+            fail("parameters", "expands to more than " + std::to_string(max_command_line_length) +
+                                   " characters, the longest command line of Windows");
+    }
     if (on("msilog")) {
         const auto it = settings.find("msilog");
         if (it != settings.end() && it->second != "ON")
@@ -83,6 +94,17 @@ void check_inputs(const std::string& stub_path, const std::vector<record>& recor
         const auto it = settings.find("kind");
         if (it != settings.end() && !kind_of_setting(it->second))
             fail("kind", quoted_text(it->second) + " is not a kind the program knows (msi, nsis, inno, burn, plain)");
+    }
+    if (on("allowed_options")) {
+        const auto it = settings.find("allowed_options");
+        if (it != settings.end()) {
+            for (const std::string& name : allowed_option_names(it->second))
+                if (!is_refusable_option(name))
+                    fail("allowed_options", quoted_text(name) + " is not an option a kind refuses (msi: /i /a /j /x /f "
+                                            "/p /y /z /t /l /v /@ /embedding /regserver u m PATCH TRANSFORMS "
+                                            "MSIPATCHREMOVE; inno: /LOG /LOADINF /SAVEINF /SL5 /SPAWNWND /NOTIFYWND "
+                                            "/DEBUGWND /DEBUGSPAWNSERVER; burn: /log /layout /burn.)");
+        }
     }
 }
 

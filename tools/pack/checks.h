@@ -5,7 +5,10 @@
 // `--no-check NAME` turns it off:
 //   executable32, executable64  set, naming a file record, every %reference%
 //                               in it a setting
-//   parameters                  every %reference% in it a setting
+//   parameters                  every %reference% in it a setting, its
+//                               expansion within the command-line limit
+//   allowed_options             each name one of the options a kind
+//                               refuses to take from the caller
 //   msilog                      absent or exactly "ON"
 //   kind                        absent or a kind the program knows
 //   stub                        a Trevan program: it holds the tag of the

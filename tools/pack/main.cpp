@@ -79,16 +79,22 @@ const char* const settings_help =
     "                              names it; the program's own arguments follow the parameters:\n"
     "    (none)  the arguments' /V properties merged into the /V\"...\" switch, the MSI log\n"
     "            inside it, /L<LCID> in front from the registry's language\n"
-    "    msi     msiexec /i \"<file>\"; the /V\"...\" text as plain NAME=value properties;\n"
-    "            msilog /l*v \"<log>\"; /S is /qn\n"
+    "    msi     msiexec /i \"<file>\"; the /V\"...\" text as NAME=value properties, a value\n"
+    "            with blanks quoted (NAME=\"two words\"); msilog /l*v \"<log>\"; /S is /qn\n"
     "    nsis    the arguments as written, /D= moved to the end; /S is /S\n"
     "    inno    as written; msilog /LOG=\"<log>\"; /S is /VERYSILENT /SUPPRESSMSGBOXES /NORESTART\n"
     "    burn    as written; msilog /log \"<log>\"; /S is /quiet /norestart\n"
     "    plain   as written, nothing added\n"
     "  An argument /S also makes the run unattended: no box is shown, each goes to the log.\n"
+    "  msi, inno and burn refuse the caller's options that load other code or move the log\n"
+    "  (msi /i /a /j /x /f /p /y /z /t /l /v /@ /embedding /regserver u m and the properties\n"
+    "  PATCH TRANSFORMS MSIPATCHREMOVE; inno /LOG /LOADINF /SAVEINF /SL5 /SPAWNWND /NOTIFYWND\n"
+    "  /DEBUGWND /DEBUGSPAWNSERVER; burn /log /layout /burn.): nothing starts\n"
+    "  allowed_options             those of them the caller may pass, blanks between (/l PATCH)\n"
     "Checks (each a line naming the setting, exit 2, no output; --no-check NAME skips one):\n"
     "  executable32, executable64 set and naming a file record; every %reference% in them and in\n"
-    "  parameters a setting; msilog ON or absent; kind one the program knows; stub a Trevan program";
+    "  parameters a setting; parameters within 32,767 characters expanded; msilog ON or absent;\n"
+    "  kind one the program knows; allowed_options refusable names; stub a Trevan program";
 
 // --arch 32|64: the architectures planned, 64-bit first when both.
 std::vector<int> planned_architectures(const std::string& arch) {
@@ -162,7 +168,7 @@ int run(const std::vector<std::string>& arguments) {
         ->type_name("KIND");
     std::vector<std::string> no_checks;
     build->add_option("--no-check", no_checks, "Skip the check of NAME: executable32, executable64, parameters, "
-                                               "msilog, kind or stub")
+                                               "msilog, kind, allowed_options or stub")
         ->type_name("NAME")
         ->expected(1)
         ->take_all();
@@ -195,7 +201,7 @@ int run(const std::vector<std::string>& arguments) {
     std::vector<std::string> plan_arguments;
     bool plan_json = false;
     plan->add_option("container", plan_path, "The packed program")->required();
-    plan->add_option("arguments", plan_arguments, "The program's own arguments, after --, joined with blanks")
+    plan->add_option("arguments", plan_arguments, "The program's own arguments, after --, quoted as a Windows caller would")
         ->type_name("ARGS");
     plan->add_option("--arch", plan_arch, "Only this Windows: 32 or 64 (default: both)");
     plan->add_option("--language", plan_language, "The installer language the registry holds (an LCID)")
@@ -243,7 +249,7 @@ int run(const std::vector<std::string>& arguments) {
         for (const std::string& name : no_checks) {
             if (std::find(check_names.begin(), check_names.end(), name) == check_names.end())
                 throw tool_error("--no-check " + name + ": expected executable32, executable64, parameters, msilog, "
-                                 "kind or stub");
+                                 "kind, allowed_options or stub");
             request.skipped_checks.insert(name);
         }
         // Records keep their order: the project's, then the command line's
@@ -276,8 +282,7 @@ int run(const std::vector<std::string>& arguments) {
         plan_request request;
         request.architectures = planned_architectures(plan_arch);
         request.language = plan_language;
-        for (const std::string& argument : plan_arguments)
-            request.arguments += (request.arguments.empty() ? "" : " ") + argument;
+        request.arguments = windows_command_line(plan_arguments);
         run_plan(plan_path, request, plan_json);
     }
     return static_cast<int>(exit_code::success);

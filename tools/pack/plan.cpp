@@ -7,6 +7,8 @@
 #include "tools/pack/code_page.h"
 #include "tools/pack/json_writer.h"
 #include "tools/pack/shown_text.h"
+#include "container/expand.h"
+#include "tools/pack/tool_error.h"
 
 namespace trevan::pack {
 namespace {
@@ -20,7 +22,43 @@ const char* method_text(start_method method) {
     return "?";
 }
 
+// A run over the limit starts nothing, whatever its arguments: no plan.
+void check_limits(const container_plan& plan) {
+    for (const architecture_plan& run : plan.runs)
+        if (run.start.over_limit)
+            throw tool_error("plan: the command line for " + std::to_string(run.bits) +
+                             "-bit Windows would pass the " + std::to_string(max_command_line_length) +
+                             " characters Windows takes (a run shows \"" + run.start.failure->caption +
+                             "\" and ends with 1)");
+}
+
 }  // namespace
+
+std::string windows_command_line(const std::vector<std::string>& arguments) {
+    std::string out;
+    for (const std::string& argument : arguments) {
+        if (!out.empty()) out += ' ';
+        if (!argument.empty() && argument.find_first_of(" \t\n\v\"") == std::string::npos) {
+            out += argument;
+            continue;
+        }
+        out += '"';
+        std::size_t backslashes = 0;
+        for (char c : argument) {
+            if (c == '\\') {
+                ++backslashes;
+                continue;
+            }
+            // Backslashes count only before a quotation mark.
+            out.append(c == '"' ? 2 * backslashes + 1 : backslashes, '\\');
+            backslashes = 0;
+            out += c;
+        }
+        out.append(2 * backslashes, '\\');
+        out += '"';
+    }
+    return out;
+}
 
 std::string sample_work_folder() { return sample_temp + work_folder_name(0); }
 
@@ -51,6 +89,7 @@ container_plan plan_runs(const SettingsMap& settings, const plan_request& reques
 }
 
 std::string plan_text(const container_plan& plan) {
+    check_limits(plan);
     const text_reading reading{plan.code_page};
     const auto shown = [&reading](const std::string& text) { return reading.bare(text); };
     std::string out = "kind: " + (plan.kind.empty() ? std::string("(none: the program's own dialect)") : shown(plan.kind)) + "\n";
@@ -59,6 +98,7 @@ std::string plan_text(const container_plan& plan) {
         out += std::to_string(run.bits) + "-bit Windows (executable" + std::to_string(run.bits) + "):\n";
         if (s.failure) {
             out += "  nothing starts: \"" + s.failure->caption + "\" box, exit code 1\n";
+            out += "  box text      " + shown(s.failure->text) + "\n";
             continue;
         }
         if (s.plan.method == start_method::refuse) {
@@ -76,6 +116,7 @@ std::string plan_text(const container_plan& plan) {
 }
 
 void write_plan_json(std::ostream& out, const container_plan& plan) {
+    check_limits(plan);
     const text_reading reading{plan.code_page};
     json runs = json::array();
     for (const architecture_plan& run : plan.runs) {

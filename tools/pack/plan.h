@@ -33,6 +33,14 @@ struct plan_request {
     std::string arguments;
 };
 
+// The argument text a Windows caller gives for these arguments: each as it
+// is when it holds no blank, tab, line feed, vertical tab or quotation mark
+// (and is not empty), else in quotation marks with each of its own escaped
+// and the backslashes before one of them or before the closing one
+// doubled, so that CommandLineToArgvW reads back exactly the arguments; one
+// blank between them.
+std::string windows_command_line(const std::vector<std::string>& arguments);
+
 struct architecture_plan {
     int bits = 64;
     setup_start start;
@@ -51,9 +59,10 @@ container_plan plan_runs(const SettingsMap& settings, const plan_request& reques
 
 // One block of lines per architecture; texts of the container appear cut
 // and as the program reads them in the container's code page
-// (shown_text.h).
+// (shown_text.h). Throws tool_error (bad input) when a run's command line
+// would pass the limit of Windows: that container cannot start anything.
 std::string plan_text(const container_plan& plan);
-// The same as a JSON object (json_writer.h), texts whole.
+// The same as a JSON object (json_writer.h), texts whole; throws as plan_text does.
 void write_plan_json(std::ostream& out, const container_plan& plan);
 
 }  // namespace trevan::pack

@@ -165,7 +165,7 @@ std::optional<record> kind_record(const std::vector<record>& records, const std:
         for (const char* setting : {"executable64", "executable32"}) {
             const auto it = settings.find(setting);
             if (it == settings.end()) continue;
-            const std::string name = expand_references(it->second, settings);
+            const std::string name = expand_references(it->second, settings).value_or("");
             auto file = std::find_if(records.rbegin(), records.rend(), [&](const record& r) {
                 return r.type == record::kind::file && stored_name_of(r) == name;
             });

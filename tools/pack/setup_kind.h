@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "app/dialect.h"
+#include "app/setup_kind.h"
 #include "tools/pack/builder.h"
 
 namespace trevan::pack {
