@@ -159,6 +159,9 @@ TEST_F(MsiKind, ThePackageStaysHeldWhileMsiexecRuns) {
     EXPECT_EQ(r.exit_code, 0u);
     EXPECT_TRUE(r.boxes.empty());
     EXPECT_EQ(read_file(drive_c("Program Files/QuillMsi/payload.txt")), "Quill payload\n");
+    EXPECT_TRUE(work_folders_left().empty());
+}
+
 // msiexec gets a value with blanks in quotation marks, so that the whole
 // value is set.
 TEST_F(MsiKind, APropertyKeepsItsBlanks) {
