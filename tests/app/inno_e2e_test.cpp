@@ -38,7 +38,10 @@ protected:
     run_result run_slowly(const std::string& program, const std::string& args) const {
         run_options o = options(args);
         o.timeout = std::chrono::milliseconds(180000);
-        return run_program(program, o);
+        run_result r = run_program(program, o);
+        // A crashed emulator may still report exit code 0.
+        EXPECT_FALSE(r.emulator_crashed) << "qemu-user crashed under " << args;
+        return r;
     }
     std::string program(std::vector<pack::record> values = {}) {
         return packed(TREVAN_INNO_INSTALLER, std::move(values));
