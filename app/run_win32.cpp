@@ -49,7 +49,7 @@ bool set_up_log(const temp_folder& temp) {
 msi_log hold_asked_msi_log(SettingsMap& settings, const temp_folder& temp, bool log_ready) {
     // Kinds without a log option never receive it: no empty log is left.
     if (!asks_for_msi_log(settings)) return msi_log();
-    vennic::error_or<msi_log> held = hold_msi_log(temp);
+    vennic::error_or<msi_log> held = hold_msi_log(temp, kind_of_setting(settings["kind"]).value_or(setup_kind::none));
     if (held) return std::move(*held);
     if (log_ready)
         vennic::log::writef("MSI log option left out: KELMO_msi.log.txt cannot be held: %s",

@@ -11,9 +11,9 @@
 
 #include "container/file_reader.h"
 #include "container/walk.h"
+#include "tests/app/kind_run.h"
 #include "tests/app/run_fixture.h"
 #include "tools/pack/plan.h"
-#include "tools/pack/setup_kind.h"
 #include "support/core/text.h"
 
 namespace trevan::harness {
@@ -22,40 +22,6 @@ namespace {
 namespace fs = std::filesystem;
 
 std::string installer(const std::string& name) { return win64_dir() + "/tests/installers/" + name; }
-std::string drive_c(const std::string& path) { return wine_prefix() + "/drive_c/" + path; }
-
-// A value of the 64-bit registry view; empty when there is none.
-std::string registry_value(const std::string& key, const std::string& name) {
-    std::string out;
-    if (run_wine({"reg", "query", key, "/v", name, "/reg:64"}, &out) != 0) return "";
-    const std::string::size_type type = out.find("REG_SZ");
-    if (type == std::string::npos) return "";
-    std::string value = out.substr(out.find_first_not_of(' ', type + 6));
-    return value.substr(0, value.find_first_of("\r\n"));
-}
-
-class KindRun : public ProgramRun {
-protected:
-    // Both setup programs the same installer, with the kind trevan-pack
-    // tells from its bytes, as `build` packs it.
-    std::string packed(const std::string& setup, std::vector<pack::record> values) {
-        std::vector<pack::record> records = {
-            pack::file_record("installer32", "", setup), pack::file_record("installer64", "", setup),
-            pack::value_record("executable32", "%installer32%"), pack::value_record("executable64", "%installer64%")};
-        records.insert(records.end(), values.begin(), values.end());
-        if (std::optional<pack::record> kind = pack::kind_record(records, std::nullopt)) records.push_back(*kind);
-        return build(records);
-    }
-    std::string log() const { return read_file(temp_ + "/Trevan.log.txt"); }
-
-    // An installer's traces in the prefix go before and after each case.
-    void SetUp() override {
-        ProgramRun::SetUp();
-        remove_installation();
-    }
-    void TearDown() override { remove_installation(); }
-    virtual void remove_installation() {}
-};
 
 class NsisKind : public KindRun {
 protected:

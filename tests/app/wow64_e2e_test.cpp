@@ -158,10 +158,8 @@ TEST_F(Wow64, BothBuildsShareTheInstanceMutex) {
 
 // Under qemu the shipped program checks 1 GiB in about 8 s, long enough for
 // its progress window to show and settle before Cancel is pressed (256 MiB
-// take about 2 s): Cancel ends the run. qemu-user itself now and then
-// crashes under a 32-bit Wine process with two busy threads (more often on a
-// loaded machine); such a run says nothing about the program and is tried
-// again, from a clean temporary folder.
+// take about 2 s): Cancel ends the run. The window is the program's second
+// thread: the emulator must carry two busy threads of a 32-bit process.
 TEST_F(Wow64, CancelInTheProgressWindowEndsTheRunWith1602) {
     const std::string program = dir_ + "/Large.exe", setup = padded_standin(1u << 30);
     pack::build_container(program_path(),
@@ -170,18 +168,12 @@ TEST_F(Wow64, CancelInTheProgressWindowEndsTheRunWith1602) {
                           program);
     run_options o = options();
     o.watch.press = "Cancel";
-    constexpr int attempts = 5;
-    run_result r;
-    for (int attempt = 1; attempt <= attempts; ++attempt) {
-        // At once: the extraction may end soon after the window shows.
-        r = run_through_progress(program, o, "");
-        if (!r.emulator_crashed) break;
-        for (const std::string& folder : work_folders_left()) fs::remove_all(temp_ + "/" + folder);
-    }
+    // At once: the extraction may end soon after the window shows.
+    const run_result r = run_through_progress(program, o, "");
     // 2 GiB are not worth keeping.
     fs::remove(program);
     fs::remove(setup);
-    if (r.emulator_crashed) GTEST_SKIP() << "qemu-user crashed in each of " << attempts << " runs";
+    EXPECT_FALSE(r.emulator_crashed) << "qemu-user crashed under the program";
     ASSERT_TRUE(r.window.has_value());
     EXPECT_GE(r.window->ms, 1000u);
     EXPECT_EQ(r.window->title, "Vorbelquint");

@@ -1,22 +1,58 @@
 #!/usr/bin/env bash
-# The release archives on their own: made by scripts/dist from the build
-# trees, checked against their SHA256SUMS, unpacked into empty folders and
-# used alone, as the README's "Ship your product" does: the sample project
-# and branding files beside an icon, two setup programs and a certificate
-# made here, one project build that brands, packs and signs. The Windows
-# archive's trevan-pack.exe runs the same project under wine64 and writes
-# the same bytes, and its signing step runs commands through cmd.exe.
+# The release archives on their own: made by `make dist` from the source
+# tree's root, exactly as the README tells it, twice, a second apart, to the
+# same bytes; checked against their SHA256SUMS, unpacked into empty folders
+# and used alone, as the README's "Ship your product" does: the sample
+# project and branding files beside an icon, two setup programs and a
+# certificate made here, one project build that brands, packs and signs. The
+# Windows archive's trevan-pack.exe runs the same project under wine64 and
+# writes the same bytes, and its signing step runs commands through cmd.exe.
 #
 #   release_archive_test.sh HOST_TREE WIN32_TREE WIN64_TREE WORK_FOLDER VERSION
+#
+# `make dist` packs the Makefile's trees (build/host, build/win32,
+# build/win64); it builds them first, which must be no work at all here:
+# other tests read those trees meanwhile. Exit code 77: the trees under test
+# are not the ones `make dist` packs.
 set -euo pipefail
 host=$1 w32=$2 w64=$3 work=$4 version=$5
 here=$(cd "$(dirname "$0")" && pwd)
+source_dir=$(cd "$here/../.." && pwd)
 fail() { echo "release archive: $*" >&2; exit 1; }
 windows_path() { echo "Z:$(echo "$1" | tr / '\\')"; }
 
+for tree in "$host:build/host" "$w32:build/win32" "$w64:build/win64"; do
+  given=${tree%%:*} made=$source_dir/${tree##*:}
+  if [[ "$(realpath -m "$given")" != "$(realpath -m "$made")" ]]; then
+    echo "release archive: skipped: make dist packs $made, these tests run $given"
+    exit 77
+  fi
+  ninja -C "$given" -n 2>&1 | grep -q '^ninja: no work to do' ||
+    fail "$given is not built: make dist would build it while other tests use it (run make build first)"
+done
+
 rm -rf "$work"
-mkdir -p "$work/linux" "$work/windows" "$work/vendor"
-"$here/../../scripts/dist" "$host" "$w32" "$w64" "$work/dist"
+mkdir -p "$work/linux" "$work/windows" "$work/vendor" "$work/first"
+dist=$source_dir/build/dist
+# What a user types in a fresh shell: nothing of a make around this test.
+make_dist() {
+  (cd "$source_dir" && env -u MAKEFLAGS -u MFLAGS -u MAKELEVEL make dist) >"$work/make-dist.txt" 2>&1 ||
+    fail "make dist: $(cat "$work/make-dist.txt")"
+}
+archives=("trevan-$version-linux.tar.gz" "trevan-$version-windows.zip" SHA256SUMS)
+make_dist
+for file in "${archives[@]}"; do
+  [[ -f "$dist/$file" ]] || fail "make dist made no build/dist/$file: $(cat "$work/make-dist.txt")"
+  cp "$dist/$file" "$work/first/"
+done
+# The same trees give the same archives, whenever they are made.
+sleep 1
+make_dist
+for file in "${archives[@]}"; do
+  cmp -s "$dist/$file" "$work/first/$file" || fail "a second make dist made another $file"
+done
+mv "$work/first" "$work/dist"
+
 (cd "$work/dist" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS of the archives"
 tar -xzf "$work/dist/trevan-$version-linux.tar.gz" -C "$work/linux"
 unzip -q "$work/dist/trevan-$version-windows.zip" -d "$work/windows"
