@@ -17,8 +17,8 @@
 #include "tests/pe/pe_fixtures.h"
 #include "tools/pack/host.h"
 #include "tools/pack/sha256.h"
+#include "tools/pe/hex.h"
 #include "tools/pe/pe_image.h"
-#include "tools/pe/text16.h"
 
 namespace trevan::pack {
 namespace {

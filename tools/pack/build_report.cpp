@@ -7,7 +7,7 @@
 #include "tools/pack/plan.h"
 #include "tools/pack/report.h"
 #include "tools/pack/sha256.h"
-#include "tools/pe/text16.h"
+#include "tools/pe/hex.h"
 
 namespace trevan::pack {
 
