@@ -149,7 +149,6 @@ void run_extract(const std::string& path, const std::string& folder, bool json) 
     {
         folder_extraction observer(folder, walk_progress());
         walk_result result = walk_container(reader, settings, observer);
-        if (result.end == walk_end::output_failed) throw tool_error(observer.error);
         // The file changed since the first walk.
         require_sound(result);
         observer.commit();
