@@ -1,4 +1,4 @@
-#include "app/launch.h"
+#include "app/launch_win32.h"
 
 #include <windows.h>
 
@@ -23,7 +23,9 @@ bool is_regular_file_in(HANDLE file, HANDLE folder) {
     FILE_ATTRIBUTE_TAG_INFO tag = {};
     if (!GetFileInformationByHandleEx(file, FileAttributeTagInfo, &tag, sizeof tag)) return false;
     if (tag.FileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) return false;
-    return vennic::lies_directly_in(vennic::final_path(file), vennic::final_path(folder));
+    const vennic::error_or<std::wstring> file_path = vennic::final_path(file);
+    const vennic::error_or<std::wstring> folder_path = vennic::final_path(folder);
+    return file_path && folder_path && vennic::lies_directly_in(*file_path, *folder_path);
 }
 
 // The narrow texts of the command line and the folder convert as

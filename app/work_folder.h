@@ -1,5 +1,9 @@
 #pragma once
 
+// The run's work folder in the temporary folder: its name, its parent, and
+// on Windows the folder itself, made with its own security descriptor and
+// held until it is removed. Failures come back as vennic::failure values.
+
 #include <optional>
 #include <string>
 

@@ -1,5 +1,8 @@
 #pragma once
 
+// Conversions between UTF-16 and narrow text of a code page. Failures throw
+// the unicode::generic tree, each kind by its category path.
+
 #include <string>
 
 #include "support/core/exception.h"

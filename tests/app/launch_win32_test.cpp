@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "app/launch.h"
+#include "app/launch_win32.h"
 #include "app/temp_folder.h"
 #include "app/work_folder.h"
 #include "container/extract.h"
