@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "app/work_folder.h"
-#include "container/extract.h"
+#include "container/extract_win32.h"
 #include "support/log/log.h"
 #include "support/platform/paths.h"
 #include "support/platform/unicode.h"

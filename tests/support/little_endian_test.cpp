@@ -70,7 +70,9 @@ TEST(LeView, APartIsGivenOnlyWhenItLiesInsideAndReadsOnlyItself) {
         EXPECT_EQ(part->size(), r.length);
         // Its end is its own, whatever lies behind it.
         EXPECT_FALSE(part->u8(r.length)) << r.at;
-        if (r.length) EXPECT_EQ(*part->u8(0), static_cast<unsigned char>(bytes[r.at]));
+        if (r.length) {
+            EXPECT_EQ(*part->u8(0), static_cast<unsigned char>(bytes[r.at]));
+        }
     }
 }
 
