@@ -55,8 +55,8 @@ public:
     // The full path of what the handle refers to, links in it resolved;
     // empty when the system cannot tell, which is the same path as none.
     std::wstring final_path() const {
-        const vennic::error_or<std::wstring> path = vennic::final_path(handle_.get());
-        return path ? *path : std::wstring();
+        vennic::error_or<std::wstring> path = vennic::final_path(handle_.get());
+        return path ? std::move(*path) : std::wstring();
     }
 
     vennic::file_identity identity() const { return vennic::identity_of(handle_.get()); }

@@ -57,23 +57,42 @@ public:
     // why() then says what went wrong.
     std::optional<chunk_place> locate() {
         chunk_place place;
-        if (!in_.move(-static_cast<std::int32_t>(format::digest_size))) return unreadable("no room for its trailer");
-        if (!in_.read(place.digest, format::digest_size)) return unreadable("its digest cannot be read");
+        if (!in_.move(-static_cast<std::int32_t>(format::digest_size))) {
+            why_ = "no room for its trailer";
+            return std::nullopt;
+        }
+        if (!in_.read(place.digest, format::digest_size)) {
+            why_ = "its digest cannot be read";
+            return std::nullopt;
+        }
         std::optional<std::uint32_t> length_at = in_.move(-static_cast<std::int32_t>(format::trailer_size));
-        if (!length_at) return unreadable("no room for its trailer");
+        if (!length_at) {
+            why_ = "no room for its trailer";
+            return std::nullopt;
+        }
         unsigned char field[format::length_size] = {};
-        if (!in_.read(field, format::length_size)) return unreadable("its length cannot be read");
+        if (!in_.read(field, format::length_size)) {
+            why_ = "its length cannot be read";
+            return std::nullopt;
+        }
         const std::uint32_t n = format::decode_length(field);
-        if (n > format::max_chunk_length)
-            return unreadable("its length " + std::to_string(n) + " exceeds the chunk limit of " +
-                              std::to_string(format::max_chunk_length) + " bytes");
-        if (n > *length_at)
-            return unreadable("its length " + std::to_string(n) + " exceeds the " + std::to_string(*length_at) +
-                              " bytes before it");
+        if (n > format::max_chunk_length) {
+            why_ = "its length " + std::to_string(n) + " exceeds the chunk limit of " +
+                   std::to_string(format::max_chunk_length) + " bytes";
+            return std::nullopt;
+        }
+        if (n > *length_at) {
+            why_ = "its length " + std::to_string(n) + " exceeds the " + std::to_string(*length_at) +
+                   " bytes before it";
+            return std::nullopt;
+        }
         // n + 4 fits: n is at most 2^31 - 4.
         std::optional<std::uint32_t> start =
             in_.move(-static_cast<std::int32_t>(n + format::length_size));
-        if (!start) return unreadable("cannot move to its start");
+        if (!start) {
+            why_ = "cannot move to its start";
+            return std::nullopt;
+        }
         place.offset = *start;
         place.length = n;
         return place;
@@ -89,7 +108,10 @@ public:
             if (stop_requested()) return chunk_status::cancelled;
             std::uint32_t size = left < piece_size ? left : piece_size;
             char* p = piece(size);
-            if (!in_.read(p, size)) return data_unreadable();
+            if (!in_.read(p, size)) {
+                why_ = "its data cannot be read";
+                return chunk_status::unreadable;
+            }
             md5.update(p, size);
             if (out && !out->write(p, size)) return chunk_status::write_failed;
             left -= size;
@@ -112,7 +134,10 @@ public:
             return chunk_status::cancelled;
         }
         data.assign(place.length, '\0');
-        if (!in_.read(&data[0], place.length)) return data_unreadable();
+        if (!in_.read(&data[0], place.length)) {
+            why_ = "its data cannot be read";
+            return chunk_status::unreadable;
+        }
         md5_digest md5;
         md5.update(data.data(), data.size());
         if (!matches(md5, place)) return chunk_status::mismatch;
@@ -125,16 +150,6 @@ public:
     archive_reader& reader() { return in_; }
 
 private:
-    std::nullopt_t unreadable(std::string why) {
-        why_ = std::move(why);
-        return std::nullopt;
-    }
-
-    chunk_status data_unreadable() {
-        why_ = "its data cannot be read";
-        return chunk_status::unreadable;
-    }
-
     chunk_status back_to_start(const chunk_place& place) {
         if (in_.move(-static_cast<std::int32_t>(place.length))) return chunk_status::read;
         why_ = "cannot move back to its start";

@@ -29,7 +29,7 @@ error_or<std::wstring> full_path(const std::wstring& path) {
 
 error_or<std::wstring> long_path(const std::wstring& path) {
     const error_or<std::wstring> full = full_path(path);
-    if (!full) return full;
+    if (!full) return system_error{full.error()};
     std::vector<wchar_t> long_form(MAX_PATH);
     DWORD n = GetLongPathNameW(full->c_str(), long_form.data(), static_cast<DWORD>(long_form.size()));
     if (n >= long_form.size()) {

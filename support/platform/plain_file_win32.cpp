@@ -26,7 +26,7 @@ file_facts facts_of(HANDLE handle) {
     if (!GetFileInformationByHandle(handle, &info)) return facts;
     facts.attributes = info.dwFileAttributes;
     facts.links = info.nNumberOfLinks;
-    if (const error_or<std::wstring> path = final_path(handle)) facts.final_path = *path;
+    if (error_or<std::wstring> path = final_path(handle)) facts.final_path = std::move(*path);
     return facts;
 }
 
