@@ -1,5 +1,9 @@
 #pragma once
 
+// The program's command line and the setup program's parameters: the
+// property switch cut out, the partner identity filtered, the two merged,
+// the MSI log option added. Everything works on the run's settings.
+
 #include <string>
 
 #include "container/expand.h"

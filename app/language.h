@@ -1,5 +1,9 @@
 #pragma once
 
+// The installer language: where it is read from, the "/L<LCID>" option
+// put in front of the parameters, and language codes as LCIDs. A source
+// that fails counts as no value.
+
 #include <functional>
 #include <string>
 
@@ -26,10 +30,5 @@ std::string add_language_option(const std::string& parameter_text, const languag
 // The LCID text for a language code: an exact, case-sensitive match in the
 // table; anything else gives "2057".
 std::string language_code_to_lcid(const std::string& code);
-
-#ifdef _WIN32
-// A language_reader of this machine's registry.
-std::string read_registry_language(language_source source);
-#endif
 
 }  // namespace trevan

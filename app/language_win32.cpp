@@ -1,7 +1,7 @@
 // The registry as the language sources of add_language_option (Windows).
 #include <windows.h>
 
-#include "app/language.h"
+#include "app/language_win32.h"
 #include "app/machine.h"
 #include "support/core/config.h"
 #include "support/platform/registry.h"

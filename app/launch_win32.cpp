@@ -1,11 +1,11 @@
-#include "app/launch.h"
+#include "app/launch_win32.h"
 
 #include <windows.h>
 
 #include <vector>
 
 #include "app/work_folder.h"
-#include "container/extract.h"
+#include "container/extract_win32.h"
 #include "support/log/log.h"
 #include "support/platform/file_place.h"
 #include "support/platform/unicode.h"

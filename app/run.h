@@ -1,9 +1,12 @@
 #pragma once
 
+// One whole setup run, in the order of a run, and what a test build may
+// change in it. The one place that shows the user anything.
+
 #include <windows.h>
 
 #include "app/own_file.h"
-#include "container/extract.h"
+#include "container/extract_win32.h"
 
 namespace trevan {
 

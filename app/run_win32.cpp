@@ -6,14 +6,14 @@
 #include "app/arguments.h"
 #include "app/boxes.h"
 #include "app/dialect.h"
-#include "app/language.h"
-#include "app/launch.h"
+#include "app/language_win32.h"
+#include "app/launch_win32.h"
 #include "app/machine.h"
 #include "app/msi_log.h"
 #include "app/progress_window.h"
 #include "app/temp_folder.h"
 #include "app/work_folder.h"
-#include "container/extract.h"
+#include "container/extract_win32.h"
 #include "container/settings.h"
 #include "support/core/failure.h"
 #include "support/log/file.h"
@@ -136,12 +136,13 @@ int run(HINSTANCE instance, const wchar_t* command_line, const own_file& own, co
         if (extraction.failure) box.show(*extraction.failure);
 
         // Held until the setup program has ended.
-        const msi_log log = extraction.ok ? hold_asked_msi_log(settings, *temp, log_ready) : msi_log();
+        const bool extracted = extraction.end == extraction_end::complete;
+        const msi_log log = extracted ? hold_asked_msi_log(settings, *temp, log_ready) : msi_log();
 
-        if (extraction.cancelled) {
+        if (extraction.end == extraction_end::cancelled) {
             if (log_ready) vennic::log::writef("%s", "The user cancelled the setup.");
             result = ERROR_INSTALL_USEREXIT;
-        } else if (!extraction.ok) {
+        } else if (!extracted) {
             box.show("Invalid Archive!", invalid_archive_text);
             result = 1;
         } else {

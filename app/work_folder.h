@@ -1,11 +1,9 @@
 #pragma once
 
-// The run's work folder: its name and parent (portable), and on Windows the
-// folder made fresh in the held temporary folder with a protected
-// descriptor, held until the run removes it through its handles. Failures
-// come back as values; nothing here talks to the user.
+// The run's work folder in the temporary folder: its name, its parent, and
+// on Windows the folder itself, made with its own security descriptor and
+// held until it is removed. Failures come back as vennic::failure values.
 
-#include <cstdint>
 #include <optional>
 #include <string>
 

@@ -104,9 +104,12 @@ extraction_result extract_payload(const std::string& own_path, const std::string
     }
     extraction observer(own_path, work_folder, io, progress);
     const walk_result walked = walk_container(**archive, settings, observer);
-    result.ok = walked.ok;
-    result.cancelled = walked.end == walk_end::cancelled;
-    result.failure = std::move(observer.failure);
+    if (walked.ok)
+        result.end = extraction_end::complete;
+    else if (walked.end == walk_end::cancelled)
+        result.end = extraction_end::cancelled;
+    else
+        result.failure = std::move(observer.failure);
     return result;
 }
 

@@ -16,12 +16,6 @@
 #include "support/core/error_or.h"
 #include "support/core/failure.h"
 
-#ifdef _WIN32
-#include <vector>
-
-#include "support/platform/handle.h"
-#endif
-
 namespace trevan {
 
 // The system the extraction works on: the program's file system on Windows,
@@ -78,20 +72,30 @@ private:
     std::atomic<bool> cancel_{false};
 };
 
+// How an extraction ended.
+enum class extraction_end {
+    // The walk reached the stub record with a tail chunk read and every
+    // chunk matching its digest.
+    complete,
+    // The walk stopped because progress asked it to; the outputs written so
+    // far are incomplete.
+    cancelled,
+    // The container is invalid: damaged, cut short or incomplete, or a file
+    // could not be opened or written (failure then says which).
+    invalid,
+};
+
 struct extraction_result {
-    // True when the walk reached the stub record with a tail chunk read and
-    // every chunk matching its digest.
-    bool ok = false;
-    // True when the walk stopped because progress asked it to; ok is then
-    // false and failure empty, and the outputs written so far are incomplete.
-    bool cancelled = false;
-    // Set when the archive could not be opened ("Failed to open archive!"),
-    // holds no container where it must end ("Failed to initialize
-    // archive!"), or an output file could not be created or written or has a
-    // stored name that is not a bare file name ("Failed to extract file!",
-    // with the system's text for ERROR_INVALID_NAME); the text is "File: ",
-    // the path (for an output file the work folder and the stored name), "\rError: "
-    // and the system's text.
+    extraction_end end = extraction_end::invalid;
+    // Only for an invalid end, what the user is told before the archive is
+    // called invalid: the archive could not be opened ("Failed to open
+    // archive!"), holds no container where it must end ("Failed to
+    // initialize archive!"), or an output file could not be created or
+    // written or has a stored name that is not a bare file name ("Failed to
+    // extract file!", with the system's text for ERROR_INVALID_NAME); the
+    // text is "File: ", the path (for an output file the work folder and the
+    // stored name), "\rError: " and the system's text. Empty for a container
+    // that is merely damaged.
     std::optional<vennic::failure> failure;
 };
 
@@ -104,66 +108,5 @@ struct extraction_result {
 extraction_result extract_payload(const std::string& own_path, const std::string& work_folder,
                                   SettingsMap& settings, extraction_io& io,
                                   extraction_progress* progress = nullptr);
-
-#ifdef _WIN32
-// The files an extraction wrote, each held open from the moment its data is
-// complete: for reading only, shared only for reading, so that nobody can
-// change, rename or delete it, while a program can still be started from it.
-// Each is known by the name it was written under (UTF-16). Move-only; the
-// handles close on release() or destruction.
-class extracted_files {
-public:
-    extracted_files() = default;
-    extracted_files(extracted_files&&) = default;
-    extracted_files& operator=(extracted_files&&) = default;
-    extracted_files(const extracted_files&) = delete;
-    extracted_files& operator=(const extracted_files&) = delete;
-
-    // The held handle of the file written as name (in any letter case), or
-    // nullptr when no held file has that name. No path is looked up.
-    HANDLE find(const std::wstring& name) const;
-    // Closes every handle.
-    void release();
-
-    // Takes over the handle of the file written as name.
-    void keep(const std::wstring& name, vennic::unique_handle file);
-    // Closes the handle of the file written as name, if held (before the
-    // same name is written again).
-    void release(const std::wstring& name);
-
-private:
-    struct held {
-        std::wstring name;
-        vennic::unique_handle handle;
-    };
-    std::vector<held> files_;
-};
-
-// Puts another reader over the one of the program's own file: a test build
-// of the program reads it slowly that way. The shipped program wraps nothing.
-using archive_wrapper = std::unique_ptr<archive_reader> (*)(std::unique_ptr<archive_reader>);
-
-// The stored name as Windows will see it: converted from the ANSI code page,
-// where every byte must be part of a character (nothing dropped or
-// replaced), then checked as a bare file name in that form. Nothing when it
-// does not convert or is not bare.
-std::optional<std::wstring> output_name(const std::string& file_name);
-
-// The same on this machine's file system. The archive is the program's own
-// file, held by the caller (or the code of its failed opening), read only
-// through that handle; own_path names it in messages. Each file is created
-// in the held work folder by its name relative to that folder, written
-// through a handle that shares reading only, then handed over to a handle
-// for reading without its name being looked up again (see extract_win32.cpp
-// for how no write gets in between): it must then still be of the same
-// size, otherwise its output fails with ERROR_FILE_INVALID. work_folder is
-// the folder's path for messages, with its trailing backslash. Reports to
-// progress when given, and stops when it asks; wrap, when given, is put over
-// the archive's reader.
-extraction_result extract_payload(const std::string& own_path, const vennic::error_or<HANDLE>& archive,
-                                  const std::string& work_folder, HANDLE work_folder_handle,
-                                  SettingsMap& settings, extracted_files& files,
-                                  extraction_progress* progress = nullptr, archive_wrapper wrap = nullptr);
-#endif
 
 }  // namespace trevan

@@ -1,4 +1,4 @@
-#include "container/extract.h"
+#include "container/extract_win32.h"
 
 #include <windows.h>
 

@@ -1,14 +1,15 @@
 #pragma once
 
+// MD5 message digest of RFC 1321. Feed bytes with update() (or the byte-string
+// constructor) and take the raw 16-byte digest with digest(). A plain value:
+// no allocation, nothing thrown.
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
 namespace trevan {
 
-// MD5 message digest of RFC 1321. Feed bytes with update() (or the byte-string
-// constructor) and take the raw 16-byte digest with digest(). A plain value:
-// no allocation, nothing thrown.
 class md5_digest {
 public:
     md5_digest();

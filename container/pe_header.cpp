@@ -111,13 +111,13 @@ std::optional<std::vector<pe_section>> read_pe_sections(offset_reader& file, con
     for (std::uint32_t i = 0; i < count; ++i) {
         const unsigned char* entry = reinterpret_cast<const unsigned char*>(table.data()) + i * section_header_size;
         pe_section s;
-        s.name.assign(reinterpret_cast<const char*>(entry), 8);
+        s.name.assign(reinterpret_cast<const char*>(entry), pe_layout::section_name_size);
         s.name.resize(std::min(s.name.find('\0'), s.name.size()));
-        s.virtual_size = load_le32(entry + 8);
-        s.virtual_address = load_le32(entry + 12);
-        s.raw_size = load_le32(entry + 16);
-        s.raw_offset = load_le32(entry + 20);
-        s.characteristics = load_le32(entry + 36);
+        s.virtual_size = load_le32(entry + pe_layout::section_virtual_size_at);
+        s.virtual_address = load_le32(entry + pe_layout::section_virtual_address_at);
+        s.raw_size = load_le32(entry + pe_layout::section_raw_size_at);
+        s.raw_offset = load_le32(entry + pe_layout::section_raw_offset_at);
+        s.characteristics = load_le32(entry + pe_layout::section_characteristics_at);
         if (std::uint64_t(s.raw_offset) + s.raw_size > 0xFFFFFFFFu ||
             std::uint64_t(s.virtual_address) + std::max(s.virtual_size, s.raw_size) > 0xFFFFFFFFu)
             return std::nullopt;

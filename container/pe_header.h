@@ -17,39 +17,10 @@
 #include <string>
 #include <vector>
 
+#include "container/pe_layout.h"
 #include "container/reader.h"
 
 namespace trevan {
-
-// Where the fields stand, for the readers here and the tools that write
-// them back.
-namespace pe_layout {
-inline constexpr std::uint32_t dos_header_size = 64;
-inline constexpr std::uint32_t lfanew_at = 0x3C;  // in the DOS header: offset of the PE signature
-inline constexpr std::uint32_t signature_size = 4;  // "PE\0\0"
-inline constexpr std::uint32_t file_header_size = 20;
-// In the file header.
-inline constexpr std::uint32_t machine_at = 0;
-inline constexpr std::uint32_t section_count_at = 2;
-inline constexpr std::uint32_t optional_size_at = 16;
-// In the optional header, the same in PE32 and PE32+.
-inline constexpr std::uint16_t pe32_magic = 0x10b;
-inline constexpr std::uint16_t pe32_plus_magic = 0x20b;
-inline constexpr std::uint32_t section_alignment_at = 32;
-inline constexpr std::uint32_t file_alignment_at = 36;
-inline constexpr std::uint32_t size_of_image_at = 56;
-inline constexpr std::uint32_t size_of_headers_at = 60;
-inline constexpr std::uint32_t checksum_at = 64;
-// The number of data directories; the directories follow it.
-inline constexpr std::uint32_t pe32_directory_count_at = 92;
-inline constexpr std::uint32_t pe32_plus_directory_count_at = 108;
-inline constexpr std::uint32_t directory_size = 8;
-inline constexpr std::uint32_t max_directories = 16;
-// The most of an optional header read: a PE32+ one with 16 directories.
-inline constexpr std::uint32_t max_optional_read = pe32_plus_directory_count_at + 4 + max_directories * directory_size;
-// Each entry of the section table, which follows the optional header.
-inline constexpr std::uint32_t section_header_size = 40;
-}  // namespace pe_layout
 
 // Data directories used here.
 inline constexpr unsigned resource_directory = 2;

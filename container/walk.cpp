@@ -53,61 +53,63 @@ public:
     // With the position at the end of a chunk, steps back over its trailer
     // and reads it, leaving the position at the start of the data. The length
     // is checked against the format's limit and against the bytes before it
-    // before the position moves there. On failure why says what went wrong.
-    bool locate(chunk_place& place, std::string& why) {
+    // before the position moves there. Nothing when it cannot be located;
+    // why() then says what went wrong.
+    std::optional<chunk_place> locate() {
+        chunk_place place;
         if (!in_.move(-static_cast<std::int32_t>(format::digest_size))) {
-            why = "no room for its trailer";
-            return false;
+            why_ = "no room for its trailer";
+            return std::nullopt;
         }
         if (!in_.read(place.digest, format::digest_size)) {
-            why = "its digest cannot be read";
-            return false;
+            why_ = "its digest cannot be read";
+            return std::nullopt;
         }
         std::optional<std::uint32_t> length_at = in_.move(-static_cast<std::int32_t>(format::trailer_size));
         if (!length_at) {
-            why = "no room for its trailer";
-            return false;
+            why_ = "no room for its trailer";
+            return std::nullopt;
         }
         unsigned char field[format::length_size] = {};
         if (!in_.read(field, format::length_size)) {
-            why = "its length cannot be read";
-            return false;
+            why_ = "its length cannot be read";
+            return std::nullopt;
         }
         const std::uint32_t n = format::decode_length(field);
         if (n > format::max_chunk_length) {
-            why = "its length " + std::to_string(n) + " exceeds the chunk limit of " +
-                  std::to_string(format::max_chunk_length) + " bytes";
-            return false;
+            why_ = "its length " + std::to_string(n) + " exceeds the chunk limit of " +
+                   std::to_string(format::max_chunk_length) + " bytes";
+            return std::nullopt;
         }
         if (n > *length_at) {
-            why = "its length " + std::to_string(n) + " exceeds the " + std::to_string(*length_at) +
-                  " bytes before it";
-            return false;
+            why_ = "its length " + std::to_string(n) + " exceeds the " + std::to_string(*length_at) +
+                   " bytes before it";
+            return std::nullopt;
         }
         // n + 4 fits: n is at most 2^31 - 4.
         std::optional<std::uint32_t> start =
             in_.move(-static_cast<std::int32_t>(n + format::length_size));
         if (!start) {
-            why = "cannot move to its start";
-            return false;
+            why_ = "cannot move to its start";
+            return std::nullopt;
         }
         place.offset = *start;
         place.length = n;
-        return true;
+        return place;
     }
 
     // Reads the located data (position at its start) once, in pieces, each
     // hashed and, given an output, written to it; the output is finished
     // only when the whole data matched its digest. Read and matched, the
-    // position ends at the data's start again.
-    chunk_status read_pieces(const chunk_place& place, output_file* out, std::string& why) {
+    // position ends at the data's start again. Unreadable, why() says why.
+    chunk_status read_pieces(const chunk_place& place, output_file* out) {
         md5_digest md5;
         for (std::uint32_t left = place.length; left > 0;) {
             if (stop_requested()) return chunk_status::cancelled;
             std::uint32_t size = left < piece_size ? left : piece_size;
             char* p = piece(size);
             if (!in_.read(p, size)) {
-                why = "its data cannot be read";
+                why_ = "its data cannot be read";
                 return chunk_status::unreadable;
             }
             md5.update(p, size);
@@ -117,40 +119,43 @@ public:
         }
         if (!matches(md5, place)) return chunk_status::mismatch;
         if (out && !out->finish()) return chunk_status::write_failed;
-        return back_to_start(place, why) ? chunk_status::read : chunk_status::unreadable;
+        return back_to_start(place);
     }
 
     // The rest of read_chunk for a located chunk: its data into data, checked,
     // and the position back at its start. Data above piece_size is checked in
     // pieces before it is kept, so a length field alone never makes for a
     // large allocation.
-    chunk_status read_located(const chunk_place& place, std::string& data, std::string& why) {
+    chunk_status read_located(const chunk_place& place, std::string& data) {
         if (place.length > piece_size) {
-            chunk_status checked = read_pieces(place, nullptr, why);
+            chunk_status checked = read_pieces(place, nullptr);
             if (checked != chunk_status::read) return checked;
         } else if (stop_requested()) {
             return chunk_status::cancelled;
         }
         data.assign(place.length, '\0');
         if (!in_.read(&data[0], place.length)) {
-            why = "its data cannot be read";
+            why_ = "its data cannot be read";
             return chunk_status::unreadable;
         }
         md5_digest md5;
         md5.update(data.data(), data.size());
         if (!matches(md5, place)) return chunk_status::mismatch;
-        return back_to_start(place, why) ? chunk_status::read : chunk_status::unreadable;
+        return back_to_start(place);
     }
 
-    bool back_to_start(const chunk_place& place, std::string& why) {
-        if (in_.move(-static_cast<std::int32_t>(place.length))) return true;
-        why = "cannot move back to its start";
-        return false;
-    }
+    // Why the last chunk found unreadable could not be located or read.
+    const std::string& why() const { return why_; }
 
     archive_reader& reader() { return in_; }
 
 private:
+    chunk_status back_to_start(const chunk_place& place) {
+        if (in_.move(-static_cast<std::int32_t>(place.length))) return chunk_status::read;
+        why_ = "cannot move back to its start";
+        return chunk_status::unreadable;
+    }
+
     static bool matches(md5_digest& md5, const chunk_place& place) {
         return md5.digest() == std::string(reinterpret_cast<const char*>(place.digest), format::digest_size);
     }
@@ -170,6 +175,7 @@ private:
     archive_reader& in_;
     walk_observer* observer_;
     std::vector<char> buffer_;
+    std::string why_;
 };
 
 class walker {
@@ -240,25 +246,25 @@ public:
 private:
     // Reads the next chunk whole. On failure the walk's result is set.
     bool read(chunk_role role, std::string& data) {
-        chunk_place place;
-        std::string why;
-        if (!source_.locate(place, why)) return unreadable(role, why);
-        chunk_status status = source_.read_located(place, data, why);
-        if (status == chunk_status::unreadable) return unreadable(role, why);
+        const std::optional<chunk_place> place = source_.locate();
+        if (!place) return unreadable(role);
+        chunk_status status = source_.read_located(*place, data);
+        if (status == chunk_status::unreadable) return unreadable(role);
         if (status == chunk_status::cancelled) return cancelled(role);
         if (role == chunk_role::tag && data == format::tail_marker) role = chunk_role::tail;
-        return chunk_done(role, place, status == chunk_status::read);
+        return chunk_done(role, *place, status == chunk_status::read);
     }
 
     // Checks a file record's data in pieces, or only locates it when the
     // observer does not want it checked, and leaves the position at its
     // start.
     bool check_file_data(chunk_place& place) {
-        std::string why;
-        if (!source_.locate(place, why)) return unreadable(chunk_role::file_data, why);
+        const std::optional<chunk_place> located = source_.locate();
+        if (!located) return unreadable(chunk_role::file_data);
+        place = *located;
         if (!observer_.checks_file_data()) return chunk_done(chunk_role::file_data, place, true);
-        chunk_status status = source_.read_pieces(place, nullptr, why);
-        if (status == chunk_status::unreadable) return unreadable(chunk_role::file_data, why);
+        chunk_status status = source_.read_pieces(place, nullptr);
+        if (status == chunk_status::unreadable) return unreadable(chunk_role::file_data);
         if (status == chunk_status::cancelled) return cancelled(chunk_role::file_data);
         return chunk_done(chunk_role::file_data, place, status == chunk_status::read);
     }
@@ -266,18 +272,19 @@ private:
     // Locates a file record's data and copies it to a new output, checked as
     // it goes; the position ends at its start.
     bool write_file(const std::string& file_name, chunk_place& place) {
-        std::string why;
-        if (!source_.locate(place, why)) return unreadable(chunk_role::file_data, why);
+        const std::optional<chunk_place> located = source_.locate();
+        if (!located) return unreadable(chunk_role::file_data);
+        place = *located;
         std::unique_ptr<output_file> out = observer_.create_output(file_name, place.length);
         if (!out) return output_failed("cannot create the output file " + quoted_text(file_name));
-        switch (source_.read_pieces(place, out.get(), why)) {
+        switch (source_.read_pieces(place, out.get())) {
         case chunk_status::read: return chunk_done(chunk_role::file_data, place, true);
         case chunk_status::mismatch: return chunk_done(chunk_role::file_data, place, false);
         case chunk_status::write_failed: return output_failed("cannot write the output file " + quoted_text(file_name));
         case chunk_status::cancelled: return cancelled(chunk_role::file_data);
         case chunk_status::unreadable: break;
         }
-        return unreadable(chunk_role::file_data, why);
+        return unreadable(chunk_role::file_data);
     }
 
     bool chunk_done(chunk_role role, const chunk_place& place, bool digest_ok) {
@@ -302,10 +309,10 @@ private:
 
     // A walk that cannot reach the stub record proves nothing about the
     // records it did not read: it fails, whatever the flag was.
-    bool unreadable(chunk_role role, const std::string& why) {
+    bool unreadable(chunk_role role) {
         result_.ok = false;
         result_.end = walk_end::unreadable_chunk;
-        result_.reason = describe(result_.chunks + 1, role, end_) + " cannot be read: " + why;
+        result_.reason = describe(result_.chunks + 1, role, end_) + " cannot be read: " + source_.why();
         return false;
     }
 
@@ -358,10 +365,9 @@ walk_result walk_container(archive_reader& in, SettingsMap& settings) {
 
 chunk_status read_chunk(archive_reader& in, std::string& data) {
     chunk_source source(in, nullptr);
-    chunk_place place;
-    std::string why;
-    if (!source.locate(place, why)) return chunk_status::unreadable;
-    return source.read_located(place, data, why);
+    const std::optional<chunk_place> place = source.locate();
+    if (!place) return chunk_status::unreadable;
+    return source.read_located(*place, data);
 }
 
 }  // namespace trevan

@@ -1,5 +1,8 @@
 #pragma once
 
+// The runtime configuration, strings 2001 and 2002, in one process-wide
+// record filled once at start-up; the loading throws what its loader throws.
+
 #include <string>
 
 namespace vennic {

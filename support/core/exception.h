@@ -1,5 +1,10 @@
 #pragma once
 
+// Root of every error the library raises: a message and a dotted category
+// path naming the area and kind (for example "registry2.key_error").
+// what() reads the path, "[", the message and "]". Raised by value, caught by
+// reference; copying copies every field.
+
 #include <exception>
 #include <string>
 
@@ -7,10 +12,6 @@
 
 namespace vennic {
 
-// Root of every error the library raises: a message and a dotted category
-// path naming the area and kind (for example "registry2.key_error").
-// what() reads the path, "[", the message and "]". Raised by value, caught by
-// reference; copying copies every field.
 class exception : public std::exception {
 public:
     explicit exception(const std::string& message);

@@ -1,12 +1,13 @@
 #pragma once
 
+// A failure the user is to be told about: the caption and text of its
+// message box, and the system's error code taken right at the failing call
+// (0 when there is none). Operations return it; the entry function shows it.
+
 #include <string>
 
 namespace vennic {
 
-// A failure the user is to be told about: the caption and text of its
-// message box, and the system's error code taken right at the failing call
-// (0 when there is none). Operations return it; the entry function shows it.
 struct failure {
     std::string caption;
     std::string text;

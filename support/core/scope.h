@@ -1,12 +1,13 @@
 #pragma once
 
+// Holds a lock for the length of a block. The target may be null (then the
+// scope does nothing) and is not owned. unlock() releases the target once
+// and forgets it, so a second unlock() and the destructor then do nothing.
+
 #include "support/core/scope_semantics.h"
 
 namespace vennic {
 
-// Holds a lock for the length of a block. The target may be null (then the
-// scope does nothing) and is not owned. unlock() releases the target once
-// and forgets it, so a second unlock() and the destructor then do nothing.
 class scope final : public scope_semantics {
 public:
     // Locks the target at once when it is not null; what target->lock()

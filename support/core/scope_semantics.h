@@ -1,12 +1,13 @@
 #pragma once
 
-namespace vennic {
-
 // Something a scope can hold for the length of a block: lock() acquires and
 // blocks until it has, unlock() releases. The two hooks keep their places in
 // the table of virtual functions (first, lock, second, unlock); they do
 // nothing and nothing calls them. Objects are never deleted through this
 // interface, so its destructor is protected and not virtual.
+
+namespace vennic {
+
 class scope_semantics {
 public:
     virtual void before_lock() {}

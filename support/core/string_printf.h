@@ -1,5 +1,11 @@
 #pragma once
 
+// printf-style formatting into a string with the runtime's formatter. The
+// buffer starts at 1024 characters and doubles until the text fits. A format
+// that no buffer can satisfy (an invalid conversion, a character the runtime
+// cannot convert) raises vennic::exception instead of growing without end;
+// running out of memory raises std::bad_alloc.
+
 #include <cstdarg>
 #include <string>
 
@@ -7,11 +13,6 @@
 
 namespace vennic {
 
-// printf-style formatting into a string with the runtime's formatter. The
-// buffer starts at 1024 characters and doubles until the text fits. A format
-// that no buffer can satisfy (an invalid conversion, a character the runtime
-// cannot convert) raises vennic::exception instead of growing without end;
-// running out of memory raises std::bad_alloc.
 std::string string_printf(const char* format, ...) VENNIC_PRINTF(1, 2);
 std::string string_vprintf(const char* format, va_list args);
 

@@ -1,5 +1,8 @@
 #pragma once
 
+// Text helpers on narrow strings: upper case in the "C" locale and
+// replacing every occurrence of a pattern. Throw only std::bad_alloc.
+
 #include <string>
 
 namespace vennic {

@@ -1,11 +1,12 @@
 #pragma once
 
+// Ends an argument list begun with va_start in the same function, on every
+// way out of it, exceptions included.
+
 #include <cstdarg>
 
 namespace vennic {
 
-// Ends an argument list begun with va_start in the same function, on every
-// way out of it, exceptions included.
 class va_list_guard {
 public:
     explicit va_list_guard(va_list& args) noexcept : args_(args) {}

@@ -1,5 +1,10 @@
 #pragma once
 
+// Stamps each message once and delivers it to every listener whose
+// threshold the level reaches: highest threshold first and, among equal
+// thresholds, the most recently added first. Owns its listeners. Its own
+// critical section guards the map and the delivery.
+
 #include <map>
 #include <string>
 
@@ -10,10 +15,6 @@ namespace log {
 
 class listener;
 
-// Stamps each message once and delivers it to every listener whose
-// threshold the level reaches: highest threshold first and, among equal
-// thresholds, the most recently added first. Owns its listeners. Its own
-// critical section guards the map and the delivery.
 class dispatcher final : public vennic::mutex {
 public:
     dispatcher();

@@ -1,15 +1,5 @@
 #pragma once
 
-#include <cstdint>
-#include <string>
-
-#include "support/log/listener.h"
-#include "support/platform/handle.h"
-#include "support/platform/real_mutex.h"
-
-namespace vennic {
-namespace log {
-
 // A UTF-8 log file, name + ".log.txt", that several processes can append to
 // at once: every line is written at the end under a named mutex made from
 // the path. The file is shared for reading, writing and deleting. A file
@@ -23,6 +13,17 @@ namespace log {
 // lock_timeout_ms milliseconds; a line that does not get it is dropped, and
 // so that a mutex held elsewhere does not cost that time for every line,
 // later lines only try it (no wait) until one gets it again.
+
+#include <cstdint>
+#include <string>
+
+#include "support/log/listener.h"
+#include "support/platform/handle.h"
+#include "support/platform/real_mutex.h"
+
+namespace vennic {
+namespace log {
+
 class file final : public listener {
 public:
     static constexpr unsigned long default_lock_timeout_ms = 3000;

@@ -1,12 +1,13 @@
 #pragma once
 
+// A sink of log lines. The dispatcher owns the listeners added to it and
+// deletes them through this interface.
+
 #include <string>
 
 namespace vennic {
 namespace log {
 
-// A sink of log lines. The dispatcher owns the listeners added to it and
-// deletes them through this interface.
 class listener {
 public:
     virtual ~listener() = 0;

@@ -1,5 +1,8 @@
 #pragma once
 
+// The process-wide log: its listeners, lines at level 1 and the shutdown
+// that deletes the listeners. The log's own errors are log::generic.
+
 #include <string>
 
 #include "support/core/exception.h"

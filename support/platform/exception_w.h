@@ -1,14 +1,15 @@
 #pragma once
 
+// An exception whose message is composed as wide text. The narrow message()
+// and category_path() are made from the wide ones on first use (ANSI code
+// page, characters it lacks become its default character) and kept.
+
 #include <string>
 
 #include "support/core/exception.h"
 
 namespace vennic {
 
-// An exception whose message is composed as wide text. The narrow message()
-// and category_path() are made from the wide ones on first use (ANSI code
-// page, characters it lacks become its default character) and kept.
 class exception_w : public exception {
 public:
     // The wide message is wstring_vprintf(format, ...).

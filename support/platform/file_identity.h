@@ -1,12 +1,13 @@
 #pragma once
 
+// Which file or folder a handle refers to, whatever name it was opened by:
+// the volume's serial number and the file's index on it. Two identities are
+// equal only when both are known.
+
 #include <windows.h>
 
 namespace vennic {
 
-// Which file or folder a handle refers to, whatever name it was opened by:
-// the volume's serial number and the file's index on it. Two identities are
-// equal only when both are known.
 struct file_identity {
     DWORD volume = 0;
     DWORD index_high = 0;

@@ -1,12 +1,13 @@
 #pragma once
 
+// Sole owner of a kernel handle (file, mutex, process, ...): closes it with
+// CloseHandle when destroyed or reset. Both null and INVALID_HANDLE_VALUE
+// count as "no handle". Move-only.
+
 #include <windows.h>
 
 namespace vennic {
 
-// Sole owner of a kernel handle (file, mutex, process, ...): closes it with
-// CloseHandle when destroyed or reset. Both null and INVALID_HANDLE_VALUE
-// count as "no handle". Move-only.
 class unique_handle {
 public:
     unique_handle() noexcept = default;

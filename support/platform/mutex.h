@@ -1,13 +1,14 @@
 #pragma once
 
+// In-process lock on a critical section, owned by the object. Recursive for
+// the owning thread, as critical sections are. Reports no errors.
+
 #include <windows.h>
 
 #include "support/core/scope_semantics.h"
 
 namespace vennic {
 
-// In-process lock on a critical section, owned by the object. Recursive for
-// the owning thread, as critical sections are. Reports no errors.
 class mutex : public scope_semantics {
 public:
     mutex();

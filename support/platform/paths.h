@@ -2,26 +2,28 @@
 
 // Paths as the system spells them: the full form of a path, the final path
 // of an open file, comparing two of them, and whether one lies directly in
-// another. Never throws.
+// another. A path the system cannot make comes back as its error code.
+// Never throws but bad_alloc.
 
 #include <windows.h>
 
 #include <string>
 
+#include "support/core/error_or.h"
+
 namespace vennic {
 
-// The absolute form of path (GetFullPathNameW), of any length; empty when
-// the system cannot make one.
-std::wstring full_path(const std::wstring& path);
+// The absolute form of path (GetFullPathNameW), of any length.
+error_or<std::wstring> full_path(const std::wstring& path);
 
 // The absolute form of path with its short (8.3) components in their long
 // form, as final_path spells an entry (GetLongPathNameW, which needs the
-// entry to exist); empty when the system cannot make it.
-std::wstring long_path(const std::wstring& path);
+// entry to exist).
+error_or<std::wstring> long_path(const std::wstring& path);
 
 // The path of what the handle refers to, links in it resolved, with the
-// drive letter ("\\?\C:\x"); empty when the system cannot tell.
-std::wstring final_path(HANDLE file);
+// drive letter ("\\?\C:\x").
+error_or<std::wstring> final_path(HANDLE file);
 
 // Whether two non-empty paths are the same text in any letter case.
 bool same_path(const std::wstring& a, const std::wstring& b);

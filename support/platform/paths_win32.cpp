@@ -4,37 +4,47 @@
 
 namespace vennic {
 
-std::wstring full_path(const std::wstring& path) {
+namespace {
+
+// What a call that fills a buffer made: the text, or the code of its
+// failure. A result that no longer fits after one growth (the entry was
+// renamed between the calls) fails as a buffer too small.
+error_or<std::wstring> text_or_error(const std::vector<wchar_t>& buffer, DWORD n) {
+    if (n == 0) return system_error{GetLastError()};
+    if (n >= buffer.size()) return system_error{ERROR_INSUFFICIENT_BUFFER};
+    return std::wstring(buffer.data(), n);
+}
+
+}  // namespace
+
+error_or<std::wstring> full_path(const std::wstring& path) {
     std::vector<wchar_t> full(MAX_PATH);
     DWORD n = GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
     if (n >= full.size()) {
         full.resize(n + 1);
         n = GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
     }
-    if (n == 0 || n >= full.size()) return std::wstring();
-    return std::wstring(full.data(), n);
+    return text_or_error(full, n);
 }
 
-std::wstring long_path(const std::wstring& path) {
-    const std::wstring full = full_path(path);
-    if (full.empty()) return std::wstring();
+error_or<std::wstring> long_path(const std::wstring& path) {
+    const error_or<std::wstring> full = full_path(path);
+    if (!full) return system_error{full.error()};
     std::vector<wchar_t> long_form(MAX_PATH);
-    DWORD n = GetLongPathNameW(full.c_str(), long_form.data(), static_cast<DWORD>(long_form.size()));
+    DWORD n = GetLongPathNameW(full->c_str(), long_form.data(), static_cast<DWORD>(long_form.size()));
     if (n >= long_form.size()) {
         long_form.resize(n + 1);
-        n = GetLongPathNameW(full.c_str(), long_form.data(), static_cast<DWORD>(long_form.size()));
+        n = GetLongPathNameW(full->c_str(), long_form.data(), static_cast<DWORD>(long_form.size()));
     }
-    if (n == 0 || n >= long_form.size()) return std::wstring();
-    return std::wstring(long_form.data(), n);
+    return text_or_error(long_form, n);
 }
 
-std::wstring final_path(HANDLE file) {
+error_or<std::wstring> final_path(HANDLE file) {
     std::vector<wchar_t> buffer(MAX_PATH);
     for (;;) {
         DWORD n = GetFinalPathNameByHandleW(file, buffer.data(), static_cast<DWORD>(buffer.size()),
                                             FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-        if (n == 0) return std::wstring();
-        if (n < buffer.size()) return std::wstring(buffer.data(), n);
+        if (n == 0 || n < buffer.size()) return text_or_error(buffer, n);
         buffer.resize(n + 1);
     }
 }

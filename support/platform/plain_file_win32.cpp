@@ -26,7 +26,7 @@ file_facts facts_of(HANDLE handle) {
     if (!GetFileInformationByHandle(handle, &info)) return facts;
     facts.attributes = info.dwFileAttributes;
     facts.links = info.nNumberOfLinks;
-    facts.final_path = final_path(handle);
+    if (error_or<std::wstring> path = final_path(handle)) facts.final_path = std::move(*path);
     return facts;
 }
 
@@ -67,7 +67,9 @@ error_or<unique_handle> open_plain_folder(const std::wstring& path) {
                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!folder) return system_error{GetLastError()};
-    if (!is_plain_folder(facts_of(folder.get()), without_trailing_backslash(long_path(path))))
+    // A folder whose place cannot be told cannot be shown plain.
+    const error_or<std::wstring> asked = long_path(path);
+    if (!asked || !is_plain_folder(facts_of(folder.get()), without_trailing_backslash(*asked)))
         return system_error{ERROR_CANT_ACCESS_FILE};
     return folder;
 }
@@ -93,7 +95,9 @@ error_or<unique_handle> open_plain_file(HANDLE folder, const std::wstring& name,
     }
     if (!file) file = open(FILE_OPEN);
     if (!file) return file;
-    std::wstring expected = without_long_prefix(final_path(folder));
+    const error_or<std::wstring> folder_path = final_path(folder);
+    if (!folder_path) return system_error{ERROR_CANT_ACCESS_FILE};
+    std::wstring expected = without_long_prefix(*folder_path);
     if (!expected.empty() && expected.back() != L'\\') expected += L'\\';
     if (!is_plain_file(facts_of(file->get()), expected + name)) return system_error{ERROR_CANT_ACCESS_FILE};
     return file;

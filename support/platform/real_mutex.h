@@ -1,5 +1,8 @@
 #pragma once
 
+// The named kernel mutex that processes share: the program's instance mutex
+// and the log file's. Failures throw vennic::exception.
+
 #include <windows.h>
 
 #include <string>

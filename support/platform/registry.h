@@ -1,5 +1,8 @@
 #pragma once
 
+// Typed reading of registry values through an owned key (registry2::key).
+// Every failure throws an error of the registry2::generic tree.
+
 #include <windows.h>
 
 #include <string>

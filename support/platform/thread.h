@@ -1,5 +1,10 @@
 #pragma once
 
+// Sole owner of a thread started with CreateThread (the program is built
+// without the standard library's threads): join() and destruction wait until
+// the thread has returned, then close its handle, so whatever the thread
+// uses must outlive this object. Move-only; moving hands over the thread.
+
 #include <windows.h>
 
 #include "support/core/error_or.h"
@@ -7,10 +12,6 @@
 
 namespace vennic {
 
-// Sole owner of a thread started with CreateThread (the program is built
-// without the standard library's threads): join() and destruction wait until
-// the thread has returned, then close its handle, so whatever the thread
-// uses must outlive this object. Move-only; moving hands over the thread.
 class thread {
 public:
     using entry = DWORD(WINAPI*)(void* context);

@@ -1,5 +1,9 @@
 #pragma once
 
+// Conversions between UTF-16 and narrow text of a code page. Failures throw
+// the unicode::generic tree, each kind by its category path; to_exact_narrow
+// answers an unconvertible text with an empty optional instead.
+
 #include <optional>
 #include <string>
 

@@ -8,12 +8,14 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <regex>
 #include <thread>
 
 #include "support/core/little_endian.h"
 #include "tests/app/run_fixture.h"
 #include "tests/container/container_fixtures.h"
+#include "tests/signing/test_signer.h"
 
 namespace fs = std::filesystem;
 
@@ -35,27 +37,19 @@ std::string error_text(unsigned code) {
 
 class Archive : public ProgramRun {
 protected:
-    // Signs file with a fresh test certificate; returns the signed file.
+    // Signs file with the test certificate, made on first use; returns the
+    // signed file.
     std::string sign(const std::string& file) {
-        const std::string key = dir_ + "/key.pem", cert = dir_ + "/cert.pem", out = file + ".signed.exe";
-        if (!fs::exists(cert)) {
-            const std::string make_cert = "openssl req -x509 -newkey rsa:2048 -nodes -keyout '" + key + "' -out '" +
-                                          cert +
-                                          "' -days 30 -subj '/CN=Test Signer' -addext extendedKeyUsage=codeSigning "
-                                          ">/dev/null 2>&1";
-            EXPECT_EQ(std::system(make_cert.c_str()), 0);
-        }
-        const std::string command = "osslsigncode sign -certs '" + cert + "' -key '" + key +
-                                    "' -n Trevan -h sha256 -in '" + file + "' -out '" + out + "' >/dev/null 2>&1";
-        EXPECT_EQ(std::system(command.c_str()), 0);
+        if (!signer_) signer_.emplace(dir_);
+        EXPECT_TRUE(signer_->made()) << signer_->output();
+        const std::string out = file + ".signed.exe";
+        EXPECT_TRUE(signer_->sign(file, out)) << signer_->output();
         return out;
     }
 
-    bool signature_verifies(const std::string& file) const {
-        const std::string command =
-            "osslsigncode verify -in '" + file + "' -CAfile '" + dir_ + "/cert.pem' >/dev/null 2>&1";
-        return std::system(command.c_str()) == 0;
-    }
+    bool signature_verifies(const std::string& file) { return signer_ && signer_->verifies(file); }
+
+    std::optional<fixtures::test_signer> signer_;
 
     // The container's failure to initialise, then the invalid archive.
     std::vector<message_box> search_failed(const std::string& program) const {

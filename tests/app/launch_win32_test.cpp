@@ -9,10 +9,10 @@
 
 #include <string>
 
-#include "app/launch.h"
+#include "app/launch_win32.h"
 #include "app/temp_folder.h"
 #include "app/work_folder.h"
-#include "container/extract.h"
+#include "container/extract_win32.h"
 #include "support/platform/handle.h"
 
 namespace trevan {

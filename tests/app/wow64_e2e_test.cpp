@@ -13,6 +13,7 @@
 #include "support/core/little_endian.h"
 #include "tests/app/run_fixture.h"
 #include "tests/container/container_fixtures.h"
+#include "tests/signing/test_signer.h"
 
 namespace fs = std::filesystem;
 
@@ -74,19 +75,11 @@ TEST_F(Wow64, TheWorkFolderIsNamedAfterTheTimeInSeconds) {
 
 TEST_F(Wow64, ASignedBootstrapperRuns) {
     const std::string program = build(sample_records());
-    const std::string key = dir_ + "/key.pem", cert = dir_ + "/cert.pem";
     const std::string signed_program = dir_ + "/SignedSetup.exe";
-    const std::string make_cert = "openssl req -x509 -newkey rsa:2048 -nodes -keyout '" + key +
-                                  "' -out '" + cert + "' -days 30 -subj '/CN=Test Signer'" +
-                                  " -addext extendedKeyUsage=codeSigning >/dev/null 2>&1";
-    ASSERT_EQ(std::system(make_cert.c_str()), 0);
-    const std::string sign = "osslsigncode sign -certs '" + cert + "' -key '" + key +
-                             "' -n 'Vorbelquint Setup' -h sha256 -in '" + program + "' -out '" +
-                             signed_program + "' >/dev/null 2>&1";
-    ASSERT_EQ(std::system(sign.c_str()), 0);
-    const std::string verify =
-        "osslsigncode verify -in '" + signed_program + "' -CAfile '" + cert + "' >/dev/null 2>&1";
-    ASSERT_EQ(std::system(verify.c_str()), 0);
+    fixtures::test_signer signer(dir_);
+    ASSERT_TRUE(signer.made()) << signer.output();
+    ASSERT_TRUE(signer.sign(program, signed_program, "Vorbelquint Setup")) << signer.output();
+    ASSERT_TRUE(signer.verifies(signed_program)) << signer.output();
 
     run_result r = run(signed_program, "", {{"TREVAN_STANDIN_EXIT", "3010"}});
     EXPECT_EQ(r.exit_code, 3010u);

@@ -11,6 +11,7 @@
 #include "container/walk.h"
 #include "tests/container/container_fixtures.h"
 #include "tests/harness/wine_harness.h"
+#include "tests/signing/test_signer.h"
 #include "container/writer.h"
 
 namespace trevan::harness {
@@ -181,13 +182,9 @@ TEST_F(Extraction, DamageStopsTheWalkWithoutABox) {
 TEST_F(Extraction, SignedContainerStillWalks) {
     std::string archive = build("packed.exe");
     std::string signed_archive = folder_ + "/signed.exe";
-    std::string key = folder_ + "/key.pem", cert = folder_ + "/cert.pem";
-    std::string make_cert = "openssl req -x509 -newkey rsa:2048 -nodes -keyout '" + key + "' -out '" + cert +
-                            "' -days 30 -subj '/CN=Test Signer' -addext extendedKeyUsage=codeSigning >/dev/null 2>&1";
-    ASSERT_EQ(std::system(make_cert.c_str()), 0);
-    std::string sign = "osslsigncode sign -certs '" + cert + "' -key '" + key + "' -n Trevan -h sha256 -in '" +
-                       archive + "' -out '" + signed_archive + "' >/dev/null 2>&1";
-    ASSERT_EQ(std::system(sign.c_str()), 0);
+    fixtures::test_signer signer(folder_);
+    ASSERT_TRUE(signer.made()) << signer.output();
+    ASSERT_TRUE(signer.sign(archive, signed_archive)) << signer.output();
 
     std::string image = read_file(probe());
     std::string bytes = read_file(signed_archive);

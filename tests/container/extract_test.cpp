@@ -87,7 +87,7 @@ TEST(Extraction, WritesFilesIntoTheWorkFolderAndAddsSettings) {
     io.archives["C:\\own.exe"] = small_container();
     SettingsMap settings;
     extraction_result r = extract_payload("C:\\own.exe", "C:\\T\\W1\\", settings, io);
-    EXPECT_TRUE(r.ok);
+    EXPECT_EQ(r.end, extraction_end::complete);
     EXPECT_FALSE(r.failure.has_value());
     EXPECT_EQ(io.files, (std::map<std::string, std::string>{{"Setup_x64.exe", "setup data"}}));
     EXPECT_EQ(settings, (SettingsMap{{"executable64", "%installer64%"}, {"installer64", "Setup_x64.exe"}}));
@@ -119,7 +119,7 @@ TEST(Extraction, FailuresNameTheCallThePathAndTheSystemsText) {
         io.finish_error = r.finish_error;
         SettingsMap settings;
         extraction_result result = extract_payload("C:\\own.exe", "C:\\T\\W1\\", settings, io);
-        EXPECT_FALSE(result.ok) << r.what;
+        EXPECT_EQ(result.end, extraction_end::invalid) << r.what;
         ASSERT_TRUE(result.failure.has_value()) << r.what;
         EXPECT_EQ(*result.failure, r.expected) << r.what;
     }
@@ -139,7 +139,7 @@ TEST(Extraction, ANameThatIsNotBareIsRefusedBeforeAnythingIsCreated) {
         io.archives["C:\\own.exe"] = c;
         SettingsMap settings;
         extraction_result r = extract_payload("C:\\own.exe", "C:\\T\\W1\\", settings, io);
-        EXPECT_FALSE(r.ok) << name;
+        EXPECT_EQ(r.end, extraction_end::invalid) << name;
         ASSERT_TRUE(r.failure.has_value()) << name;
         EXPECT_EQ(*r.failure, (vennic::failure{"Failed to extract file!",
                                                std::string("File: C:\\T\\W1\\") + name + "\rError: text 123", 123}))
@@ -155,7 +155,7 @@ TEST(Extraction, ADamagedChunkIsNoFailureToShow) {
     io.archives["C:\\own.exe"] = c;
     SettingsMap settings;
     extraction_result r = extract_payload("C:\\own.exe", "C:\\T\\W1\\", settings, io);
-    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.end, extraction_end::invalid);
     EXPECT_FALSE(r.failure.has_value());
 }
 
@@ -184,8 +184,7 @@ TEST(Extraction, ReportsTheBytesCheckedPieceByPiece) {
     };
     SettingsMap settings;
     const extraction_result r = extract_payload("C:\\own.exe", "C:\\T\\W1\\", settings, io, &progress);
-    ASSERT_TRUE(r.ok);
-    EXPECT_FALSE(r.cancelled);
+    ASSERT_EQ(r.end, extraction_end::complete);
     EXPECT_EQ(progress.total(), c.size());
     EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
     // Each piece counts as soon as it is checked, not only the whole chunk.
@@ -227,8 +226,7 @@ TEST(Extraction, ACancelStopsTheWalkBeforeItsNextPiece) {
         };
         SettingsMap settings;
         const extraction_result result = extract_payload("C:\\own.exe", "C:\\T\\W1\\", settings, io, &progress);
-        EXPECT_TRUE(result.cancelled) << r.what;
-        EXPECT_FALSE(result.ok) << r.what;
+        EXPECT_EQ(result.end, extraction_end::cancelled) << r.what;
         EXPECT_FALSE(result.failure.has_value()) << r.what;
         EXPECT_EQ(pieces, std::max(r.cancel_after_pieces, 0)) << r.what;
         EXPECT_EQ(settings, r.settings) << r.what;

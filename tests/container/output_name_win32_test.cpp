@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "container/extract.h"
+#include "container/extract_win32.h"
 
 namespace trevan {
 namespace {

@@ -1,8 +1,9 @@
 #!/usr/bin/python3
 """Brands and packs the program with trevan-pack, then reads the result back
 with pefile, wrestool and osslsigncode (never with the pack tool's own
-reader): the icon group and images, the version fields, strings 2001 and
-2002, the manifest and every other byte of the image unchanged, alignment,
+reader; signed with the tests' certificate, tests/signing/test-signer): the
+icon group and images, the version fields, strings 2001 and 2002, the
+manifest and every other byte of the image unchanged, alignment,
 SizeOfImage, the checksum, signing and verifying. Branding the branded image
 again rewrites its resource section in place.
 
@@ -22,6 +23,9 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 import icons  # noqa: E402
 from pe_fields import (RT_GROUP_ICON, RT_ICON, RT_MANIFEST, RT_STRING, RT_VERSION,  # noqa: E402
                        header_offsets, resources, strings)
+
+# The tests' code-signing certificate and signing steps.
+TEST_SIGNER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "signing", "test-signer")
 
 failures = []
 
@@ -186,11 +190,9 @@ def main():
           f"wrestool lists {listing!r}")
 
     # Signing after branding and packing, then both verifiers.
-    run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", path("key.pem"), "-out",
-         path("cert.pem"), "-days", "2", "-subj", "/CN=Branding Test", "-addext", "extendedKeyUsage=codeSigning"])
-    run(["osslsigncode", "sign", "-certs", path("cert.pem"), "-key", path("key.pem"), "-n", "Amberlyn Setup",
-         "-h", "sha256", "-in", path("Setup.exe"), "-out", path("Signed.exe")])
-    run(["osslsigncode", "verify", "-in", path("Signed.exe"), "-CAfile", path("cert.pem")])
+    run([TEST_SIGNER, "make", work, "/CN=Branding Test"])
+    run([TEST_SIGNER, "sign", work, path("Setup.exe"), path("Signed.exe"), "Amberlyn Setup"])
+    run([TEST_SIGNER, "verify", work, path("Signed.exe")])
     run([tool, "verify", path("Signed.exe")])
     listed = json.loads(run([tool, "list", "--json", path("Signed.exe")]).stdout)
     stub = listed.get("stub", {})

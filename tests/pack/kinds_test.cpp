@@ -79,6 +79,14 @@ TEST_F(Kinds, ToldFromTheSetupProgramsBytes) {
     vennic::put_le32(broken, 0x34, 4096);
     write_all(path("broken_inno.exe"), broken);
     write_all(path("text.msi"), "not a compound file");
+    // A ".wixburn" section whose data does not begin with Burn's magic.
+    std::string burn = read_all(installer("burn_like.exe"));
+    const std::size_t burn_header = burn.find(".wixburn");
+    ASSERT_NE(burn_header, std::string::npos);
+    const std::uint32_t burn_data = *vennic::le_view(burn).u32(burn_header + 20);
+    ASSERT_EQ(vennic::le_view(burn).u32(burn_data), 0x00F14300u);
+    burn[burn_data] ^= 0x01;
+    write_all(path("burn_no_magic.exe"), burn);
 
     const struct {
         std::string file;
@@ -88,7 +96,7 @@ TEST_F(Kinds, ToldFromTheSetupProgramsBytes) {
         {installer("inno_like.exe"), setup_kind::inno},   {installer("burn_like.exe"), setup_kind::burn},
         {path("legacy_inno.exe"), setup_kind::inno},      {path("broken_inno.exe"), setup_kind::none},
         {path("on_block.exe"), setup_kind::nsis},         {path("off_block.exe"), setup_kind::none},
-        {path("text.msi"), setup_kind::none},
+        {path("text.msi"), setup_kind::none},         {path("burn_no_magic.exe"), setup_kind::none},
         {TREVAN_WIN64_PROGRAM, setup_kind::none},         {installer("cancel.dll"), setup_kind::none},
     };
     for (const auto& r : rows) {

@@ -456,6 +456,25 @@ TEST_F(PackTool, HostileStubsCostNoMoreThanTheirFile) {
         put_le32(section, data_entry + 4, data_size);
         return section;
     });
+    // 300 types of 300 names of 300 languages, each level one directory
+    // that all entries above it share, all leading to one data entry of no
+    // bytes: 27 million resources that no data bytes pay for.
+    constexpr std::uint32_t fan = 300, table = 16 + 8 * fan;
+    const std::string fanned = pe::image_of({".rsrc"}, [&](std::uint32_t rva) {
+        const std::uint32_t data_entry = 3 * table;
+        std::string section(data_entry + 16, '\0');
+        for (std::uint32_t level = 0; level < 3; ++level) {
+            const std::uint32_t at = level * table;
+            put_le16(section, at + 14, static_cast<std::uint16_t>(fan));
+            const std::uint32_t next = level < 2 ? (0x80000000u | (at + table)) : data_entry;
+            for (std::uint32_t i = 0; i < fan; ++i) {
+                put_le32(section, at + 16 + 8 * i, i + 1);
+                put_le32(section, at + 20 + 8 * i, next);
+            }
+        }
+        put_le32(section, data_entry, rva);  // size 0
+        return section;
+    });
     // One section of 255 MiB in a file of 1 KiB.
     pe::resource_tree names_only;
     std::vector<std::u16string> strings(pe::strings_per_block);
@@ -472,6 +491,7 @@ TEST_F(PackTool, HostileStubsCostNoMoreThanTheirFile) {
     };
     const hostile stubs[] = {
         {"shared.exe", shared, "  the stub has a damaged resource directory\n"},
+        {"fanned.exe", fanned, "  the stub has a damaged resource directory\n"},
         {"claiming.exe", claiming, "  product name (2002)  \"Claimed\"\n"},
     };
     constexpr std::uint64_t memory_limit = 192u << 20;

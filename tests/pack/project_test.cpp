@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 
 #include "container/file_reader.h"
 #include "container/walk.h"
@@ -15,10 +16,11 @@
 #include "tests/pack/file_helpers.h"
 #include "tests/pack/run_tool.h"
 #include "tests/pe/pe_fixtures.h"
+#include "tests/signing/test_signer.h"
 #include "tools/pack/host.h"
 #include "tools/pack/sha256.h"
+#include "tools/pe/hex.h"
 #include "tools/pe/pe_image.h"
-#include "tools/pe/text16.h"
 
 namespace trevan::pack {
 namespace {
@@ -205,18 +207,14 @@ protected:
         Project::SetUp();
         // A subject with a comma and a letter outside ASCII, so that its
         // RFC 2253 form needs escaping.
-        const command_result made = run_shell_command(
-            "openssl req -x509 -newkey rsa:2048 -nodes -keyout key.pem -out cert.pem -days 2 -utf8 "
-            "-subj \"/O=Quillfeather Ltd/CN=Test, Signer \xC3\x96lfeld\" -addext extendedKeyUsage=codeSigning",
-            dir_);
-        ASSERT_EQ(made.exit_code, 0) << made.output;
+        signer_.emplace(dir_, "/O=Quillfeather Ltd/CN=Test, Signer \xC3\x96lfeld");
+        ASSERT_TRUE(signer_->made()) << signer_->output();
         const command_result subject =
             run_shell_command("openssl x509 -noout -subject -nameopt RFC2253,-esc_msb -in cert.pem", dir_);
         ASSERT_EQ(subject.exit_code, 0) << subject.output;
         subject_ = subject.output.substr(subject.output.find('=') + 1);
         subject_.pop_back();  // the line end
-        osslsigncode_ = "osslsigncode sign -certs " + path("cert.pem") + " -key " + path("key.pem") +
-                        " -n \"Amberlyn Setup\" -h sha256 -in {in} -out {out}";
+        osslsigncode_ = signer_->sign_command("Amberlyn Setup");
     }
 
     tool_run build(const std::string& sign_command, const std::string& output) const {
@@ -225,7 +223,9 @@ protected:
                     "executable32", "--no-check", "executable64"});
     }
 
+    std::optional<fixtures::test_signer> signer_;
     std::string subject_;
+    // The signing command, which runs osslsigncode.
     std::string osslsigncode_;
 };
 
@@ -240,9 +240,7 @@ TEST_F(Signing, OsslsigncodeSignsAndTheResultVerifies) {
         EXPECT_EQ(report["sha256"], openssl_sha256(read_all(path("Signed.exe"))));
         EXPECT_EQ(report["stub"]["signer"], subject_);
     }
-    const command_result verified =
-        run_shell_command("osslsigncode verify -in Signed.exe -CAfile " + path("cert.pem"), dir_);
-    EXPECT_EQ(verified.exit_code, 0) << verified.output;
+    EXPECT_TRUE(signer_->verifies(path("Signed.exe"))) << signer_->output();
     EXPECT_EQ(run({"verify", path("Signed.exe")}).code, 0);
 
     tool_run listed = run({"list", path("Signed.exe")});

@@ -78,13 +78,12 @@ cp "$linux/branding.sample.json" branding.json
 /usr/bin/python3 -c "import sys; sys.path.insert(0, '$here'); import icons; open('product.ico', 'wb').write(icons.sample_icon())"
 printf '32-bit setup program' > AmberlynInstall.exe
 printf '64-bit setup program' > AmberlynInstall_x64.exe
-openssl req -x509 -newkey rsa:2048 -nodes -keyout key.pem -out cert.pem -days 2 -subj "/CN=Archive Test" \
-  -addext "extendedKeyUsage=codeSigning" >/dev/null 2>&1
+"$here/../signing/test-signer" make . "/CN=Archive Test"
 
 summary=$("$linux/trevan-pack" build --project project.json) || fail "project build"
 [[ "$summary" == "wrote \"./AmberlynSetup.exe\": "* ]] || fail "summary: $summary"
 grep -q 'signer "CN=Archive Test"' <<<"$summary" || fail "summary without the signer: $summary"
-osslsigncode verify -in AmberlynSetup.exe -CAfile cert.pem >/dev/null || fail "osslsigncode verify"
+"$here/../signing/test-signer" verify . AmberlynSetup.exe || fail "osslsigncode verify"
 "$linux/trevan-pack" verify AmberlynSetup.exe >/dev/null
 "$linux/trevan-pack" list AmberlynSetup.exe | grep -q "^  file version         2.1.0.7$" || fail "branding"
 

@@ -70,12 +70,23 @@ TEST(FinalPath, TheSystemsSpellingWhateverTheFileWasOpenedBy) {
                                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     ASSERT_TRUE(opened);
     ASSERT_TRUE(held);
-    const std::wstring file_path = vennic::final_path(opened.get());
-    const std::wstring folder_path = vennic::final_path(held.get());
+    const vennic::error_or<std::wstring> file_final = vennic::final_path(opened.get());
+    const vennic::error_or<std::wstring> folder_final = vennic::final_path(held.get());
+    ASSERT_TRUE(file_final && folder_final);
+    const std::wstring& file_path = *file_final;
+    const std::wstring& folder_path = *folder_final;
     EXPECT_EQ(file_path.rfind(L"\\\\?\\", 0), 0u) << "with the drive letter";
     EXPECT_EQ(file_path.substr(file_path.size() - 10), L"\\Setup.exe") << "the stored name, not the one asked for";
     EXPECT_TRUE(vennic::lies_directly_in(file_path, folder_path));
-    EXPECT_EQ(vennic::final_path(INVALID_HANDLE_VALUE), L"");
+    // No path at all, but the system's code: of a handle that is none, and
+    // of a long form asked for an entry that does not exist.
+    EXPECT_EQ(vennic::final_path(INVALID_HANDLE_VALUE).error(), static_cast<unsigned long>(ERROR_INVALID_HANDLE));
+    const vennic::error_or<std::wstring> missing = vennic::long_path(std::wstring(folder.begin(), folder.end()) + L"\\none");
+    EXPECT_FALSE(missing);
+    EXPECT_EQ(missing.error(), static_cast<unsigned long>(ERROR_FILE_NOT_FOUND));
+    const vennic::error_or<std::wstring> full = vennic::full_path(L"Setup.exe");
+    ASSERT_TRUE(full);
+    EXPECT_EQ(full->substr(full->size() - 10), L"\\Setup.exe");
 
     opened.reset();
     held.reset();

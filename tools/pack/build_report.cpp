@@ -8,7 +8,7 @@
 #include "tools/pack/sha256.h"
 #include "tools/pack/shown_text.h"
 #include "tools/pack/stdio_file.h"
-#include "tools/pe/text16.h"
+#include "tools/pe/hex.h"
 
 namespace trevan::pack {
 

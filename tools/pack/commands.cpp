@@ -176,7 +176,6 @@ void run_extract(const std::string& path, const std::string& folder_text, bool j
     {
         folder_extraction observer(folder, reading, walk_progress());
         walk_result result = walk_container(file.reader(), settings, observer);
-        if (result.end == walk_end::output_failed) throw tool_error(observer.error);
         // The file changed since the first walk.
         require_sound(result);
         observer.commit();

@@ -16,25 +16,25 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// A failed write ends the walk with the tool's error, which names the file;
+// the extraction's destruction then removes what was written.
 class plain_output : public output_file {
 public:
-    plain_output(stdio_file file, std::string path, std::string& error)
-        : file_(std::move(file)), path_(std::move(path)), error_(error) {}
+    plain_output(stdio_file file, std::string path) : file_(std::move(file)), path_(std::move(path)) {}
     bool write(const void* data, std::size_t size) override {
-        if (std::fwrite(data, 1, size, file_.get()) == size) return true;
-        error_ = "cannot write " + path_ + ": " + std::strerror(errno);
-        return false;
+        if (std::fwrite(data, 1, size, file_.get()) != size) throw cannot_write();
+        return true;
     }
     bool finish() override {
-        if (std::fclose(file_.release()) == 0) return true;
-        error_ = "cannot write " + path_ + ": " + std::strerror(errno);
-        return false;
+        if (std::fclose(file_.release()) != 0) throw cannot_write();
+        return true;
     }
 
 private:
+    tool_error cannot_write() const { return tool_error("cannot write " + path_ + ": " + std::strerror(errno)); }
+
     stdio_file file_;
     std::string path_;
-    std::string& error_;
 };
 
 std::string temp_prefix(const fs::path& folder) { return (folder / ".trevan-pack-").string(); }
@@ -81,12 +81,9 @@ folder_extraction::~folder_extraction() {
 std::unique_ptr<output_file> folder_extraction::create_output(const std::string& file_name, std::uint32_t) {
     fs::path final_path = folder_ / native_path(output_names({file_name}, reading_).front());
     temp_file temp = create_temp_file(temp_prefix(folder_));
-    if (!temp.file) {
-        error = "cannot write " + final_path.string() + ": " + std::strerror(errno);
-        return nullptr;
-    }
+    if (!temp.file) throw tool_error("cannot write " + final_path.string() + ": " + std::strerror(errno));
     pending_.push_back({native_path(temp.path), final_path});
-    return std::make_unique<plain_output>(std::move(temp.file), final_path.string(), error);
+    return std::make_unique<plain_output>(std::move(temp.file), final_path.string());
 }
 
 void folder_extraction::commit() {

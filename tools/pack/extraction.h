@@ -50,14 +50,14 @@ public:
     folder_extraction& operator=(const folder_extraction&) = delete;
 
     bool writes_files() const override { return true; }
+    // An output of file_name's data in a temporary. Throws tool_error (one
+    // line naming the file) when it cannot be created, and its output
+    // throws the same when a write fails; the walk then ends with it.
     std::unique_ptr<output_file> create_output(const std::string& file_name, std::uint32_t size) override;
 
     // Gives every file its name. Throws tool_error (one line) when a file
     // cannot be moved into place, after putting back what was replaced.
     void commit();
-
-    // Why the last output could not be created or written; one line.
-    std::string error;
 
 private:
     struct pending_file {

@@ -45,20 +45,21 @@ std::string with_output(const std::string& line, const std::string& output) {
     return line + "; it printed:\n" + output + (output.back() == '\n' ? "" : "\n") + "(end of its output)";
 }
 
-// The program's own check of the signed file, and that it is signed.
-void check_signed(const std::string& path, const std::string& what) {
+// The program's own check of the signed file, and that it is signed: what
+// is wrong with it, behind the command's name; nothing when it passes.
+std::optional<std::string> signed_file_problem(const std::string& path) {
     std::error_code ec;
-    if (!fs::is_regular_file(native_path(path), ec)) throw tool_error(what + " left no signed file");
+    if (!fs::is_regular_file(native_path(path), ec)) return std::string(" left no signed file");
     input_file file(path);
     archive_reader& reader = file.reader();
-    if (!file.is_open()) throw tool_error(what + ": the signed file cannot be read");
+    if (!file.is_open()) return std::string(": the signed file cannot be read");
     const std::optional<std::uint32_t> size = reader.move_to_end();
-    if (!size) throw tool_error(what + ": the signed file is 4 GiB or more");
-    if (!read_pe_headers(reader, *size).is_signed())
-        throw tool_error(what + ": the signed file has no certificate table");
+    if (!size) return std::string(": the signed file is 4 GiB or more");
+    if (!read_pe_headers(reader, *size).is_signed()) return std::string(": the signed file has no certificate table");
     SettingsMap ignored;
     const walk_result walked = walk_container(reader, ignored);
-    if (!walked.ok) throw tool_error(what + ": the signed file fails verification: " + walked.reason);
+    if (!walked.ok) return ": the signed file fails verification: " + walked.reason;
+    return std::nullopt;
 }
 
 }  // namespace
@@ -92,11 +93,8 @@ std::function<void(const std::string&, const std::string&)> signed_placement(con
         if (run.exit_code != 0)
             throw tool_error(with_output(what + " failed with exit code " + std::to_string(run.exit_code), run.output));
         const bool in_place = command_template.find(out_field) == std::string::npos;
-        try {
-            check_signed(in_place ? in : out, what);
-        } catch (const tool_error& e) {
-            throw tool_error(with_output(e.what(), run.output));
-        }
+        if (const std::optional<std::string> problem = signed_file_problem(in_place ? in : out))
+            throw tool_error(with_output(what + *problem, run.output));
         fs::rename(native_path(in_place ? in : out), native_path(output), ec);
         if (ec) throw tool_error("cannot write \"" + output + "\": " + ec.message());
     };

@@ -1,12 +1,13 @@
 #pragma once
 
+// Sole owner of a C stream: closed (result ignored) when destroyed. Close it
+// explicitly with std::fclose(file.release()) where the result matters.
+
 #include <cstdio>
 #include <memory>
 
 namespace trevan::pack {
 
-// Sole owner of a C stream: closed (result ignored) when destroyed. Close it
-// explicitly with std::fclose(file.release()) where the result matters.
 struct stdio_closer {
     void operator()(std::FILE* f) const { std::fclose(f); }
 };

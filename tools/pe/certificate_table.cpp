@@ -6,106 +6,22 @@
 #include <vector>
 
 #include "support/core/little_endian.h"
+#include "tools/pe/der.h"
+#include "tools/pe/hex.h"
 #include "tools/pe/text16.h"
 
 namespace trevan::pe {
 namespace {
+
+using namespace der;
 
 // WIN_CERTIFICATE: dwLength, wRevision, wCertificateType, the certificate.
 constexpr std::size_t win_certificate_header = 8;
 constexpr std::size_t certificate_type_at = 6;
 constexpr std::uint16_t pkcs_signed_data = 2;
 
-constexpr unsigned char tag_integer = 0x02;
-constexpr unsigned char tag_oid = 0x06;
-constexpr unsigned char tag_sequence = 0x30;
-constexpr unsigned char tag_set = 0x31;
-constexpr unsigned char tag_explicit0 = 0xA0;  // [0], constructed
-constexpr unsigned char tag_explicit1 = 0xA1;
-
 // 1.2.840.113549.1.7.2, signedData.
 constexpr std::string_view signed_data_oid("\x2A\x86\x48\x86\xF7\x0D\x01\x07\x02", 9);
-
-// One DER element: its tag, its contents and its whole encoding.
-struct element {
-    unsigned char tag = 0;
-    std::string_view contents;
-    std::string_view encoding;
-};
-
-// The elements of a span of DER bytes, one after another. A length is
-// checked against the span before anything is taken; long-form tags and
-// indefinite lengths, which DER does not use, end the reading.
-class der_reader {
-public:
-    explicit der_reader(std::string_view bytes) : rest_(bytes) {}
-
-    bool empty() const { return rest_.empty(); }
-    // The tag of the next element; 0 at the end.
-    unsigned char peek() const { return rest_.empty() ? 0 : static_cast<unsigned char>(rest_[0]); }
-
-    std::optional<element> next() {
-        if (rest_.size() < 2 || (peek() & 0x1F) == 0x1F) return std::nullopt;
-        std::uint64_t length = static_cast<unsigned char>(rest_[1]);
-        std::size_t at = 2;
-        if (length & 0x80) {
-            const std::size_t count = length & 0x7F;
-            if (count == 0 || count > 4 || rest_.size() - at < count) return std::nullopt;
-            length = 0;
-            for (std::size_t i = 0; i < count; ++i) length = length << 8 | static_cast<unsigned char>(rest_[at + i]);
-            at += count;
-        }
-        if (length > rest_.size() - at) return std::nullopt;
-        element e{peek(), rest_.substr(at, length), rest_.substr(0, at + length)};
-        rest_.remove_prefix(at + length);
-        return e;
-    }
-
-    // The next element when it has tag; nothing otherwise.
-    std::optional<element> next(unsigned char tag) {
-        if (peek() != tag) return std::nullopt;
-        return next();
-    }
-
-    // Passes over the next element when it has tag.
-    void skip_optional(unsigned char tag) {
-        if (peek() == tag) next();
-    }
-
-private:
-    std::string_view rest_;
-};
-
-// The contents of the one element of a span, when it has tag.
-std::optional<std::string_view> inside(std::string_view bytes, unsigned char tag) {
-    std::optional<element> e = der_reader(bytes).next(tag);
-    if (!e) return std::nullopt;
-    return e->contents;
-}
-
-// An OID in dotted form; nothing when an arc does not fit 64 bits.
-std::optional<std::string> dotted(std::string_view oid) {
-    std::string out;
-    std::uint64_t arc = 0;
-    int bits = 0;
-    bool first = true;
-    for (unsigned char b : oid) {
-        if ((bits += 7) > 63) return std::nullopt;
-        arc = arc << 7 | (b & 0x7F);
-        if (b & 0x80) continue;
-        if (first) {
-            const std::uint64_t top = arc < 80 ? arc / 40 : 2;
-            out = std::to_string(top) + "." + std::to_string(arc - 40 * top);
-            first = false;
-        } else {
-            out += "." + std::to_string(arc);
-        }
-        arc = 0;
-        bits = 0;
-    }
-    if (first || bits != 0) return std::nullopt;
-    return out;
-}
 
 // RFC 2253's short names for the attribute types; others go dotted.
 std::optional<std::string> type_name(std::string_view oid) {
@@ -122,7 +38,7 @@ std::optional<std::string> type_name(std::string_view oid) {
     };
     for (const known& k : names)
         if (k.oid == oid) return std::string(k.name);
-    return dotted(oid);
+    return der::dotted_oid(oid);
 }
 
 // A directory string's text as UTF-8; nothing for other types and for
@@ -179,16 +95,16 @@ std::string escaped_value(const std::string& text) {
 // separated by ",", the attributes of one by "+".
 std::optional<std::string> rfc2253_text(std::string_view name) {
     std::vector<std::string> rdns;
-    der_reader sequence(name);
+    der::reader sequence(name);
     while (!sequence.empty()) {
         std::optional<element> rdn = sequence.next(tag_set);
         if (!rdn) return std::nullopt;
         std::string text;
-        der_reader attributes(rdn->contents);
+        der::reader attributes(rdn->contents);
         while (!attributes.empty()) {
             std::optional<element> attribute = attributes.next(tag_sequence);
             if (!attribute) return std::nullopt;
-            der_reader parts(attribute->contents);
+            der::reader parts(attribute->contents);
             std::optional<element> type = parts.next(tag_oid);
             std::optional<element> value = parts.next();
             std::optional<std::string> type_text = type ? type_name(type->contents) : std::nullopt;
@@ -216,7 +132,7 @@ struct certificate_id {
 // The signer of the first SignerInfo, and the certificates field of the
 // SignedData in content.
 std::optional<std::pair<certificate_id, std::string_view>> signer_and_certificates(std::string_view signed_data) {
-    der_reader fields(signed_data);
+    der::reader fields(signed_data);
     if (!fields.next(tag_integer) || !fields.next(tag_set) || !fields.next(tag_sequence)) return std::nullopt;
     std::optional<element> certificates = fields.next(tag_explicit0);
     fields.skip_optional(tag_explicit1);  // revocation lists
@@ -224,12 +140,12 @@ std::optional<std::pair<certificate_id, std::string_view>> signer_and_certificat
     if (!certificates || !infos) return std::nullopt;
     std::optional<std::string_view> info = inside(infos->contents, tag_sequence);
     if (!info) return std::nullopt;
-    der_reader info_fields(*info);
+    der::reader info_fields(*info);
     if (!info_fields.next(tag_integer)) return std::nullopt;
     // Authenticode names the signer by issuer and serial number.
     std::optional<element> sid = info_fields.next(tag_sequence);
     if (!sid) return std::nullopt;
-    der_reader sid_fields(sid->contents);
+    der::reader sid_fields(sid->contents);
     std::optional<element> issuer = sid_fields.next(tag_sequence);
     std::optional<element> serial = sid_fields.next(tag_integer);
     if (!issuer || !serial) return std::nullopt;
@@ -248,7 +164,7 @@ std::optional<std::string> signer_subject(const std::string& table) {
 
     std::optional<std::string_view> content_info = inside(pkcs7, tag_sequence);
     if (!content_info) return std::nullopt;
-    der_reader content(*content_info);
+    der::reader content(*content_info);
     std::optional<element> type = content.next(tag_oid);
     std::optional<element> wrapped = content.next(tag_explicit0);
     if (!type || type->contents != signed_data_oid || !wrapped) return std::nullopt;
@@ -258,7 +174,7 @@ std::optional<std::string> signer_subject(const std::string& table) {
     if (!found) return std::nullopt;
     const certificate_id& signer = found->first;
 
-    der_reader certificates(found->second);
+    der::reader certificates(found->second);
     while (!certificates.empty()) {
         std::optional<element> certificate = certificates.next();
         if (!certificate) return std::nullopt;
@@ -266,7 +182,7 @@ std::optional<std::string> signer_subject(const std::string& table) {
         std::optional<std::string_view> tbs =
             certificate->tag == tag_sequence ? inside(certificate->contents, tag_sequence) : std::nullopt;
         if (!tbs) continue;
-        der_reader fields(*tbs);
+        der::reader fields(*tbs);
         fields.skip_optional(tag_explicit0);  // version
         std::optional<element> serial = fields.next(tag_integer);
         std::optional<element> algorithm = fields.next(tag_sequence);

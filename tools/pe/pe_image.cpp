@@ -102,14 +102,14 @@ void pe_image::put_optional_field(std::uint32_t at, std::uint32_t value) {
 }
 
 void pe_image::write_section_header(std::size_t at, const pe_section& s) {
-    std::string name = s.name.substr(0, 8);
-    name.resize(8, '\0');
-    bytes_.replace(at, 8, name);
-    vennic::put_le32(bytes_, at + 8, s.virtual_size);
-    vennic::put_le32(bytes_, at + 12, s.virtual_address);
-    vennic::put_le32(bytes_, at + 16, s.raw_size);
-    vennic::put_le32(bytes_, at + 20, s.raw_offset);
-    vennic::put_le32(bytes_, at + 36, s.characteristics);
+    std::string name = s.name.substr(0, pe_layout::section_name_size);
+    name.resize(pe_layout::section_name_size, '\0');
+    bytes_.replace(at, pe_layout::section_name_size, name);
+    vennic::put_le32(bytes_, at + pe_layout::section_virtual_size_at, s.virtual_size);
+    vennic::put_le32(bytes_, at + pe_layout::section_virtual_address_at, s.virtual_address);
+    vennic::put_le32(bytes_, at + pe_layout::section_raw_size_at, s.raw_size);
+    vennic::put_le32(bytes_, at + pe_layout::section_raw_offset_at, s.raw_offset);
+    vennic::put_le32(bytes_, at + pe_layout::section_characteristics_at, s.characteristics);
 }
 
 void pe_image::replace_resources(const std::function<std::string(std::uint32_t rva)>& build) {

@@ -1,8 +1,8 @@
 #pragma once
 
 // UTF-8 and UTF-16 text for resources: the pack tool takes UTF-8 and the
-// resources hold UTF-16 (little-endian in the file). Also bytes as hex
-// digits, for digests and encodings shown as text.
+// resources hold UTF-16 (little-endian in the file). Never throws but
+// bad_alloc.
 
 #include <cstddef>
 #include <optional>
@@ -21,8 +21,5 @@ std::string utf16_to_utf8(const std::u16string& text);
 // dropped).
 std::string utf16_bytes(const std::u16string& text);
 std::u16string utf16_from_bytes(const char* data, std::size_t size);
-
-// Two lowercase hex digits per byte: "d41d8cd9..." for an MD5 digest.
-std::string hex_text(const std::string& bytes);
 
 }  // namespace trevan::pe

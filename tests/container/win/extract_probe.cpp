@@ -14,7 +14,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "container/extract.h"
+#include "container/extract_win32.h"
 #include "support/platform/handle.h"
 #include "support/platform/system_error_text.h"
 
@@ -53,7 +53,7 @@ int main(int argc, char** argv) {
     // The box the program would show for the failure, as the run shows it.
     if (result.failure)
         MessageBoxA(nullptr, result.failure->text.c_str(), result.failure->caption.c_str(), MB_OK);
-    std::string out = result.ok ? "result true\n" : "result false\n";
+    std::string out = result.end == trevan::extraction_end::complete ? "result true\n" : "result false\n";
     for (const auto& [name, value] : settings) out += name + "=" + value + "\n";
     return write_result(argv[3], out) ? 0 : 3;
 }
