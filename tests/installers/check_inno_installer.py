@@ -2,8 +2,11 @@
 """Checks what Inno Setup's compiler wrote, since its exit code says nothing
 after a crash under the emulator: a PE image whose setup loader's offset
 table (RCDATA resource 11111, layout version 1 of Inno Setup 5.4.3 to 6.4)
-begins with "rDlPtS", is whole by its own CRC-32, and names a setup program
-and data that the file holds in full.
+begins with "rDlPtS", is whole by its own CRC-32, and places the setup
+program and both data blocks inside the file: the setup data (setup-0,
+opening with its "Inno Setup Setup Data (" ID) and the files (setup-1, its
+first chunk opening with "zlb\x1a"). ISCC 6.4 writes the files first, then
+the setup data, then the compressed setup program.
 
     check_inno_installer.py FILE    exit 0 when sound, else 1 with the reason
 """
@@ -50,15 +53,20 @@ def problem(path):
         return f"RCDATA 11111 begins with {table[:6]!r}, not rDlPtS"
     if len(table) < TABLE.size:
         return f"the offset table has {len(table)} bytes, not {TABLE.size}"
-    _, version, total, offset_exe, _, _, offset0, _, crc = TABLE.unpack_from(table)
+    _, version, total, offset_exe, _, _, offset0, offset1, crc = TABLE.unpack_from(table)
     if version != 1:
         return f"offset table version {version}, not 1"
     if zlib.crc32(table[: TABLE.size - 4]) != crc & 0xFFFFFFFF:
         return "the offset table's CRC-32 does not match"
     if len(data) < total:
         return f"{len(data)} bytes, of the {total} its loader expects"
-    if not offset_exe < offset0 < total:
-        return f"setup program at {offset_exe} and data at {offset0} do not lie in its {total} bytes"
+    if not all(0 < offset < total for offset in (offset_exe, offset0, offset1)):
+        return (f"setup program at {offset_exe}, setup data at {offset0} and files at {offset1} "
+                f"do not all lie in its {total} bytes")
+    if not data[offset0:].startswith(b"Inno Setup Setup Data ("):
+        return f"no setup data ID at {offset0}: {data[offset0:offset0 + 24]!r}"
+    if not data[offset1:].startswith(b"zlb\x1a"):
+        return f"no file chunk at {offset1}: {data[offset1:offset1 + 4]!r}"
     return None
 
 
