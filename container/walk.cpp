@@ -212,7 +212,7 @@ public:
                 auto at = settings_.lower_bound(record.name);
                 record.setting_added = at == settings_.end() || at->first != record.name;
                 observer_.record_read(record);
-                if (record.setting_added) settings_.emplace_hint(at, std::move(record.name), std::move(record.text));
+                if (record.setting_added) keep(at, std::move(record.name), std::move(record.text));
             } else if (record.tag == format::file_tag) {
                 record.kind = record_kind::file;
                 if (!read(chunk_role::file_name, record.text)) return result_;
@@ -225,8 +225,11 @@ public:
                     return result_;
                 }
                 record.file_size = data.length;
-                if (!record.name.empty())
-                    record.setting_added = settings_.emplace(record.name, record.text).second;
+                if (!record.name.empty()) {
+                    auto at = settings_.lower_bound(record.name);
+                    record.setting_added = at == settings_.end() || at->first != record.name;
+                    if (record.setting_added) keep(at, record.name, record.text);
+                }
                 observer_.record_read(record);
                 if (!is_bare_file_name(record.text)) return refuse_file_name(record.text, result_.chunks - 1);
             } else if (record.tag == format::stub_tag) {
@@ -244,6 +247,16 @@ public:
     }
 
 private:
+    // Adds a setting at its place in the map, as much of it as the observer
+    // keeps.
+    void keep(SettingsMap::iterator at, std::string name, std::string value) {
+        switch (observer_.keeps(name)) {
+        case walk_observer::keeping::whole: settings_.emplace_hint(at, std::move(name), std::move(value)); break;
+        case walk_observer::keeping::name_only: settings_.emplace_hint(at, std::move(name), std::string()); break;
+        case walk_observer::keeping::nothing: break;
+        }
+    }
+
     // Reads the next chunk whole. On failure the walk's result is set.
     bool read(chunk_role role, std::string& data) {
         const std::optional<chunk_place> place = source_.locate();

@@ -132,10 +132,23 @@ public:
     // destroyed without finish() holds data that must not be used.
     virtual std::unique_ptr<output_file> create_output(const std::string& file_name,
                                                        std::uint32_t size);
+    // What the walk keeps in the settings of a setting it adds. A walk that
+    // only lists or checks a container need not hold every value: a million
+    // distinct names would otherwise cost their values' memory again.
+    enum class keeping {
+        whole,      // the name and its value (the default)
+        name_only,  // the name with an empty value: enough to tell that a
+                    // later record of that name is ignored
+        nothing,    // not kept; a later record of that name counts as added
+    };
+    virtual keeping keeps(const std::string& name) const {
+        (void)name;
+        return keeping::whole;
+    }
 };
 
 // Walks the container of the file behind in. Fills settings in place (keys
-// already present keep their values). Throws only what allocation or the
+// already present keep their values), keeping what the observer asks for. Throws only what allocation or the
 // observer throws.
 walk_result walk_container(archive_reader& in, SettingsMap& settings, walk_observer& observer);
 walk_result walk_container(archive_reader& in, SettingsMap& settings);

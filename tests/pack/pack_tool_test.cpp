@@ -619,5 +619,38 @@ TEST_F(PackTool, AMillionRecordsCostNoMoreThanOne) {
     EXPECT_EQ(last, "result: true (the walk reached the stub record)");
 }
 
+// A million distinct settings of 64 bytes each, 140 MB: verify keeps no
+// setting and needs about 5 MB (it took 190 keeping them); list keeps only
+// the names, which tell the ignored records, and needs about 115 MB (190
+// with the values), and still marks the one ignored record.
+TEST_F(PackTool, AMillionSettingsKeepTheirNamesOnly) {
+    constexpr unsigned settings = 1000000;
+    const std::string value(64, 'v');
+    {
+        std::string c;
+        append_stub(c, fixtures::minimal_pe(1024), "Trevan.exe");
+        for (unsigned i = 0; i < settings; ++i) append_value_record(c, "setting" + std::to_string(i), value);
+        append_value_record(c, "setting0", "ignored");
+        append_tail(c);
+        write_all(path("names.exe"), c);
+    }
+    ASSERT_EQ(pack::run_tool_to_files({"verify", path("names.exe")}, dir_, 64u << 20), 0)
+        << read_all(dir_ / ".stderr");
+    EXPECT_EQ(read_all(dir_ / ".stdout"), "ok: " + std::to_string(1 + 3 * (settings + 1) + 2) + " chunks, " +
+                                              std::to_string(settings + 2) + " records\n");
+
+    ASSERT_EQ(pack::run_tool_to_files({"list", path("names.exe")}, dir_, 160u << 20), 0)
+        << read_all(dir_ / ".stderr");
+    std::ifstream listing(dir_ / ".stdout", std::ios::binary);
+    std::uint64_t values = 0, ignored = 0;
+    for (std::string line; std::getline(listing, line);) {
+        if (line.rfind("  value  ", 0) == 0) ++values;
+        if (line.find("[ignored: set before]") != std::string::npos) ++ignored;
+    }
+    EXPECT_EQ(values, settings + 1);
+    // The walk reads backward: the last record sets setting0, the first is ignored.
+    EXPECT_EQ(ignored, 1u);
+}
+
 }  // namespace
 }  // namespace trevan

@@ -123,7 +123,12 @@ void run_list(const std::string& path, bool json) {
 void run_verify(const std::string& path, bool json) {
     input_file file(path);
     open_container(file, path);
-    progress_observer observer(walk_progress());
+    // The verdict needs no setting: the walk holds one record at a time.
+    class verifier : public progress_observer {
+    public:
+        using progress_observer::progress_observer;
+        keeping keeps(const std::string&) const override { return keeping::nothing; }
+    } observer(walk_progress());
     SettingsMap settings;
     const walk_result result = walk_container(file.reader(), settings, observer);
     write_verdict(std::cout, result, observer.records, json);

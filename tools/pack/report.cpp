@@ -142,6 +142,10 @@ class chunk_lister : public walk_observer {
 public:
     explicit chunk_lister(listing& out) : out_(out) {}
     void chunk_read(const chunk_info& info) override { out_.chunk(info); }
+    // Only the settings the listing names at its end.
+    keeping keeps(const std::string& name) const override {
+        return name == "kind" || name == code_page_setting ? keeping::whole : keeping::nothing;
+    }
 
 private:
     listing& out_;
@@ -157,6 +161,8 @@ public:
         if (seen_ <= chunks_) out_.record(info);
     }
     bool stop_requested() override { return seen_ >= chunks_; }
+    // The names tell which records are ignored; the values were listed.
+    keeping keeps(const std::string&) const override { return keeping::name_only; }
 
 private:
     listing& out_;
