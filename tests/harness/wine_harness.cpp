@@ -196,10 +196,18 @@ program_run::~program_run() {
 }
 
 run_result program_run::wait() {
-    int status = wait_child(pid_, timeout_ + std::chrono::seconds(30));
+    const auto limit = timeout_ + std::chrono::seconds(30);
+    int status = wait_child(pid_, limit);
     pid_ = -1;
-    if (status == -1 || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        throw std::runtime_error("runner failed: " + read_file(work_ + "/wine-output"));
+    if (status == -1 || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        // How it ended tells a hang from a crash of Wine or of the runner.
+        const std::string how =
+            status == -1 ? "no end within " + std::to_string(std::chrono::duration_cast<std::chrono::seconds>(limit).count()) + " s"
+            : WIFEXITED(status) ? "exit status " + std::to_string(WEXITSTATUS(status))
+            : WIFSIGNALED(status) ? "signal " + std::to_string(WTERMSIG(status))
+                                  : "status " + std::to_string(status);
+        throw std::runtime_error("runner failed (" + how + "): " + read_file(work_ + "/wine-output"));
+    }
     std::ifstream in(work_ + "/result", std::ios::binary);
     if (!in) throw std::runtime_error("runner left no result: " + read_file(work_ + "/wine-output"));
     run_result result;
