@@ -357,8 +357,8 @@ constexpr ui_text_entry italian[] = {
 constexpr ui_text_entry japanese[] = {
     {"already_running.caption", "既に実行中です"},
     {"already_running.text",
-     "別のインストールが既に実行中か、開始処理中です。\n"
-     "他のインストールが完了するまで待ってから、もう一度お試しください。"},
+     "別のインストールが既に実行中か、起動中です。\n"
+     "そのインストールが完了するまで待ってから、もう一度お試しください。"},
     {"temp_folder.text", "一時フォルダーを取得できません"},
     {"work_folder.text", "作業フォルダーを設定できません"},
     {"progress.text", "{product} のセットアップを準備しています…"},
@@ -656,7 +656,7 @@ constexpr ui_text_entry turkish[] = {
      "Lütfen programın tam sürümünü indirin."},
     {"cancelled.text", "Kullanıcı kurulumu iptal etti."},
     {"option_refused.caption", "Seçeneğe izin verilmiyor"},
-    {"option_refused.text", "\"{option}\" seçeneği iletilmez: kurulum programının seçeneklerini satıcı belirler."},
+    {"option_refused.text", "\"{option}\" seçeneği iletilmiyor: kurulum programının seçeneklerini satıcı belirler."},
     {"spawn.text", "İşlem başlatılamıyor"},
     {"wait.text", "İşlemin bitmesi beklenemiyor"},
     {"exit_code.text", "İşlemin çıkış kodu alınamıyor"},
