@@ -339,8 +339,8 @@ TEST(UiTexts, PlaceholdersStandWhereTheProgramPutsItsValues) {
 // full-width CJK character and Hangul syllable, which the Japanese, Chinese
 // and Korean message fonts draw one em wide, twice their average width; and
 // two for the ellipsis, which those fonts draw full width too. It errs wide:
-// blanks, a sixth of a line, are half an average width, which leaves room
-// for the capitals and the wider letters.
+// a blank is about half an average width and the Latin ellipsis less than
+// two, which leaves room for the capitals and the wider letters.
 int average_widths(std::string_view utf8, int product_widths) {
     const std::string with_product = filled(utf8, {{"product", std::string(product_widths, 'x')}});
     int widths = 0;
