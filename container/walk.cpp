@@ -1,5 +1,6 @@
 #include "container/walk.h"
 
+#include <utility>
 #include <vector>
 
 #include "container/anchor.h"
@@ -209,10 +210,10 @@ public:
                 if (!read(chunk_role::value, record.text)) return result_;
                 // The value goes into the settings without a copy: a value can
                 // be as large as a chunk.
-                auto at = settings_.lower_bound(record.name);
-                record.setting_added = at == settings_.end() || at->first != record.name;
+                const auto [at, added] = slot_for(record.name);
+                record.setting_added = added;
                 observer_.record_read(record);
-                if (record.setting_added) keep(at, std::move(record.name), std::move(record.text));
+                if (added) keep(at, std::move(record.name), std::move(record.text));
             } else if (record.tag == format::file_tag) {
                 record.kind = record_kind::file;
                 if (!read(chunk_role::file_name, record.text)) return result_;
@@ -226,9 +227,9 @@ public:
                 }
                 record.file_size = data.length;
                 if (!record.name.empty()) {
-                    auto at = settings_.lower_bound(record.name);
-                    record.setting_added = at == settings_.end() || at->first != record.name;
-                    if (record.setting_added) keep(at, record.name, record.text);
+                    const auto [at, added] = slot_for(record.name);
+                    record.setting_added = added;
+                    if (added) keep(at, record.name, record.text);
                 }
                 observer_.record_read(record);
                 if (!is_bare_file_name(record.text)) return refuse_file_name(record.text, result_.chunks - 1);
@@ -247,6 +248,13 @@ public:
     }
 
 private:
+    // Where name's setting goes in the map, and whether it is new there: a
+    // key already present keeps its value.
+    std::pair<SettingsMap::iterator, bool> slot_for(const std::string& name) {
+        const SettingsMap::iterator at = settings_.lower_bound(name);
+        return {at, at == settings_.end() || at->first != name};
+    }
+
     // Adds a setting at its place in the map, as much of it as the observer
     // keeps.
     void keep(SettingsMap::iterator at, std::string name, std::string value) {
