@@ -46,12 +46,27 @@ std::optional<std::uint16_t> language_put_in_front(const std::string& before, co
     return static_cast<std::uint16_t>(value);
 }
 
-std::uint16_t choose_ui_language(std::optional<std::uint16_t> installer_language, std::uint16_t user_ui_language,
-                                 const std::vector<std::uint16_t>& carried) {
+std::optional<std::uint16_t> installer_language_of(const std::string& arguments, const language_reader& read) {
+    return language_put_in_front(arguments, add_language_option(arguments, read));
+}
+
+const char* reason_text(ui_language_reason reason) {
+    switch (reason) {
+    case ui_language_reason::installer_language: return "installer language";
+    case ui_language_reason::ui_language: return "UI language";
+    case ui_language_reason::english: break;
+    }
+    return "English";
+}
+
+ui_language_choice choose_ui_language(std::optional<std::uint16_t> installer_language,
+                                      std::uint16_t user_ui_language, const std::vector<std::uint16_t>& carried) {
     if (installer_language)
-        if (std::optional<std::uint16_t> found = serving(*installer_language, carried)) return *found;
-    if (std::optional<std::uint16_t> found = serving(user_ui_language, carried)) return *found;
-    return english_ui_language;
+        if (std::optional<std::uint16_t> found = serving(*installer_language, carried))
+            return {*found, ui_language_reason::installer_language};
+    if (std::optional<std::uint16_t> found = serving(user_ui_language, carried))
+        return {*found, ui_language_reason::ui_language};
+    return {};
 }
 
 }  // namespace trevan

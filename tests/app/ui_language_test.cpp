@@ -45,31 +45,51 @@ TEST(LanguagePutInFront, ReadsWhatAddLanguageOptionPuts) {
 }
 
 TEST(ChooseUiLanguage, TakesTheInstallerLanguageThenTheUsersThenEnglish) {
+    constexpr ui_language_reason installer = ui_language_reason::installer_language;
+    constexpr ui_language_reason user = ui_language_reason::ui_language;
+    constexpr ui_language_reason english = ui_language_reason::english;
     const std::vector<std::uint16_t> de_ja_zh = {1031, 1041, 2052, 1028};
     const struct {
         std::optional<std::uint16_t> installer;
         std::uint16_t user;
         std::vector<std::uint16_t> carried;
         std::uint16_t chosen;
+        ui_language_reason reason;
     } rows[] = {
-        {1031, 1036, de_ja_zh, 1031},             // carried exactly
-        {1036, 1041, de_ja_zh, 1041},             // French not carried: the user's Japanese
-        {1036, 1040, de_ja_zh, 1033},             // neither: English
-        {std::nullopt, 1041, de_ja_zh, 1041},     // none put in front
-        {3079, 1041, de_ja_zh, 1031},             // German (Austria): German's default
-        {std::nullopt, 2055, de_ja_zh, 1031},     // German (Switzerland) for the user too
-        {std::nullopt, 4100, de_ja_zh, 1028},     // Chinese (Singapore): the default sublanguage
-        {std::nullopt, 4100, {2052}, 2052},       // ... or the only Chinese carried
-        {2057, 1031, de_ja_zh, 1033},             // English is the program's own
-        {2057, 1031, {2057, 1031}, 2057},         // ... unless the container carries it
-        {1033, 1031, {2057}, 2057},               // English (UK) serves English (US)
-        {std::nullopt, 1031, {}, 1033},           // a container without texts
-        {1031, 0, {}, 1033},
-        {std::nullopt, 0, de_ja_zh, 1033},
+        {1031, 1036, de_ja_zh, 1031, installer},             // carried exactly
+        {1036, 1041, de_ja_zh, 1041, user},                  // French not carried: the user's Japanese
+        {1036, 1040, de_ja_zh, 1033, english},               // neither: English
+        {std::nullopt, 1041, de_ja_zh, 1041, user},          // none put in front
+        {3079, 1041, de_ja_zh, 1031, installer},             // German (Austria): German's default
+        {std::nullopt, 2055, de_ja_zh, 1031, user},          // German (Switzerland) for the user too
+        {std::nullopt, 4100, de_ja_zh, 1028, user},          // Chinese (Singapore): the default sublanguage
+        {std::nullopt, 4100, {2052}, 2052, user},            // ... or the only Chinese carried
+        {2057, 1031, de_ja_zh, 1033, installer},             // English is the program's own
+        {2057, 1031, {2057, 1031}, 2057, installer},         // ... unless the container carries it
+        {1033, 1031, {2057}, 2057, installer},               // English (UK) serves English (US)
+        {std::nullopt, 1031, {}, 1033, english},             // a container without texts
+        {1031, 0, {}, 1033, english},
+        {std::nullopt, 0, de_ja_zh, 1033, english},
     };
-    for (const auto& row : rows)
-        EXPECT_EQ(choose_ui_language(row.installer, row.user, row.carried), row.chosen)
-            << (row.installer ? *row.installer : 0) << " " << row.user;
+    for (const auto& row : rows) {
+        const ui_language_choice choice = choose_ui_language(row.installer, row.user, row.carried);
+        EXPECT_EQ(choice.lcid, row.chosen) << (row.installer ? *row.installer : 0) << " " << row.user;
+        EXPECT_EQ(choice.reason, row.reason) << (row.installer ? *row.installer : 0) << " " << row.user;
+    }
+}
+
+// The run's own decision: a "/L" of the caller blocks the registry's
+// language, and so does nothing else.
+TEST(InstallerLanguageOf, IsWhatTheRunPutsInFrontOfTheCallersArguments) {
+    const language_reader read = [](language_source source) -> std::string {
+        if (source == language_source::user_second_key) return "DE";
+        throw std::runtime_error("missing");
+    };
+    EXPECT_EQ(installer_language_of("/S", read), 1031);
+    EXPECT_EQ(installer_language_of("", read), 1031);
+    EXPECT_EQ(installer_language_of("/S /L1036", read), std::nullopt);
+    EXPECT_EQ(installer_language_of("/S", [](language_source) -> std::string { throw std::runtime_error("x"); }),
+              std::nullopt);
 }
 
 }  // namespace

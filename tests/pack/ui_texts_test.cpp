@@ -19,6 +19,7 @@
 #include "app/progress.h"
 #include "container/extract.h"
 #include "tools/pack/tool_error.h"
+#include "support/core/ui_text.h"
 #include "tools/pack/ui_texts.h"
 #include "tools/pe/text16.h"
 
@@ -83,6 +84,12 @@ TEST(UiTexts, EveryLanguageHasEveryTextOnce) {
             seen.erase(std::string(key));
         }
         for (const auto& [extra, n] : seen) ADD_FAILURE() << "\"" << extra << "\" is no text of the program";
+        // English in the program's numbering: text i is the program's string i.
+        if (english_lcids.count(language.lcid)) {
+            ASSERT_EQ(ui_texts_of(language.lcid).size(), vennic::ui_text_count);
+            for (unsigned i = 0; i < vennic::ui_text_count; ++i)
+                EXPECT_EQ(ui_texts_of(language.lcid)[i].key, vennic::ui_text_keys[i]);
+        }
         if (!english_lcids.count(language.lcid)) {
             EXPECT_NE(ui_text(language.lcid, "progress.text"), ui_text(1033, "progress.text")) << "not translated";
         }

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "support/core/ui_text.h"
 #include "tools/pack/tool_error.h"
 #include "tools/pe/text16.h"
 
@@ -830,12 +831,11 @@ const std::vector<ui_language>& ui_languages() {
     return languages;
 }
 
+// The table and the program number the texts alike.
+static_assert(std::size(english) == vennic::ui_text_count);
+
 const std::vector<std::string_view>& ui_text_keys() {
-    static const std::vector<std::string_view> keys = [] {
-        std::vector<std::string_view> out;
-        for (const ui_text_entry& e : english) out.push_back(e.key);
-        return out;
-    }();
+    static const std::vector<std::string_view> keys(std::begin(vennic::ui_text_keys), std::end(vennic::ui_text_keys));
     return keys;
 }
 
