@@ -26,7 +26,7 @@ std::string ascii_outline(const std::wstring& text) {
 }
 
 vennic::failure unconvertible_arguments_failure() {
-    return vennic::failure{"ShellExecuteEx failed", "Unable to spawn process", 0};
+    return vennic::failure{"ShellExecuteEx failed", "Unable to spawn process", 0, {}, vennic::ui_text::spawn_text, {}};
 }
 
 }  // namespace trevan

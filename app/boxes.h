@@ -3,13 +3,16 @@
 // The run's message boxes: whether one is shown or only logged (portable),
 // and the one place that shows them (Windows). Every box has one OK button,
 // no owner window and no icon, and goes to the log as a line with its
-// caption and text.
+// caption and text as shown: in the run's language where the program
+// carries the failure's texts in it (ui_texts_win32.h), else in English.
 
 #include <string>
 
 #include "support/core/failure.h"
 
 namespace trevan {
+
+class ui_texts;
 
 // Whether the run shows its own message box, or only logs it. Asked for
 // with /S (silent_switch), a box is still shown when there is no log to
@@ -28,10 +31,14 @@ public:
         interactive_ = interactive;
     }
 
-    void show(const char* caption, const char* text) const;
-    void show(const vennic::failure& failure) const { show(failure.caption.c_str(), failure.text.c_str()); }
+    // The texts boxes are shown in from now on; held by the caller for as
+    // long as boxes are shown. Until set, English.
+    void set_texts(const ui_texts* texts) { texts_ = texts; }
+
+    void show(const vennic::failure& failure) const;
 
 private:
+    const ui_texts* texts_ = nullptr;
     bool log_ready_ = false;
     bool silent_switch_ = false;
     bool interactive_ = true;

@@ -406,7 +406,7 @@ std::optional<std::string> first_refused(setup_kind kind, const composed_text& p
     return std::nullopt;
 }
 
-const vennic::failure launch_failure{"ShellExecuteEx failed", "Unable to spawn process", 0};
+const vennic::failure launch_failure{"ShellExecuteEx failed", "Unable to spawn process", 0, {}, vennic::ui_text::spawn_text, {}};
 
 }  // namespace
 
@@ -483,7 +483,8 @@ setup_start plan_setup_start(SettingsMap& settings, const run_facts& facts) {
         start.refused = *refused;
         start.failure = vennic::failure{
             "Option not allowed",
-            "\"" + *refused + "\" is not passed on: the setup program's options are set by the vendor.", 0};
+            "\"" + *refused + "\" is not passed on: the setup program's options are set by the vendor.", 0,
+            vennic::ui_text::option_refused_caption, vennic::ui_text::option_refused_text, {*refused}};
         return start;
     }
     // The kind decides, whatever the file's name ends in.

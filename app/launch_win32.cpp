@@ -13,9 +13,13 @@
 namespace trevan {
 namespace {
 
-vennic::failure failed(const char* caption, const char* text, DWORD error) { return {caption, text, error}; }
+vennic::failure failed(const char* caption, const char* text, vennic::ui_text text_text, DWORD error) {
+    return {caption, text, error, {}, text_text, {}};
+}
 
-vennic::failure not_started(DWORD error) { return failed("ShellExecuteEx failed", "Unable to spawn process", error); }
+vennic::failure not_started(DWORD error) {
+    return failed("ShellExecuteEx failed", "Unable to spawn process", vennic::ui_text::spawn_text, error);
+}
 
 // Whether the held file is a regular file (no folder, no link) that lies
 // directly in the held folder, as their handles tell at any length.
@@ -113,12 +117,14 @@ launch_result launch_setup_program(const launch_plan& plan, const std::string& p
     }
 
     if (WaitForSingleObject(process->get(), INFINITE) != WAIT_OBJECT_0) {
-        result.failure = failed("WaitForSingleObject failed", "Unable to wait for process", GetLastError());
+        result.failure = failed("WaitForSingleObject failed", "Unable to wait for process", vennic::ui_text::wait_text,
+                                GetLastError());
         return result;
     }
     DWORD exit_code = 0;
     if (!GetExitCodeProcess(process->get(), &exit_code)) {
-        result.failure = failed("GetExitCodeProcess failed", "Unable to get process exit code", GetLastError());
+        result.failure = failed("GetExitCodeProcess failed", "Unable to get process exit code",
+                                vennic::ui_text::exit_code_text, GetLastError());
         return result;
     }
     result.exit_code = exit_code;

@@ -16,6 +16,12 @@ inline constexpr unsigned long progress_delay_ms = 1000;
 // "Preparing <product name> setup…"
 std::wstring preparing_text(const std::wstring& product_name);
 
+// What the window shows, in the run's language: its title (the product
+// name), its line and its button's caption.
+struct progress_texts {
+    std::wstring title, line, cancel;
+};
+
 // Pixels of a bar width pixels wide that stand for checked of total bytes:
 // none while total is unknown (0), never more than width.
 int filled_width(std::uint32_t checked, std::uint32_t total, int width);

@@ -12,6 +12,7 @@
 #include <functional>
 #include <string>
 
+#include "app/progress.h"
 #include "container/extract.h"
 
 namespace trevan {
@@ -21,13 +22,13 @@ using extraction_job = std::function<extraction_result(extraction_progress& prog
 
 // Runs job on the calling thread and returns its result. When may_show and
 // the job is still running progress_delay_ms after it began (seen at its
-// next chunk or piece), a window titled product_name shows the bytes
-// checked and a Cancel button; Cancel, like closing the window, asks the job
+// next chunk or piece), a window with texts shows the bytes checked and a
+// Cancel button; Cancel, like closing the window, asks the job
 // to stop at its next piece. The window's thread handles its messages while
 // the job runs and never waits for it; the window is gone before this
 // returns. Without a thread for it, the job runs without a window. Throws
 // what the job throws.
-extraction_result extract_with_progress(HINSTANCE instance, const std::wstring& product_name, bool may_show,
+extraction_result extract_with_progress(HINSTANCE instance, const progress_texts& texts, bool may_show,
                                         const extraction_job& job);
 
 }  // namespace trevan

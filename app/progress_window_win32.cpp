@@ -40,7 +40,7 @@ RECT rect_of(const area& a) { return {a.left, a.top, a.right, a.bottom}; }
 // in run_until(); the progress it shows is read on a timer.
 class progress_window {
 public:
-    progress_window(HINSTANCE instance, const std::wstring& product_name, extraction_progress& progress)
+    progress_window(HINSTANCE instance, const progress_texts& texts, extraction_progress& progress)
         : progress_(progress), font_(message_font()) {
         WNDCLASSEXW cls = {};
         cls.cbSize = sizeof cls;
@@ -54,8 +54,8 @@ public:
         RegisterClassExW(&cls);
 
         const HFONT font = font_.get() ? font_.get() : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-        const std::wstring text = preparing_text(product_name);
-        const wchar_t cancel_text[] = L"Cancel";
+        const std::wstring& text = texts.line;
+        const wchar_t* cancel_text = texts.cancel.c_str();
         lay_out(font, text, cancel_text);
 
         const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
@@ -64,7 +64,7 @@ public:
         const int width = frame.right - frame.left, height = frame.bottom - frame.top;
         RECT work = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
         SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-        CreateWindowExW(0, window_class, product_name.c_str(), style, work.left + (work.right - work.left - width) / 2,
+        CreateWindowExW(0, window_class, texts.title.c_str(), style, work.left + (work.right - work.left - width) / 2,
                         work.top + (work.bottom - work.top - height) / 2, width, height, nullptr, nullptr, instance,
                         this);
         if (!window_) return;
@@ -191,7 +191,7 @@ private:
 // The window's thread: shows the window until finished is set.
 struct window_thread_data {
     HINSTANCE instance;
-    const std::wstring& product_name;
+    const progress_texts& texts;
     extraction_progress& progress;
     HANDLE finished;
 };
@@ -199,7 +199,7 @@ struct window_thread_data {
 DWORD WINAPI show_window(void* context) {
     const window_thread_data& data = *static_cast<window_thread_data*>(context);
     try {
-        progress_window window(data.instance, data.product_name, data.progress);
+        progress_window window(data.instance, data.texts, data.progress);
         if (window) window.run_until(data.finished);
     } catch (...) {
         // Without memory for the window the extraction goes on without it.
@@ -213,8 +213,8 @@ DWORD WINAPI show_window(void* context) {
 // crashes some time after a thread of it has ended.
 class progress_with_window : public extraction_progress {
 public:
-    progress_with_window(HINSTANCE instance, const std::wstring& product_name, bool may_show)
-        : data_{instance, product_name, *this, nullptr}, may_show_(may_show), began_(GetTickCount()) {}
+    progress_with_window(HINSTANCE instance, const progress_texts& texts, bool may_show)
+        : data_{instance, texts, *this, nullptr}, may_show_(may_show), began_(GetTickCount()) {}
     ~progress_with_window() override { close_window(); }
     progress_with_window(const progress_with_window&) = delete;
     progress_with_window& operator=(const progress_with_window&) = delete;
@@ -247,9 +247,9 @@ private:
 
 }  // namespace
 
-extraction_result extract_with_progress(HINSTANCE instance, const std::wstring& product_name, bool may_show,
+extraction_result extract_with_progress(HINSTANCE instance, const progress_texts& texts, bool may_show,
                                         const extraction_job& job) {
-    progress_with_window progress(instance, product_name, may_show);
+    progress_with_window progress(instance, texts, may_show);
     extraction_result result = job(progress);
     progress.close_window();
     return result;

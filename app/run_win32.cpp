@@ -11,7 +11,10 @@
 #include "app/machine.h"
 #include "app/msi_log.h"
 #include "app/progress_window.h"
+#include "app/progress.h"
 #include "app/temp_folder.h"
+#include "app/ui_language.h"
+#include "app/ui_texts_win32.h"
 #include "app/work_folder.h"
 #include "container/extract_win32.h"
 #include "container/settings.h"
@@ -32,6 +35,31 @@ const char already_running_text[] =
 const char invalid_archive_text[] =
     "We are sorry, but your installation / update did not complete due to unexpected download "
     "errors.\r\nPlease download full version of the program";
+
+vennic::failure told(const char* caption, const char* text, vennic::ui_text caption_text, vennic::ui_text text_text) {
+    return {caption, text, 0, caption_text, text_text, {}};
+}
+
+// The language of the run's own texts, decided once before anything is
+// shown; the log names it.
+ui_texts choose_texts(HINSTANCE instance, const std::string& arguments, bool log_ready) {
+    const std::vector<std::uint16_t> carried = carried_ui_languages(instance);
+    const ui_language_choice choice = choose_ui_language(installer_language_of(arguments, read_registry_language),
+                                                         GetUserDefaultUILanguage(), carried);
+    if (log_ready) vennic::log::writef("Texts: %u (%s)", choice.lcid, reason_text(choice.reason));
+    for (std::uint16_t language : carried)
+        if (language == choice.lcid) return ui_texts(instance, language);
+    return ui_texts();
+}
+
+// The progress window's texts in the run's language.
+progress_texts progress_texts_of(const ui_texts& texts, const std::wstring& product_name) {
+    progress_texts shown{product_name, texts.text(vennic::ui_text::progress_text, &product_name, 1),
+                         texts.text(vennic::ui_text::progress_cancel)};
+    if (shown.line.empty()) shown.line = preparing_text(product_name);
+    if (shown.cancel.empty()) shown.cancel = L"Cancel";
+    return shown;
+}
 
 // A log that cannot be set up costs only the log lines; the run goes on.
 bool set_up_log(const temp_folder& temp) {
@@ -63,6 +91,8 @@ int run(HINSTANCE instance, const wchar_t* command_line, const own_file& own, co
     int result = 1;
     SettingsMap settings;
     boxes box;
+    // Outlives the boxes of the handlers below.
+    ui_texts texts;
     try {
         // The settings and the command lines are ANSI text: arguments that
         // the code page holds only with look-alikes are never passed on.
@@ -82,6 +112,11 @@ int run(HINSTANCE instance, const wchar_t* command_line, const own_file& own, co
             has_silent_switch(exact_arguments ? arguments : ascii_outline(wide_arguments));
         const bool interactive = has_interactive_window_station();
         box.set_unattended(silent_switch, interactive);
+
+        // The names the language is read by; then every box can be told in it.
+        vennic::config::start(instance);
+        texts = choose_texts(instance, exact_arguments ? arguments : ascii_outline(wide_arguments), log_ready);
+        box.set_texts(&texts);
         if (!exact_arguments) {
             if (log_ready)
                 vennic::log::writef("%s", "The arguments hold characters that the ANSI code page cannot hold "
@@ -90,13 +125,12 @@ int run(HINSTANCE instance, const wchar_t* command_line, const own_file& own, co
             return 1;
         }
 
-        vennic::config::start(instance);
-
         // Held, never released, until the end of the run: a second start
         // during the whole run, setup program included, stops here.
         vennic::real_mutex instance_mutex("Vorbelquint.Installation");
         if (!instance_mutex.wait(0)) {
-            box.show("Already Running", already_running_text);
+            box.show(told("Already Running", already_running_text, vennic::ui_text::already_running_caption,
+                          vennic::ui_text::already_running_text));
             return 1;
         }
 
@@ -129,7 +163,7 @@ int run(HINSTANCE instance, const wchar_t* command_line, const own_file& own, co
         };
         const extraction_result extraction =
             seams.report_progress
-                ? extract_with_progress(instance, vennic::config::current().product_name,
+                ? extract_with_progress(instance, progress_texts_of(texts, vennic::config::current().product_name),
                                         !silent_switch && interactive,
                                         [&](extraction_progress& progress) { return extract(&progress); })
                 : extract(nullptr);
@@ -143,7 +177,8 @@ int run(HINSTANCE instance, const wchar_t* command_line, const own_file& own, co
             if (log_ready) vennic::log::writef("%s", "The user cancelled the setup.");
             result = ERROR_INSTALL_USEREXIT;
         } else if (!extracted) {
-            box.show("Invalid Archive!", invalid_archive_text);
+            box.show(told("Invalid Archive!", invalid_archive_text, vennic::ui_text::invalid_archive_caption,
+                          vennic::ui_text::invalid_archive_text));
             result = 1;
         } else {
             run_facts facts;
@@ -168,10 +203,11 @@ int run(HINSTANCE instance, const wchar_t* command_line, const own_file& own, co
     } catch (const std::exception& e) {
         // Inverted on purpose, as the program always did: the exception's own
         // text is the caption and "Unhandled Exception" the text.
-        box.show(e.what(), "Unhandled Exception");
+        box.show({e.what(), "Unhandled Exception", 0, {}, vennic::ui_text::unhandled_text, {}});
         result = 1;
     } catch (...) {
-        box.show("No context available", "Unhandled Exception");
+        box.show(told("No context available", "Unhandled Exception", vennic::ui_text::no_context_caption,
+                      vennic::ui_text::unhandled_text));
         result = 1;
     }
     try {

@@ -63,6 +63,8 @@ vennic::error_or<temp_folder> open_fallback_temp_folder() {
     return open_temp_folder(fallback_temp_path);
 }
 
-vennic::failure no_temp_path_failure() { return {"GetTempPath failed", "Unable to get Temporary Directory", 0}; }
+vennic::failure no_temp_path_failure() {
+    return {"GetTempPath failed", "Unable to get Temporary Directory", 0, {}, vennic::ui_text::temp_folder_text, {}};
+}
 
 }  // namespace trevan

@@ -8,9 +8,12 @@ namespace {
 // ERROR_INVALID_NAME: what Windows answers for a name that is no file name.
 constexpr unsigned long invalid_name_error = 123;
 
-vennic::failure file_failure(const char* caption, const std::string& path, unsigned long error,
-                             extraction_io& io) {
-    return {caption, "File: " + path + "\rError: " + io.error_text(error), error};
+vennic::failure file_failure(const char* caption, vennic::ui_text caption_text, const std::string& path,
+                             unsigned long error, extraction_io& io) {
+    std::string error_text = io.error_text(error);
+    std::string text = "File: " + path + "\rError: " + error_text;
+    return {caption, std::move(text), error, caption_text, vennic::ui_text::file_error_text,
+            {path, std::move(error_text)}};
 }
 
 // Checks each output's writes, so that a damaged setup program is never left
@@ -26,7 +29,9 @@ public:
 
 private:
     bool check(bool done) {
-        if (!done) failure_ = file_failure("Failed to extract file!", path_, inner_->error(), io_);
+        if (!done)
+            failure_ = file_failure("Failed to extract file!", vennic::ui_text::extract_file_caption, path_,
+                                    inner_->error(), io_);
         return done;
     }
 
@@ -60,7 +65,8 @@ public:
     void search_failed() override {
         // The error is whatever the search left behind: take it first.
         const unsigned long error = io_.last_error();
-        failure = file_failure("Failed to initialize archive!", own_path_, error, io_);
+        failure = file_failure("Failed to initialize archive!", vennic::ui_text::initialize_archive_caption,
+                               own_path_, error, io_);
     }
 
     bool writes_files() const override { return true; }
@@ -68,14 +74,16 @@ public:
     // Nothing is created under a name that could leave the work folder or
     // open a device.
     void file_name_refused(const std::string& file_name) override {
-        failure = file_failure("Failed to extract file!", work_folder_ + file_name, invalid_name_error, io_);
+        failure = file_failure("Failed to extract file!", vennic::ui_text::extract_file_caption,
+                               work_folder_ + file_name, invalid_name_error, io_);
     }
 
     std::unique_ptr<output_file> create_output(const std::string& file_name, std::uint32_t) override {
         std::string path = work_folder_ + file_name;
         vennic::error_or<std::unique_ptr<output_file>> out = io_.create_output(file_name);
         if (!out) {
-            failure = file_failure("Failed to extract file!", path, out.error(), io_);
+            failure = file_failure("Failed to extract file!", vennic::ui_text::extract_file_caption, path,
+                                   out.error(), io_);
             return nullptr;
         }
         return std::make_unique<checked_output>(std::move(*out), std::move(path), io_, failure);
@@ -99,7 +107,8 @@ extraction_result extract_payload(const std::string& own_path, const std::string
     extraction_result result;
     vennic::error_or<std::unique_ptr<archive_reader>> archive = io.open_archive(own_path);
     if (!archive) {
-        result.failure = file_failure("Failed to open archive!", own_path, archive.error(), io);
+        result.failure = file_failure("Failed to open archive!", vennic::ui_text::open_archive_caption, own_path,
+                                      archive.error(), io);
         return result;
     }
     extraction observer(own_path, work_folder, io, progress);

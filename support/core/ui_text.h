@@ -73,4 +73,21 @@ inline constexpr const char* ui_text_keys[ui_text_count] = {
     "unhandled.text",
 };
 
+// The placeholders of a text ("product", "path", ...), in the order its
+// English text holds them: a text shown fills them from values in that
+// order, whatever order a translation puts them in.
+struct ui_text_placeholders {
+    const char* first = nullptr;
+    const char* second = nullptr;
+};
+
+inline constexpr ui_text_placeholders placeholders_of(ui_text text) {
+    switch (text) {
+    case ui_text::progress_text: return {"product", nullptr};
+    case ui_text::file_error_text: return {"path", "error"};
+    case ui_text::option_refused_text: return {"option", nullptr};
+    default: return {};
+    }
+}
+
 }  // namespace vennic

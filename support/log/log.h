@@ -30,6 +30,9 @@ void add_listener(listener* sink);
 // Writes narrow text (ANSI code page, else UTF-8) at level 1.
 void write(const std::string& text);
 
+// Wide text at level 1, as it is.
+void write_wide(const std::wstring& text);
+
 // printf-style text at level 1; formatted before the lock is taken.
 void writef(const char* format, ...) VENNIC_PRINTF(1, 2);
 

@@ -50,6 +50,11 @@ void write(const std::string& text) {
     the_dispatcher().write(text);
 }
 
+void write_wide(const std::wstring& text) {
+    scope guard(&global_lock());
+    the_dispatcher().dispatch(1, text);
+}
+
 void writef(const char* format, ...) {
     std::string text;
     {

@@ -90,6 +90,10 @@ REVIEWED = {
         "SuspendThread", "TlsAlloc", "TlsFree", "TlsGetValue", "TlsSetValue", "TryEnterCriticalSection",
         "UnmapViewOfFile", "VirtualProtect", "VirtualQuery", "WaitForMultipleObjects", "WaitForSingleObject",
         "WideCharToMultiByte", "WriteFile", "__C_specific_handler", "lstrlenA", "lstrlenW",
+        # The program's texts in the run's language: implemented in kernel32
+        # on Windows 7, forwarded to kernelbase.dll from Windows 8 on.
+        "EnumResourceLanguagesW", "FindResourceExW", "GetUserDefaultUILanguage", "LoadResource", "LockResource",
+        "SizeofResource",
     },
     # The C runtime of the MinGW start-up code and the standard library.
     "msvcrt.dll": {
@@ -107,7 +111,7 @@ REVIEWED = {
         "DispatchMessageW", "DrawEdge", "EnableWindow", "EndPaint", "FillRect", "GetDC", "GetProcessWindowStation",
         "GetSysColorBrush", "GetSystemMetrics", "GetUserObjectInformationW", "GetWindowLongPtrW", "GetWindowLongW",
         "InflateRect", "InvalidateRect", "IsDialogMessageW", "LoadCursorW", "LoadIconW", "LoadStringW",
-        "MessageBoxA", "MsgWaitForMultipleObjects", "PeekMessageW", "RegisterClassExW", "ReleaseDC",
+        "MessageBoxA", "MessageBoxW", "MsgWaitForMultipleObjects", "PeekMessageW", "RegisterClassExW", "ReleaseDC",
         "SendMessageW", "SetFocus", "SetForegroundWindow", "SetTimer", "SetWindowLongPtrW", "SetWindowLongW",
         "ShowWindow", "SystemParametersInfoW", "TranslateMessage",
     },

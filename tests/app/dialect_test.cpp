@@ -263,6 +263,10 @@ TEST(Dialect, ARefusedArgumentStartsNothing) {
         EXPECT_EQ(start.failure->caption, "Option not allowed");
         EXPECT_EQ(start.failure->text, "\"" + std::string(r.refused) +
                                            "\" is not passed on: the setup program's options are set by the vendor.");
+        // The same in other languages: the refused argument fills the text.
+        EXPECT_EQ(start.failure->caption_text, vennic::ui_text::option_refused_caption);
+        EXPECT_EQ(start.failure->text_text, vennic::ui_text::option_refused_text);
+        EXPECT_EQ(start.failure->values[0], r.refused);
         EXPECT_TRUE(start.command_line.empty()) << "nothing starts";
         EXPECT_FALSE(start.over_limit);
     }

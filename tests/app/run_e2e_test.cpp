@@ -48,8 +48,9 @@ TEST_F(Ends, TheRoadOfOneRun) {
     EXPECT_EQ(log.substr(0, 3), "\xEF\xBB\xBF");
     // Date, time, the level-1 blank between two and two blanks: four in all.
     const std::string stamp = R"(\d{4}/\d{2}/\d{2} \d{2}:\d{2}:\d{2}    )";
-    // The setup program's exit code when it has ended.
-    const std::regex lines(stamp + "\r\n" + stamp + "File: " + regex_escape(s.path) +
+    // The language of the program's own texts first (no translation carried:
+    // English); the setup program's exit code when it has ended.
+    const std::regex lines(stamp + R"(Texts: 1033 \((UI language|English)\))" + "\r\n" + stamp + "\r\n" + stamp + "File: " + regex_escape(s.path) +
                            "\r\n" + stamp + "Parameters: .*\r\n" + stamp + "\r\n" + stamp +
                            R"(Exit code: 0 \(0x00000000\))" + "\r\n");
     EXPECT_TRUE(std::regex_match(log.substr(3), lines)) << log;

@@ -100,16 +100,29 @@ TEST(Extraction, FailuresNameTheCallThePathAndTheSystemsText) {
         unsigned long create_error, write_error, finish_error;
         vennic::failure expected;
     };
+    // The texts in other languages, and what fills their placeholders.
+    using vennic::ui_text;
+    const auto told = [](const char* caption, const char* text, unsigned long error, ui_text caption_text,
+                         const char* path, const char* error_text) {
+        return vennic::failure{caption, text, error, caption_text, ui_text::file_error_text, {path, error_text}};
+    };
+    const char* output = "C:\\T\\W1\\Setup_x64.exe";
     const row rows[] = {
-        {"archive missing", "", 0, 0, 0, {"Failed to open archive!", "File: C:\\own.exe\rError: text 2", 2}},
+        {"archive missing", "", 0, 0, 0,
+         told("Failed to open archive!", "File: C:\\own.exe\rError: text 2", 2, ui_text::open_archive_caption,
+              "C:\\own.exe", "text 2")},
         {"no container", std::string(20, 'x'), 0, 0, 0,
-         {"Failed to initialize archive!", "File: C:\\own.exe\rError: text 131", 131}},
+         told("Failed to initialize archive!", "File: C:\\own.exe\rError: text 131", 131,
+              ui_text::initialize_archive_caption, "C:\\own.exe", "text 131")},
         {"output not created", small_container(), 5, 0, 0,
-         {"Failed to extract file!", "File: C:\\T\\W1\\Setup_x64.exe\rError: text 5", 5}},
+         told("Failed to extract file!", "File: C:\\T\\W1\\Setup_x64.exe\rError: text 5", 5,
+              ui_text::extract_file_caption, output, "text 5")},
         {"write failed", small_container(), 0, 112, 0,
-         {"Failed to extract file!", "File: C:\\T\\W1\\Setup_x64.exe\rError: text 112", 112}},
+         told("Failed to extract file!", "File: C:\\T\\W1\\Setup_x64.exe\rError: text 112", 112,
+              ui_text::extract_file_caption, output, "text 112")},
         {"close failed", small_container(), 0, 0, 29,
-         {"Failed to extract file!", "File: C:\\T\\W1\\Setup_x64.exe\rError: text 29", 29}},
+         told("Failed to extract file!", "File: C:\\T\\W1\\Setup_x64.exe\rError: text 29", 29,
+              ui_text::extract_file_caption, output, "text 29")},
     };
     for (const row& r : rows) {
         memory_io io;
@@ -141,8 +154,10 @@ TEST(Extraction, ANameThatIsNotBareIsRefusedBeforeAnythingIsCreated) {
         extraction_result r = extract_payload("C:\\own.exe", "C:\\T\\W1\\", settings, io);
         EXPECT_EQ(r.end, extraction_end::invalid) << name;
         ASSERT_TRUE(r.failure.has_value()) << name;
-        EXPECT_EQ(*r.failure, (vennic::failure{"Failed to extract file!",
-                                               std::string("File: C:\\T\\W1\\") + name + "\rError: text 123", 123}))
+        const std::string path = std::string("C:\\T\\W1\\") + name;
+        EXPECT_EQ(*r.failure, (vennic::failure{"Failed to extract file!", "File: " + path + "\rError: text 123", 123,
+                                               vennic::ui_text::extract_file_caption,
+                                               vennic::ui_text::file_error_text, {path, "text 123"}}))
             << name;
         EXPECT_TRUE(io.files.empty()) << name;
     }

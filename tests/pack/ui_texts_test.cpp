@@ -17,6 +17,7 @@
 #include "app/dialect.h"
 #include "app/language.h"
 #include "app/progress.h"
+#include "app/ui_texts.h"
 #include "container/extract.h"
 #include "tools/pack/tool_error.h"
 #include "support/core/ui_text.h"
@@ -259,7 +260,7 @@ TEST(UiTexts, EnglishTextsAreTheProgramsOwn) {
         {"temp_folder.text", "Unable to get Temporary Directory", "app/temp_folder_win32.cpp"},
         {"work_folder.text", "Unable to set Working Directory", "app/work_folder_win32.cpp"},
         {"progress.text", "Preparing {product} setup\u2026", ""},
-        {"progress.cancel", "Cancel", "app/progress_window_win32.cpp"},
+        {"progress.cancel", "Cancel", "app/run_win32.cpp"},
         {"open_archive.caption", "Failed to open archive!", "container/extract.cpp"},
         {"initialize_archive.caption", "Failed to initialize archive!", "container/extract.cpp"},
         {"extract_file.caption", "Failed to extract file!", "container/extract.cpp"},
@@ -306,6 +307,25 @@ public:
     std::string error_text(unsigned long) override { return "Access is denied."; }
 };
 
+std::wstring wide(const std::string& utf8) {
+    const std::u16string units = pe::utf8_to_utf16(utf8).value_or(u"(not UTF-8)");
+    return std::wstring(units.begin(), units.end());
+}
+
+// What a run shows of a failure where it carries the table's texts: the
+// program's own filling of the texts its ids name with its values, which
+// must tell the same as its English caption and text.
+void expect_told_by_the_table(const vennic::failure& failure) {
+    const auto key = [](vennic::ui_text t) { return vennic::ui_text_keys[static_cast<unsigned>(t)]; };
+    if (failure.caption_text) {
+        EXPECT_EQ(english(key(*failure.caption_text)), failure.caption);
+    }
+    ASSERT_TRUE(failure.text_text) << failure.text;
+    const std::wstring values[] = {wide(failure.values[0]), wide(failure.values[1])};
+    EXPECT_EQ(trevan::filled(wide(english(key(*failure.text_text))), *failure.text_text, values, 2),
+              wide(failure.text));
+}
+
 // The placeholders stand where the program puts the product name, the path,
 // the system's text and the refused argument.
 TEST(UiTexts, PlaceholdersStandWhereTheProgramPutsItsValues) {
@@ -322,6 +342,7 @@ TEST(UiTexts, PlaceholdersStandWhereTheProgramPutsItsValues) {
     EXPECT_EQ(extracted.failure->text,
               filled(english("file_error.text"),
                      {{"path", "C:\\Users\\Ann\\Downloads\\Setup.exe"}, {"error", "Access is denied."}}));
+    expect_told_by_the_table(*extracted.failure);
 
     SettingsMap container{{"kind", "msi"}, {"executable64", "%installer64%"}, {"installer64", "Setup.msi"}};
     run_facts facts;
@@ -334,6 +355,13 @@ TEST(UiTexts, PlaceholdersStandWhereTheProgramPutsItsValues) {
     ASSERT_TRUE(start.failure);
     EXPECT_EQ(start.failure->caption, english("option_refused.caption"));
     EXPECT_EQ(start.failure->text, filled(english("option_refused.text"), {{"option", "/p"}}));
+    expect_told_by_the_table(*start.failure);
+
+    container["kind"] = "no such kind";
+    const setup_start unknown = plan_setup_start(container, facts);
+    ASSERT_TRUE(unknown.failure);
+    EXPECT_FALSE(unknown.failure->caption_text) << "the name of a system call stays";
+    expect_told_by_the_table(*unknown.failure);
 }
 
 // How wide a text is in average character widths of the message font. The
