@@ -15,7 +15,9 @@ struct chosen {
     std::string maker_name;
     std::string product_name;
     std::vector<std::string> version_info;
+    std::string ui_languages;
     CLI::Option* maker_option = nullptr;
+    CLI::Option* ui_languages_option = nullptr;
     CLI::Option* product_option = nullptr;
 };
 
@@ -47,6 +49,13 @@ std::function<branding(branding base)> add_branding_options(CLI::App& build) {
         ->expected(1)
         ->take_all()
         ->group(group);
+    c->ui_languages_option =
+        build.add_option("--ui-languages", c->ui_languages,
+                         "The program's own texts (progress window, boxes) in these languages: LCIDs such as "
+                         "1031,1041, or all for every language but English, which the program holds itself; an "
+                         "empty LIST packs none, whatever the project says")
+            ->type_name("LIST")
+            ->group(group);
 
     return [c](branding b) {
         if (!c->file.empty()) {
@@ -59,6 +68,8 @@ std::function<branding(branding base)> add_branding_options(CLI::App& build) {
         if (!c->icon.empty()) b.icon = c->icon;
         if (c->maker_option->count()) b.maker_name = c->maker_name;
         if (c->product_option->count()) b.product_name = c->product_name;
+        if (c->ui_languages_option->count())
+            b.ui_texts.languages = parse_ui_languages(c->ui_languages, "--ui-languages " + c->ui_languages);
         for (const std::string& assignment : c->version_info) {
             std::string::size_type eq = assignment.find('=');
             if (eq == std::string::npos) throw tool_error("--version-info " + assignment + ": expected FIELD=TEXT");

@@ -127,8 +127,9 @@ int run(const std::vector<std::string>& arguments) {
     std::string project_path, stub, stub_name, output, sign_command;
     bool build_json = false;
     build->add_option("--project", project_path,
-                      "JSON project file: stub, stub_name, files, values, branding, output, sign_command "
-                      "(paths from its folder); the options below win over it, --file and --value come after it")
+                      "JSON project file: stub, stub_name, files, values, branding, ui_languages, code_page, output, "
+                      "sign_command (paths from its folder); the options below win over it, --file and --value "
+                      "come after it")
         ->type_name("FILE");
     CLI::Option* stub_option =
         build->add_option("--stub", stub, "The unsigned program image to pack (sign the result, not the stub)");

@@ -1,0 +1,214 @@
+// The program's own texts in the customer's languages, packed by the real
+// tool into the real program and read back with the PE library at the
+// string ids and in the languages the program loads them from.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <set>
+
+#include "support/core/ui_text.h"
+#include "tests/pack/file_helpers.h"
+#include "tests/pack/run_tool.h"
+#include "tools/pack/ui_packing.h"
+#include "tools/pack/ui_texts.h"
+#include "tools/pe/pe_image.h"
+#include "tools/pe/resource_tree.h"
+#include "tools/pe/string_table.h"
+#include "tools/pe/text16.h"
+
+namespace trevan::pack {
+namespace {
+
+namespace fs = std::filesystem;
+using pe::resource_id;
+using pe::resource_tree;
+
+resource_tree tree_of(const std::string& bytes) {
+    const pe::pe_image packed(bytes, "packed");
+    return pe::read_resources(pe::pe_image(bytes.substr(0, packed.image_end()), "image"), "image");
+}
+
+// The languages of the texts' first block.
+std::set<std::uint16_t> languages_of(const resource_tree& tree) {
+    std::set<std::uint16_t> found;
+    const auto& strings = tree.at(resource_id::of(pe::rt_string));
+    if (const auto block = strings.find(resource_id::of(vennic::ui_text_first_block)); block != strings.end())
+        for (const auto& [lcid, data] : block->second) found.insert(lcid);
+    return found;
+}
+
+// String id of the string table in the language lcid, as the program loads
+// it; nothing when its block is not there in that language.
+std::optional<std::u16string> string_of(const resource_tree& tree, std::uint16_t lcid, std::uint16_t id) {
+    const auto& strings = tree.at(resource_id::of(pe::rt_string));
+    const auto block = strings.find(resource_id::of(pe::string_block_of(id)));
+    if (block == strings.end() || !block->second.count(lcid)) return std::nullopt;
+    return pe::read_string_block(block->second.at(lcid).bytes)[pe::string_index_of(id)];
+}
+
+std::u16string utf16(std::string_view text) { return pe::utf8_to_utf16(std::string(text)).value(); }
+
+class UiPacking : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fresh_test_folder("trevan-ui-packing-test");
+        write_all(path("stub.exe"), stub_);
+        write_all(path("setup.exe"), "setup");
+    }
+
+    std::string path(const std::string& name) const { return (dir_ / name).string(); }
+
+    // The captured output goes beside the folder, whose entries are checked.
+    tool_run run(const std::vector<std::string>& args) const { return run_tool(args, dir_.parent_path()); }
+
+    std::vector<std::string> build(const std::vector<std::string>& extra, const std::string& out = "out.exe") const {
+        std::vector<std::string> args = {"build", "--stub", path("stub.exe"), "--file", "installer64=" + path("setup.exe"),
+                                         "--value", "executable64=%installer64%", "--value",
+                                         "executable32=%installer64%", "-o", path(out)};
+        args.insert(args.end(), extra.begin(), extra.end());
+        return args;
+    }
+
+    // Builds and reads the packed program's resources back.
+    resource_tree built(const std::vector<std::string>& extra) const {
+        const tool_run r = run(build(extra));
+        EXPECT_EQ(r.code, 0) << r.err;
+        return tree_of(read_all(path("out.exe")));
+    }
+
+    void write_project(const std::string& members) const {
+        write_all(path("project.json"), R"({"stub": "stub.exe", "files": [{"setting": "installer64", "path": "setup.exe"}],
+            "values": {"executable64": "%installer64%", "executable32": "%installer64%"}, "output": "out.exe")" +
+                                            members + "}");
+    }
+
+    fs::path dir_;
+    std::string stub_ = read_all(TREVAN_WIN64_PROGRAM);
+};
+
+TEST_F(UiPacking, EachLanguageHoldsTheTablesTextsAtTheProgramsStringIds) {
+    const resource_tree tree = built({"--ui-languages", "1031,1041"});
+    EXPECT_EQ(languages_of(tree), (std::set<std::uint16_t>{1031, 1041}));
+    for (std::uint16_t lcid : {1031, 1041}) {
+        for (unsigned t = 0; t < vennic::ui_text_count; ++t) {
+            const char* key = vennic::ui_text_keys[t];
+            const std::uint16_t id = vennic::string_id_of(static_cast<vennic::ui_text>(t));
+            EXPECT_EQ(string_of(tree, lcid, id), utf16(ui_text(lcid, key).value())) << lcid << " " << key;
+        }
+        // The rest of the last block is empty.
+        EXPECT_EQ(string_of(tree, lcid, vennic::ui_text_first_string + vennic::ui_text_blocks * 16 - 1), u"");
+    }
+    // The program's own strings stay in their own language alone.
+    const resource_tree original = tree_of(stub_);
+    const resource_id names = resource_id::of(pe::string_block_of(2001));
+    EXPECT_EQ(tree.at(resource_id::of(pe::rt_string)).at(names),
+              original.at(resource_id::of(pe::rt_string)).at(names));
+
+    std::set<std::uint16_t> but_english;
+    for (const ui_language& language : ui_languages())
+        if (language.lcid != 1033 && language.lcid != 2057) but_english.insert(language.lcid);
+    const resource_tree all = built({"--ui-languages", "all"});
+    EXPECT_EQ(languages_of(all), but_english);
+    EXPECT_EQ(but_english.size(), 25u);
+    EXPECT_EQ(string_of(all, 2052, vennic::string_id_of(vennic::ui_text::progress_cancel)), u"取消");
+
+    // English asked by name: the program's own texts, so every string empty.
+    const resource_tree english = built({"--ui-languages", "2057"});
+    EXPECT_EQ(languages_of(english), (std::set<std::uint16_t>{2057}));
+    for (unsigned t = 0; t < vennic::ui_text_count; ++t)
+        EXPECT_EQ(string_of(english, 2057, vennic::string_id_of(static_cast<vennic::ui_text>(t))), u"");
+}
+
+TEST_F(UiPacking, TheOptionWinsOverTheProjectMember) {
+    struct row {
+        const char* members;
+        std::vector<std::string> options;
+        std::set<std::uint16_t> packed;
+    };
+    const row rows[] = {
+        {R"(, "ui_languages": [1041, 1026, 1041])", {}, {1026, 1041}},
+        {R"(, "ui_languages": "all")", {}, all_ui_languages()},
+        {R"(, "ui_languages": [])", {}, {}},
+        {R"(, "ui_languages": [1041])", {"--ui-languages", "1031"}, {1031}},
+        {R"(, "ui_languages": [1041], "branding": {"maker_name": "Q"})", {}, {1041}},
+    };
+    for (const row& r : rows) {
+        write_project(r.members);
+        std::vector<std::string> args = {"build", "--project", path("project.json")};
+        args.insert(args.end(), r.options.begin(), r.options.end());
+        const tool_run got = run(args);
+        ASSERT_EQ(got.code, 0) << r.members << got.err;
+        EXPECT_EQ(languages_of(tree_of(read_all(path("out.exe")))), r.packed) << r.members;
+    }
+
+    // An empty list turns the project's languages off: the same bytes as a
+    // project that names none.
+    write_project("");
+    ASSERT_EQ(run({"build", "--project", path("project.json"), "-o", path("none.exe")}).code, 0);
+    write_project(R"(, "ui_languages": "all")");
+    ASSERT_EQ(run({"build", "--project", path("project.json"), "--ui-languages", "", "-o", path("off.exe")}).code, 0);
+    EXPECT_EQ(read_all(path("off.exe")), read_all(path("none.exe")));
+}
+
+// Without languages the tool writes what it wrote before they existed: the
+// stub's bytes unbranded, its branded resources without the texts' blocks.
+TEST_F(UiPacking, NoLanguagesLeaveTheImageAsItWas) {
+    ASSERT_EQ(run(build({})).code, 0);
+    EXPECT_EQ(read_all(path("out.exe")).substr(0, stub_.size()), stub_);
+    ASSERT_EQ(run(build({"--ui-languages", ""}, "empty.exe")).code, 0);
+    EXPECT_EQ(read_all(path("empty.exe")), read_all(path("out.exe")));
+
+    ASSERT_EQ(run(build({"--maker-name", "Q"}, "branded.exe")).code, 0);
+    ASSERT_EQ(run(build({"--maker-name", "Q", "--ui-languages", ""}, "branded_empty.exe")).code, 0);
+    EXPECT_EQ(read_all(path("branded.exe")), read_all(path("branded_empty.exe")));
+    resource_tree branded = tree_of(read_all(path("branded.exe")));
+    resource_tree original = tree_of(stub_);
+    EXPECT_TRUE(languages_of(branded).empty());
+    // Only the block of the names changed.
+    const resource_id names = resource_id::of(pe::string_block_of(2001));
+    branded.at(resource_id::of(pe::rt_string)).erase(names);
+    original.at(resource_id::of(pe::rt_string)).erase(names);
+    EXPECT_EQ(branded.at(resource_id::of(pe::rt_string)), original.at(resource_id::of(pe::rt_string)));
+}
+
+TEST_F(UiPacking, BadLanguagesGiveExitTwoAndOneLine) {
+    const std::string project = "project file \"" + path("project.json") + "\": ";
+    struct row {
+        std::string members;  // a project's, or none
+        std::vector<std::string> options;
+        std::string message;
+    };
+    const std::vector<row> rows = {
+        {"", {"--ui-languages", "1031,3082"}, "--ui-languages 1031,3082: 3082 is no language of the program's texts "
+                                              "(they are 1026, 1028, 1029, 1030, 1031, 1032, 1033, 1034, 1035, "},
+        {"", {"--ui-languages", "1031,de"}, "--ui-languages 1031,de: \"de\" is no LCID (a decimal number such as 1031)"},
+        {"", {"--ui-languages", "1031,,1041"}, "--ui-languages 1031,,1041: \"\" is no LCID"},
+        {"", {"--ui-languages", "1031,"}, "--ui-languages 1031,: \"\" is no LCID"},
+        {"", {"--ui-languages", "0x407"}, "--ui-languages 0x407: \"0x407\" is no LCID"},
+        {"", {"--ui-languages", "99999999999999999999"}, "--ui-languages 99999999999999999999: \"99999999999999999999\" is no LCID"},
+        {"", {"--ui-languages", "ALL"}, "--ui-languages ALL: \"ALL\" is no LCID"},
+        {R"(, "ui_languages": [1031, 65536])", {}, project + "\"ui_languages[1]\": 65536 is no language of the program's texts"},
+        {R"(, "ui_languages": ["1031"])", {}, project + "\"ui_languages[0]\" must be an LCID such as 1031"},
+        {R"(, "ui_languages": "1031,1041")", {}, project + "\"ui_languages\" must be \"all\" or an array of LCIDs"},
+        {R"(, "ui_languages": [-1])", {}, project + "\"ui_languages[0]\" must be an LCID such as 1031"},
+    };
+    for (const row& r : rows) {
+        std::vector<std::string> args = build(r.options);
+        if (!r.members.empty()) {
+            write_project(r.members);
+            args = {"build", "--project", path("project.json")};
+        }
+        const tool_run got = run(args);
+        EXPECT_EQ(got.code, 2) << r.message;
+        EXPECT_EQ(got.out, "");
+        EXPECT_EQ(got.err.rfind("trevan-pack: " + r.message, 0), 0u) << got.err;
+        EXPECT_EQ(std::count(got.err.begin(), got.err.end(), '\n'), 1) << got.err;
+        EXPECT_FALSE(fs::exists(path("out.exe"))) << r.message;
+    }
+    EXPECT_EQ(names_in(dir_), (std::vector<std::string>{"project.json", "setup.exe", "stub.exe"}));
+}
+
+}  // namespace
+}  // namespace trevan::pack
