@@ -11,6 +11,7 @@
 #include "support/core/ui_text.h"
 #include "tests/pack/file_helpers.h"
 #include "tests/pack/run_tool.h"
+#include "tools/pack/branding_file.h"
 #include "tools/pack/ui_packing.h"
 #include "tools/pack/ui_texts.h"
 #include "tools/pe/pe_image.h"
@@ -208,6 +209,72 @@ TEST_F(UiPacking, BadLanguagesGiveExitTwoAndOneLine) {
         EXPECT_FALSE(fs::exists(path("out.exe"))) << r.message;
     }
     EXPECT_EQ(names_in(dir_), (std::vector<std::string>{"project.json", "setup.exe", "stub.exe"}));
+}
+
+// The branding's texts over the table's, the settings file's over the
+// project's, each language overridden packed; an English one holds the
+// overrides alone.
+TEST_F(UiPacking, OverridesReplaceTheTablesTexts) {
+    write_all(path("brand.json"), R"({"texts": {"1031": {"progress.text": "Amberlyn {product} wird vorbereitet\u2026"},
+                                                "1033": {"progress.cancel": "Stop", "unhandled.text": "Oops"}}})");
+    write_project(R"(, "ui_languages": [1041], "branding": {"texts": {"1031": {"progress.text": "P {product}",
+                                                                              "progress.cancel": "Halt"}}})");
+    ASSERT_EQ(run({"build", "--project", path("project.json"), "--branding", path("brand.json")}).code, 0);
+    const resource_tree tree = tree_of(read_all(path("out.exe")));
+    EXPECT_EQ(languages_of(tree), (std::set<std::uint16_t>{1031, 1033, 1041}));
+    auto id = [](vennic::ui_text t) { return vennic::string_id_of(t); };
+    EXPECT_EQ(string_of(tree, 1031, id(vennic::ui_text::progress_text)), u"Amberlyn {product} wird vorbereitet…");
+    EXPECT_EQ(string_of(tree, 1031, id(vennic::ui_text::progress_cancel)), u"Halt");
+    EXPECT_EQ(string_of(tree, 1031, id(vennic::ui_text::unhandled_text)), utf16(ui_text(1031, "unhandled.text").value()));
+    for (unsigned t = 0; t < vennic::ui_text_count; ++t) {
+        const auto text = static_cast<vennic::ui_text>(t);
+        const std::u16string expected = text == vennic::ui_text::progress_cancel  ? u"Stop"
+                                        : text == vennic::ui_text::unhandled_text ? u"Oops"
+                                                                                  : u"";
+        EXPECT_EQ(string_of(tree, 1033, id(text)), expected) << vennic::ui_text_keys[t];
+        EXPECT_EQ(string_of(tree, 1041, id(text)), utf16(ui_text(1041, vennic::ui_text_keys[t]).value()));
+    }
+
+    // The sample settings file is one the tool takes.
+    const branding sample = read_branding_file(TREVAN_SOURCE_DIR "/resources/branding.sample.json");
+    const std::vector<packed_ui_language> packed = packed_ui_languages(sample.ui_texts);
+    ASSERT_EQ(packed.size(), 1u);
+    EXPECT_EQ(packed[0].lcid, 1031);
+}
+
+TEST_F(UiPacking, BadOverridesGiveExitTwoAndOneLine) {
+    const std::string file = "branding file \"" + path("brand.json") + "\": ";
+    struct row {
+        std::string texts;
+        std::string message;
+    };
+    const std::vector<row> rows = {
+        {R"({"1031": {"progress.text": "Bitte warten"}})",
+         "texts of 1031 German: text \"progress.text\" lacks the placeholder {product}"},
+        {R"({"1041": {"file_error.text": "{path} {path} {error}"}})",
+         "texts of 1041 Japanese: text \"file_error.text\" holds the placeholder {path} more than once"},
+        {R"({"2057": {"progress.cancel": "Can\tcel"}})",
+         "texts of 2057 English (United Kingdom): text \"progress.cancel\" holds a control character"},
+        {R"({"1031": {"progress.cancel": ""}})", "texts of 1031 German: text \"progress.cancel\" is empty"},
+        {R"({"1031": {"progress.txt": "Abbrechen"}})",
+         "texts of 1031 German: text \"progress.txt\" is no text of the program"},
+        {R"({"3082": {"progress.cancel": "Cancelar"}})",
+         file + "texts: 3082 is no language of the program's texts (they are 1026, "},
+        {R"({"de": {"progress.cancel": "Abbrechen"}})", file + "texts: \"de\" is no LCID"},
+        {R"({"1031": {"progress.cancel": 5}})", file + "texts: 1031: \"progress.cancel\" must be a string"},
+        {R"({"1031": "Abbrechen"})", file + "texts: 1031 must be an object of keys and texts"},
+        {R"(["1031"])", file + "\"texts\" must be an object of LCIDs and their texts"},
+    };
+    for (const row& r : rows) {
+        write_all(path("brand.json"), R"({"texts": )" + r.texts + "}");
+        const tool_run got = run(build({"--branding", path("brand.json")}));
+        EXPECT_EQ(got.code, 2) << r.message;
+        EXPECT_EQ(got.out, "");
+        EXPECT_EQ(got.err.rfind("trevan-pack: " + r.message, 0), 0u) << got.err;
+        EXPECT_EQ(std::count(got.err.begin(), got.err.end(), '\n'), 1) << got.err;
+        EXPECT_FALSE(fs::exists(path("out.exe"))) << r.message;
+    }
+    EXPECT_EQ(names_in(dir_), (std::vector<std::string>{"brand.json", "setup.exe", "stub.exe"}));
 }
 
 }  // namespace

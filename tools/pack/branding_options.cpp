@@ -27,7 +27,7 @@ std::function<branding(branding base)> add_branding_options(CLI::App& build) {
     auto c = std::make_shared<chosen>();
     const std::string group = "Branding (the stub's resources; see --branding for a settings file)";
     build.add_option("--branding", c->file,
-                     "JSON settings file with any of icon, maker_name, product_name, version_info")
+                     "JSON settings file with any of icon, maker_name, product_name, version_info, texts")
         ->type_name("FILE")
         ->group(group);
     build.add_option("--icon", c->icon, "Icon file: each image becomes an RT_ICON, plus one RT_GROUP_ICON")
@@ -64,6 +64,8 @@ std::function<branding(branding base)> add_branding_options(CLI::App& build) {
             if (file.maker_name) b.maker_name = file.maker_name;
             if (file.product_name) b.product_name = file.product_name;
             for (const auto& [field, text] : file.version_info) b.version_info[field] = text;
+            for (const auto& [lcid, texts] : file.ui_texts.overrides)
+                for (const auto& [key, text] : texts) b.ui_texts.overrides[lcid][key] = text;
         }
         if (!c->icon.empty()) b.icon = c->icon;
         if (c->maker_option->count()) b.maker_name = c->maker_name;
