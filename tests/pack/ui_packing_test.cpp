@@ -3,11 +3,14 @@
 // string ids and in the languages the program loads them from.
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
 #include <algorithm>
 #include <filesystem>
 #include <map>
 #include <set>
 
+#include "support/core/little_endian.h"
 #include "support/core/ui_text.h"
 #include "tests/pack/file_helpers.h"
 #include "tests/pack/run_tool.h"
@@ -275,6 +278,58 @@ TEST_F(UiPacking, BadOverridesGiveExitTwoAndOneLine) {
         EXPECT_FALSE(fs::exists(path("out.exe"))) << r.message;
     }
     EXPECT_EQ(names_in(dir_), (std::vector<std::string>{"brand.json", "setup.exe", "stub.exe"}));
+}
+
+// list tells the languages the image carries and marks one whose blocks the
+// loader would read past, in a container that is sound otherwise.
+TEST_F(UiPacking, TheListingShowsTheLanguagesAndMarksDamagedBlocks) {
+    ASSERT_EQ(run(build({})).code, 0);
+    tool_run listed = run({"list", path("out.exe")});
+    EXPECT_NE(listed.out.find("\n  texts                none (English only)\n"), std::string::npos) << listed.out;
+
+    ASSERT_EQ(run(build({"--ui-languages", "1041,1031"})).code, 0);
+    listed = run({"list", path("out.exe")});
+    EXPECT_EQ(listed.code, 0) << listed.err;
+    EXPECT_NE(listed.out.find("\n  texts                1031 German, 1041 Japanese\n"), std::string::npos) << listed.out;
+    nlohmann::json stub = nlohmann::json::parse(run({"list", "--json", path("out.exe")}).out)["stub"];
+    EXPECT_EQ(stub["ui_languages"], nlohmann::json::parse("[1031, 1041]"));
+    EXPECT_EQ(stub["damaged_ui_languages"], nlohmann::json::array());
+
+    // The stub of a new build: the image with German's first block and
+    // Japanese's second cut short by a length that runs past their data.
+    const std::string packed = read_all(path("out.exe"));
+    std::string image = packed.substr(0, pe::pe_image(packed, "packed").image_end());
+    const resource_tree tree = tree_of(image);
+    const auto& strings = tree.at(resource_id::of(pe::rt_string));
+    auto damage = [&image](const std::string& data, std::size_t length_at) {
+        const std::size_t at = image.find(data);
+        ASSERT_NE(at, std::string::npos);
+        ASSERT_EQ(image.find(data, at + 1), std::string::npos);
+        vennic::put_le16(image, at + length_at, 0x7FFF);
+    };
+    const std::string& german = strings.at(resource_id::of(3008)).at(1031).bytes;
+    damage(german, 0);
+    const std::string& japanese = strings.at(resource_id::of(3009)).at(1041).bytes;
+    damage(japanese, japanese.size() - 2);  // the last string's length
+    write_all(path("damaged.exe"), image);
+    ASSERT_EQ(run({"build", "--stub", path("damaged.exe"), "--no-check", "executable32", "--no-check", "executable64",
+                   "-o", path("out.exe")})
+                  .code,
+              0);
+    listed = run({"list", path("out.exe")});
+    EXPECT_EQ(listed.code, 0) << listed.err;
+    const std::string german_problem = "block 3008: string 48112 runs past the block's " +
+                                       std::to_string(german.size()) + " bytes of data";
+    const std::string japanese_problem = "block 3009: string 48143 runs past the block's " +
+                                         std::to_string(japanese.size()) + " bytes of data";
+    EXPECT_NE(listed.out.find("\n  texts                1031 German (damaged: " + german_problem +
+                              "), 1041 Japanese (damaged: " + japanese_problem + ")\n"),
+              std::string::npos)
+        << listed.out;
+    stub = nlohmann::json::parse(run({"list", "--json", path("out.exe")}).out)["stub"];
+    EXPECT_EQ(stub["ui_languages"], nlohmann::json::parse("[1031, 1041]"));
+    EXPECT_EQ(stub["damaged_ui_languages"],
+              nlohmann::json({{{"lcid", 1031}, {"problem", german_problem}}, {{"lcid", 1041}, {"problem", japanese_problem}}}));
 }
 
 }  // namespace

@@ -114,4 +114,27 @@ void write_ui_texts(pe::resource_tree& tree, const std::vector<packed_ui_languag
     }
 }
 
+std::vector<carried_ui_language> carried_ui_languages(const pe::resource_tree& tree) {
+    std::vector<carried_ui_language> carried;
+    const auto strings = tree.find(pe::resource_id::of(pe::rt_string));
+    if (strings == tree.end()) return carried;
+    const auto first = strings->second.find(pe::resource_id::of(vennic::ui_text_first_block));
+    if (first == strings->second.end()) return carried;
+    for (const auto& [lcid, data] : first->second) {
+        carried_ui_language language{lcid, ""};
+        // A block the language lacks is served by the English texts; one it
+        // has must be whole, as the loader trusts its lengths.
+        for (unsigned b = 0; b < vennic::ui_text_blocks && language.problem.empty(); ++b) {
+            const std::uint16_t block = static_cast<std::uint16_t>(vennic::ui_text_first_block + b);
+            const auto found = strings->second.find(pe::resource_id::of(block));
+            if (found == strings->second.end()) continue;
+            const auto in_language = found->second.find(lcid);
+            if (in_language == found->second.end()) continue;
+            language.problem = pe::string_block_problem(block, in_language->second.bytes).value_or("");
+        }
+        carried.push_back(std::move(language));
+    }
+    return carried;
+}
+
 }  // namespace trevan::pack

@@ -60,4 +60,16 @@ std::vector<packed_ui_language> packed_ui_languages(const ui_text_choice& choice
 // that language.
 void write_ui_texts(pe::resource_tree& tree, const std::vector<packed_ui_language>& languages);
 
+// A language whose texts an image carries: it has the first block. problem
+// tells why the loader would read its blocks wrongly (string_block_problem);
+// empty when they are sound.
+struct carried_ui_language {
+    std::uint16_t lcid = 0;
+    std::string problem;
+};
+
+// The languages of the first block in the tree, ascending. Throws only
+// std::bad_alloc.
+std::vector<carried_ui_language> carried_ui_languages(const pe::resource_tree& tree);
+
 }  // namespace trevan::pack
