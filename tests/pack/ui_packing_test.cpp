@@ -332,5 +332,62 @@ TEST_F(UiPacking, TheListingShowsTheLanguagesAndMarksDamagedBlocks) {
               nlohmann::json({{{"lcid", 1031}, {"problem", german_problem}}, {{"lcid", 1041}, {"problem", japanese_problem}}}));
 }
 
+// The language plan says a run shows its texts in, chosen by the program's
+// own code from the caller's arguments, the registry's installer language,
+// the user's UI language and the languages the stub image carries.
+TEST_F(UiPacking, ThePlanChoosesTheLanguageAsTheRunDoes) {
+    write_all(path("brand.json"), R"({"texts": {"1033": {"progress.cancel": "Stop"}}})");
+    ASSERT_EQ(run(build({"--ui-languages", "1031,1041"}, "de_ja.exe")).code, 0);
+    ASSERT_EQ(run(build({"--ui-languages", "1031,1041", "--value", "parameters=/L1041"}, "in_parameters.exe")).code, 0);
+    ASSERT_EQ(run(build({"--ui-languages", "2070", "--branding", path("brand.json")}, "pt_en.exe")).code, 0);
+    ASSERT_EQ(run(build({}, "none.exe")).code, 0);
+    struct row {
+        const char* container;
+        std::vector<std::string> arguments;
+        const char* language;     // --language; none when empty
+        const char* ui_language;  // --ui-language; none when empty
+        const char* line;
+    };
+    const row rows[] = {
+        {"de_ja.exe", {}, "1041", "1031", "1041 Japanese (installer language)"},
+        {"de_ja.exe", {}, "1041", "", "1041 Japanese (installer language)"},
+        {"de_ja.exe", {}, "1036", "1031", "1031 German (UI language)"},
+        {"de_ja.exe", {}, "", "2055", "1031 German (UI language)"},  // German (Switzerland)
+        {"de_ja.exe", {}, "3079", "1049", "1031 German (installer language)"},  // German (Austria)
+        {"de_ja.exe", {}, "1036", "1049", "1033 English (United States) (English)"},
+        {"de_ja.exe", {}, "de", "1041", "1041 Japanese (UI language)"},  // a registry value that is no LCID
+        // The caller's own /L: nothing is put in front.
+        {"de_ja.exe", {"/L1041"}, "1031", "1049", "1033 English (United States) (English)"},
+        // The container's parameters are not the caller's arguments.
+        {"in_parameters.exe", {}, "1031", "1041", "1031 German (installer language)"},
+        {"pt_en.exe", {}, "", "1046", "2070 Portuguese (Portugal) (UI language)"},  // Portuguese (Brazil)
+        {"pt_en.exe", {}, "2057", "1046", "1033 English (United States) (installer language)"},
+        {"none.exe", {}, "1031", "1031", "1033 English (United States) (English)"},
+        {"none.exe", {}, "", "2057", "1033 English (United States) (UI language)"},
+    };
+    for (const row& r : rows) {
+        std::vector<std::string> args = {"plan", path(r.container), "--arch", "64"};
+        if (*r.language) args.insert(args.end(), {"--language", r.language});
+        if (*r.ui_language) args.insert(args.end(), {"--ui-language", r.ui_language});
+        args.push_back("--");
+        args.insert(args.end(), r.arguments.begin(), r.arguments.end());
+        const tool_run planned = run(args);
+        EXPECT_EQ(planned.code, 0) << planned.err;
+        EXPECT_NE(planned.out.find("\ntexts: " + std::string(r.line) + "\n"), std::string::npos)
+            << r.container << " " << r.language << " " << r.ui_language << "\n" << planned.out;
+    }
+    const tool_run json = run({"plan", path("pt_en.exe"), "--json", "--language", "2057"});
+    EXPECT_EQ(nlohmann::json::parse(json.out)["ui_language"],
+              nlohmann::json::parse(R"({"lcid": 1033, "reason": "installer language", "carried": [1033, 2070]})"));
+
+    for (const char* bad : {"0", "65536", "de", "1031,1041"}) {
+        const tool_run refused = run({"plan", path("de_ja.exe"), "--ui-language", bad});
+        EXPECT_EQ(refused.code, 2);
+        EXPECT_EQ(refused.out, "");
+        EXPECT_EQ(refused.err, "trevan-pack: --ui-language " + std::string(bad) +
+                                   ": expected an LCID (a decimal number from 1 to 65535, such as 1031)\n");
+    }
+}
+
 }  // namespace
 }  // namespace trevan::pack

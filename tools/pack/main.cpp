@@ -25,6 +25,7 @@
 #include "tools/pack/setup_kind.h"
 #include "tools/pack/signing.h"
 #include "tools/pack/tool_error.h"
+#include "tools/pack/ui_packing.h"
 
 using namespace trevan::pack;
 
@@ -207,6 +208,10 @@ int run(const std::vector<std::string>& arguments) {
     plan->add_option("--arch", plan_arch, "Only this Windows: 32 or 64 (default: both)");
     plan->add_option("--language", plan_language, "The installer language the registry holds (an LCID)")
         ->type_name("LCID");
+    std::string plan_ui_language;
+    plan->add_option("--ui-language", plan_ui_language,
+                     "The user's UI language, for the language of the program's own texts (default: 1033)")
+        ->type_name("LCID");
     plan->add_flag("--json", plan_json, "Write JSON");
 
     check_command(arguments);
@@ -284,6 +289,12 @@ int run(const std::vector<std::string>& arguments) {
         request.architectures = planned_architectures(plan_arch);
         request.language = plan_language;
         request.arguments = windows_command_line(plan_arguments);
+        if (!plan_ui_language.empty()) {
+            const std::optional<std::uint16_t> lcid = lcid_of(plan_ui_language);
+            if (!lcid) throw tool_error("--ui-language " + plan_ui_language + ": expected an LCID (a decimal number "
+                                        "from 1 to 65535, such as 1031)");
+            request.ui_language = *lcid;
+        }
         run_plan(plan_path, request, plan_json);
     }
     return static_cast<int>(exit_code::success);

@@ -43,11 +43,19 @@ std::uint16_t table_language(std::uint64_t lcid, const std::string& what) {
                      table_lcids() + ")");
 }
 
-std::uint16_t table_language(const std::string& text, const std::string& what) {
+std::optional<std::uint16_t> lcid_of(const std::string& text) {
     // Five digits at most, so that the number cannot overflow.
-    const bool digits = !text.empty() && text.size() <= 5 && text.find_first_not_of("0123456789") == std::string::npos;
-    if (!digits) throw tool_error(what + ": \"" + text + "\" is no LCID (a decimal number such as 1031)");
-    return table_language(std::stoull(text), what);
+    if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos)
+        return std::nullopt;
+    const unsigned long value = std::stoul(text);
+    if (value == 0 || value > 0xFFFF) return std::nullopt;
+    return static_cast<std::uint16_t>(value);
+}
+
+std::uint16_t table_language(const std::string& text, const std::string& what) {
+    const std::optional<std::uint16_t> lcid = lcid_of(text);
+    if (!lcid) throw tool_error(what + ": \"" + text + "\" is no LCID (a decimal number such as 1031)");
+    return table_language(*lcid, what);
 }
 
 std::set<std::uint16_t> parse_ui_languages(const std::string& list, const std::string& what) {

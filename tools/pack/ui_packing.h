@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -30,6 +31,9 @@ struct ui_text_choice {
 
     bool empty() const { return languages.empty() && overrides.empty(); }
 };
+
+// The LCID of decimal text, 1 to 65535 ("1031"); nothing for other text.
+std::optional<std::uint16_t> lcid_of(const std::string& text);
 
 // The language lcid of the table; what names where it was given. Throws
 // unless the table holds it.
