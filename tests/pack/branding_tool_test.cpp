@@ -131,7 +131,8 @@ TEST_F(BrandingTool, CommandLineWinsOverTheSettingsFile) {
                               "  file version         2.0.0.0\n"),
               std::string::npos)
         << listed.out;
-    EXPECT_NE(listed.out.find("  icon images          2\n  signature            none (no certificate table)\n"),
+    EXPECT_NE(listed.out.find("  icon images          2\n  texts                none (English only)\n"
+                              "  signature            none (no certificate table)\n"),
               std::string::npos);
 }
 

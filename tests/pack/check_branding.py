@@ -3,9 +3,10 @@
 with pefile, wrestool and osslsigncode (never with the pack tool's own
 reader; signed with the tests' certificate, tests/signing/test-signer): the
 icon group and images, the version fields, strings 2001 and 2002, the
-manifest and every other byte of the image unchanged, alignment,
-SizeOfImage, the checksum, signing and verifying. Branding the branded image
-again rewrites its resource section in place.
+program's own texts in the languages packed, the manifest and every other
+byte of the image unchanged, alignment, SizeOfImage, the checksum, signing
+and verifying. Branding the branded image again rewrites its resource
+section in place.
 
     check_branding.py TREVAN_PACK PROGRAM WORK_FOLDER
 """
@@ -123,7 +124,11 @@ def main():
         "LegalCopyright": "\u00a9 2025 Quillfeather",
         "OriginalFilename": "AmberlynSetup.exe",
     }
-    settings = {"icon": "product.ico", "maker_name": "Overridden", "product_name": "Amberlyn", "version_info": version}
+    # The program's own texts: German from the table, one Japanese text the
+    # vendor's.
+    own_texts = {"1041": {"progress.cancel": "\u4e2d\u6b62"}}
+    settings = {"icon": "product.ico", "maker_name": "Overridden", "product_name": "Amberlyn", "version_info": version,
+                "texts": own_texts}
     with open(path("brand.json"), "w", encoding="utf-8") as f:
         json.dump(settings, f, ensure_ascii=False)
     # The longest maker name the program reads, with a character outside
@@ -133,6 +138,7 @@ def main():
 
     original = open(program, "rb").read()
     built = run([tool, "build", "--stub", program, "--branding", path("brand.json"), "--maker-name", maker,
+                 "--ui-languages", "1031",
                  "--file", "installer64=" + path("setup.exe"), "--value", "executable64=%installer64%",
                  "--value", "executable32=%installer64%", "-o", path("Setup.exe")])
     check(built.stderr == b"", f"build printed {built.stderr!r}")
@@ -166,6 +172,17 @@ def main():
     check(texts.get(2001) == maker, f"string 2001 is {texts.get(2001)!r}")
     check(texts.get(2002) == "Amberlyn", f"string 2002 is {texts.get(2002)!r}")
     check(len(maker.encode("utf-16-le")) // 2 == 259, "the maker name is not 259 UTF-16 units")
+    # Text i of a language is string 48112 + i (progress.cancel is text 5)
+    # in blocks 3008 and 3009 of that language.
+    languages = sorted(lang for (t, n, lang) in res_after if t == RT_STRING and n == 3008)
+    check(languages == [1031, 1041], f"the texts' first block is in the languages {languages}")
+    check(sorted(lang for (t, n, lang) in res_after if t == RT_STRING and n == 3009) == languages,
+          "the texts' second block is not in the same languages")
+    german, japanese = strings(after, 1031), strings(after, 1041)
+    check(german.get(48117) == "Abbrechen" and german.get(48116) == "Setup von {product} wird vorbereitet\u2026",
+          f"German texts {german.get(48116)!r}, {german.get(48117)!r}")
+    check(japanese.get(48117) == own_texts["1041"]["progress.cancel"], f"Japanese Cancel is {japanese.get(48117)!r}")
+    check(len(german) == 20 and min(german) == 48112 and max(german) == 48131, f"German strings {sorted(german)}")
 
     fields = version_strings(after)
     for key, value in version.items():

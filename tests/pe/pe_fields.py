@@ -29,11 +29,12 @@ def resources(pe):
     return table
 
 
-def strings(pe):
-    """Every string of the string table: id -> text."""
+def strings(pe, language=None):
+    """Every string of the string table, of every language or of the one
+    given: id -> text."""
     table = {}
-    for (type_id, block, _), data in resources(pe).items():
-        if type_id != RT_STRING:
+    for (type_id, block, lang), data in resources(pe).items():
+        if type_id != RT_STRING or language not in (None, lang):
             continue
         pos = 0
         for index in range(16):

@@ -151,6 +151,29 @@ TEST(StringTable, BlocksReadAndWritten) {
     cut[1] = u"Quill";
     EXPECT_EQ(read_string_block(block.substr(0, 2 + 2 + 2 * 5 + 1)), cut);
     EXPECT_EQ(read_string_block(""), std::vector<std::u16string>(16));
+
+    // A block the loader can read whole, or the first string it would read
+    // past the data for.
+    std::string huge = block;
+    put_le16(huge, 2 * 15 + 2 * 19, 0xFFFF);  // the last string's length
+    struct row {
+        std::string data;
+        const char* problem;
+    };
+    const row rows[] = {
+        {block, nullptr},
+        {block + std::string(6, '\0'), nullptr},  // padding behind the last string
+        {block.substr(0, block.size() - 1), "block 126: string 2015 runs past the block's 69 bytes of data"},
+        {block.substr(0, 2 + 2 + 2 * 12 + 1), "block 126: string 2002 runs past the block's 29 bytes of data"},
+        {block.substr(0, 2 + 2 + 2 * 5 + 1), "block 126: string 2001 runs past the block's 15 bytes of data"},
+        {huge, "block 126: string 2015 runs past the block's 70 bytes of data"},
+        {"", "block 126: string 2000 runs past the block's 0 bytes of data"},
+        {"\x01", "block 126: string 2000 runs past the block's 1 bytes of data"},
+    };
+    for (const row& r : rows) {
+        const std::optional<std::string> problem = string_block_problem(126, r.data);
+        EXPECT_EQ(problem.value_or("(none)"), r.problem ? r.problem : "(none)") << r.data.size();
+    }
 }
 
 // New resources, in place or in a new section, and the headers still say

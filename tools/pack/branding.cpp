@@ -85,6 +85,7 @@ struct prepared {
     std::map<std::u16string, std::u16string> fields;
     std::optional<version_number> file_version, product_version;
     std::vector<icon_image> icons;
+    std::vector<packed_ui_language> ui_texts;
 };
 
 prepared prepare(const branding& b) {
@@ -107,6 +108,7 @@ prepared prepare(const branding& b) {
     if (p.maker && !b.version_info.count("CompanyName")) p.fields[u"CompanyName"] = *p.maker;
     if (p.product && !b.version_info.count("ProductName")) p.fields[u"ProductName"] = *p.product;
     if (!b.icon.empty()) p.icons = read_icon_file(read_icon(b.icon), "icon " + quoted(b.icon));
+    p.ui_texts = packed_ui_languages(b.ui_texts);
     return p;
 }
 
@@ -195,6 +197,7 @@ std::string apply_branding(const std::string& image_bytes, const branding& b, co
         brand_names(tree, p, language);
         brand_version(tree, p, language);
         brand_icon(tree, p, language);
+        write_ui_texts(tree, p.ui_texts);
         image.replace_resources([&](std::uint32_t rva) { return write_resources(tree, rva); });
         return image.bytes();
     });

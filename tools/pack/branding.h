@@ -1,9 +1,10 @@
 #pragma once
 
 // Branding the program's image before it is packed: the product's icon,
-// version resource and the two names the program reads (string resources
-// 2001, the maker's short name, and 2002, the product name). Only resources
-// change; the manifest and every other resource stay as they are.
+// version resource, the two names the program reads (string resources
+// 2001, the maker's short name, and 2002, the product name) and its own
+// texts in the customer's languages (ui_packing.h). Only resources change;
+// the manifest and every other resource stay as they are.
 //
 //   branding b;
 //   b.icon = "product.ico";
@@ -17,6 +18,7 @@
 #include <vector>
 
 #include "tools/pack/tool_error.h"
+#include "tools/pack/ui_packing.h"
 
 namespace trevan::pack {
 
@@ -38,8 +40,12 @@ struct branding {
     // numbers below 65536. CompanyName and ProductName default to the maker
     // and product names when those are given.
     std::map<std::string, std::string> version_info;
+    // The languages of the program's texts packed, and the vendor's texts.
+    ui_text_choice ui_texts;
 
-    bool empty() const { return icon.empty() && !maker_name && !product_name && version_info.empty(); }
+    bool empty() const {
+        return icon.empty() && !maker_name && !product_name && version_info.empty() && ui_texts.empty();
+    }
 };
 
 // Checks the branding on its own (names, versions, field names, the icon

@@ -4,6 +4,7 @@
 
 #include "tools/pack/host.h"
 #include "tools/pack/json_file.h"
+#include "tools/pack/ui_packing.h"
 
 namespace trevan::pack {
 namespace {
@@ -15,6 +16,23 @@ std::string text_member(const json& object, const std::string& key, const std::s
     const json& value = object.at(key);
     if (!value.is_string()) throw tool_error(where + ": \"" + key + "\" must be a string");
     return value.get<std::string>();
+}
+
+// LCID to key to text; the keys and texts are checked when the texts are
+// packed (ui_packing.h), like every other value.
+ui_text_overrides text_overrides(const json& value, const std::string& what) {
+    if (!value.is_object()) throw tool_error(what + ": \"texts\" must be an object of LCIDs and their texts");
+    ui_text_overrides overrides;
+    for (const auto& [lcid, texts] : value.items()) {
+        const std::string where = what + ": texts: " + lcid;
+        const std::uint16_t language = table_language(lcid, what + ": texts");
+        if (!texts.is_object()) throw tool_error(where + " must be an object of keys and texts");
+        for (const auto& [key, text] : texts.items()) {
+            (void)text;
+            overrides[language][key] = text_member(texts, key, where);
+        }
+    }
+    return overrides;
 }
 
 }  // namespace
@@ -37,9 +55,11 @@ branding parse_branding(const std::string& text, const std::string& folder, cons
                 (void)field_value;
                 b.version_info[field] = text_member(value, field, what + ": version_info");
             }
+        } else if (key == "texts") {
+            b.ui_texts.overrides = text_overrides(value, what);
         } else {
             throw tool_error(what + ": unknown member \"" + key +
-                                 "\" (known: icon, maker_name, product_name, version_info)");
+                                 "\" (known: icon, maker_name, product_name, version_info, texts)");
         }
     }
     return b;

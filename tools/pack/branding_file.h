@@ -14,12 +14,14 @@
 //       "FileDescription": "Amberlyn Setup",
 //       "LegalCopyright": "Copyright (C) 2025 Quillfeather Software Ltd.",
 //       "OriginalFilename": "AmberlynSetup.exe"
-//     }
+//     },
+//     "texts": {"1031": {"progress.text": "Installation von {product} wird vorbereitet…"}}
 //   }
 //
 // Every member is optional; unknown members are refused so that a typing
 // mistake cannot go unnoticed. A relative icon path is taken from the
-// settings file's folder.
+// settings file's folder. "texts" gives the program's own texts by LCID and
+// key (ui_texts.h), over the table's; each language named is packed.
 
 #include <string>
 

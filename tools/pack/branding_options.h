@@ -1,7 +1,8 @@
 #pragma once
 
 // The branding options of `trevan-pack build`: --branding FILE (the settings
-// file), --icon, --maker-name, --product-name and --version-info FIELD=TEXT.
+// file), --icon, --maker-name, --product-name, --version-info FIELD=TEXT and
+// --ui-languages LIST (ui_packing.h).
 // Options on the command line win over the settings file's members, and
 // both over a project file's branding.
 

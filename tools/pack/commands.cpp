@@ -15,6 +15,7 @@
 #include "tools/pack/setup_kind.h"
 #include "tools/pack/shown_text.h"
 #include "tools/pack/signing.h"
+#include "tools/pack/stub_identity.h"
 
 namespace trevan::pack {
 namespace {
@@ -105,7 +106,11 @@ void run_plan(const std::string& path, const plan_request& request, bool json) {
                                     : std::string(" hold text outside ASCII, and the container names no code page "
                                                   "to read them in")));
     in_code_page.arguments = *arguments;
-    const container_plan plan = plan_runs(settings, in_code_page);
+    // The languages the program finds in its own image: every one of the
+    // texts' first block, as it enumerates them.
+    std::vector<std::uint16_t> carried;
+    for (const carried_ui_language& language : read_stub_identity(path).ui_languages) carried.push_back(language.lcid);
+    const container_plan plan = plan_runs(settings, in_code_page, carried);
     if (json) write_plan_json(std::cout, plan);
     else std::cout << plan_text(plan);
     std::cout << std::flush;

@@ -25,6 +25,7 @@
 #include "tools/pack/setup_kind.h"
 #include "tools/pack/signing.h"
 #include "tools/pack/tool_error.h"
+#include "tools/pack/ui_packing.h"
 
 using namespace trevan::pack;
 
@@ -127,8 +128,9 @@ int run(const std::vector<std::string>& arguments) {
     std::string project_path, stub, stub_name, output, sign_command;
     bool build_json = false;
     build->add_option("--project", project_path,
-                      "JSON project file: stub, stub_name, files, values, branding, output, sign_command "
-                      "(paths from its folder); the options below win over it, --file and --value come after it")
+                      "JSON project file: stub, stub_name, files, values, branding, ui_languages, code_page, output, "
+                      "sign_command (paths from its folder); the options below win over it, --file and --value "
+                      "come after it")
         ->type_name("FILE");
     CLI::Option* stub_option =
         build->add_option("--stub", stub, "The unsigned program image to pack (sign the result, not the stub)");
@@ -205,6 +207,10 @@ int run(const std::vector<std::string>& arguments) {
         ->type_name("ARGS");
     plan->add_option("--arch", plan_arch, "Only this Windows: 32 or 64 (default: both)");
     plan->add_option("--language", plan_language, "The installer language the registry holds (an LCID)")
+        ->type_name("LCID");
+    std::string plan_ui_language;
+    plan->add_option("--ui-language", plan_ui_language,
+                     "The user's UI language, for the language of the program's own texts (default: 1033)")
         ->type_name("LCID");
     plan->add_flag("--json", plan_json, "Write JSON");
 
@@ -283,6 +289,12 @@ int run(const std::vector<std::string>& arguments) {
         request.architectures = planned_architectures(plan_arch);
         request.language = plan_language;
         request.arguments = windows_command_line(plan_arguments);
+        if (!plan_ui_language.empty()) {
+            const std::optional<std::uint16_t> lcid = lcid_of(plan_ui_language);
+            if (!lcid) throw tool_error("--ui-language " + plan_ui_language + ": expected an LCID (a decimal number "
+                                        "from 1 to 65535, such as 1031)");
+            request.ui_language = *lcid;
+        }
         run_plan(plan_path, request, plan_json);
     }
     return static_cast<int>(exit_code::success);

@@ -9,6 +9,7 @@
 #include "tools/pack/shown_text.h"
 #include "container/expand.h"
 #include "tools/pack/tool_error.h"
+#include "tools/pack/ui_packing.h"
 
 namespace trevan::pack {
 namespace {
@@ -30,6 +31,15 @@ void check_limits(const container_plan& plan) {
                              "-bit Windows would pass the " + std::to_string(max_command_line_length) +
                              " characters Windows takes (a run shows \"" + run.start.failure->caption +
                              "\" and ends with 1)");
+}
+
+// The registry of the sample machine: the installer language alone, when
+// given.
+language_reader sample_language_reader(const std::string& language) {
+    return [language](language_source source) -> std::string {
+        if (source == language_source::installer_language && !language.empty()) return language;
+        throw std::runtime_error("no value");
+    };
 }
 
 }  // namespace
@@ -62,7 +72,8 @@ std::string windows_command_line(const std::vector<std::string>& arguments) {
 
 std::string sample_work_folder() { return sample_temp + work_folder_name(0); }
 
-container_plan plan_runs(const SettingsMap& settings, const plan_request& request) {
+container_plan plan_runs(const SettingsMap& settings, const plan_request& request,
+                         const std::vector<std::uint16_t>& carried_ui_languages) {
     container_plan plan;
     const auto kind = settings.find("kind");
     if (kind != settings.end()) plan.kind = kind->second;
@@ -76,15 +87,16 @@ container_plan plan_runs(const SettingsMap& settings, const plan_request& reques
         facts.on_64bit_windows = bits == 64;
         // Where a run holds the MSI log; the kinds add it only when asked.
         facts.msi_log = std::string(sample_temp) + "KELMO_msi.log.txt";
-        const std::string language = request.language;
-        facts.read_language = [language](language_source source) -> std::string {
-            if (source == language_source::installer_language && !language.empty()) return language;
-            throw std::runtime_error("no value");
-        };
+        facts.read_language = sample_language_reader(request.language);
         // A run sets "source" before its extraction, so no record overrides it.
         run["source"] = facts.work_folder.substr(0, facts.work_folder.size() - 1);
         plan.runs.push_back({bits, plan_setup_start(run, facts)});
     }
+    // The run chooses before its walk, from the caller's arguments alone.
+    plan.carried_ui_languages = carried_ui_languages;
+    plan.ui_language =
+        choose_ui_language(installer_language_of(request.arguments, sample_language_reader(request.language)),
+                           request.ui_language, carried_ui_languages);
     return plan;
 }
 
@@ -111,6 +123,7 @@ std::string plan_text(const container_plan& plan) {
         out += std::string("  started       ") + method_text(s.plan.method) + ", in " + shown(s.plan.directory) + "\n";
     }
     out += std::string("unattended: ") + (!plan.runs.empty() && plan.runs.front().start.silent ? "yes (/S)" : "only without an interactive window station") + "\n";
+    out += "texts: " + ui_language_label(plan.ui_language.lcid) + " (" + reason_text(plan.ui_language.reason) + ")\n";
     out += "sample machine: TEMP " + std::string(sample_temp) + ", system folder " + sample_system_folder + "\n";
     return out;
 }
@@ -140,7 +153,10 @@ void write_plan_json(std::ostream& out, const container_plan& plan) {
                      {"temp", sample_temp},
                      {"work_folder", sample_work_folder()},
                      {"system_folder", sample_system_folder},
-                     {"runs", runs}});
+                     {"runs", runs},
+                     {"ui_language", {{"lcid", plan.ui_language.lcid},
+                                      {"reason", reason_text(plan.ui_language.reason)},
+                                      {"carried", plan.carried_ui_languages}}}});
 }
 
 }  // namespace trevan::pack

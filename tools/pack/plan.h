@@ -3,7 +3,8 @@
 // What a run of a packed program would start: for each architecture the
 // program and the exact command line, made by the program's own code
 // (app/dialect.h) for a sample machine, so that a plan and a run cannot
-// differ but for the machine's folders.
+// differ but for the machine's folders; and the language the run shows its
+// own texts in (app/ui_language.h).
 //
 //   container_plan plan = plan_runs(settings_of(records), {});
 //   std::cout << plan_text(plan);
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "app/dialect.h"
+#include "app/ui_language.h"
 #include "container/settings.h"
 
 namespace trevan::pack {
@@ -31,6 +33,8 @@ struct plan_request {
     std::string language;
     // The bootstrapper's own argument text.
     std::string arguments;
+    // The user's UI language.
+    std::uint16_t ui_language = english_ui_language;
 };
 
 // The argument text a Windows caller gives for these arguments: each as it
@@ -51,11 +55,17 @@ struct container_plan {
     std::vector<architecture_plan> runs;
     // The code page the container names for its texts (code_page.h).
     std::optional<unsigned> code_page;
+    // The languages the stub image carries the program's texts in, and the
+    // one a run shows.
+    std::vector<std::uint16_t> carried_ui_languages;
+    ui_language_choice ui_language;
 };
 
 // Plans from the settings a run's extraction leaves (a file record's name
-// gives its stored file name). Throws only std::bad_alloc.
-container_plan plan_runs(const SettingsMap& settings, const plan_request& request);
+// gives its stored file name) and the languages of the program's texts in
+// the stub image. Throws only std::bad_alloc.
+container_plan plan_runs(const SettingsMap& settings, const plan_request& request,
+                         const std::vector<std::uint16_t>& carried_ui_languages = {});
 
 // One block of lines per architecture; texts of the container appear cut
 // and as the program reads them in the container's code page

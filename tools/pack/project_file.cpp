@@ -1,12 +1,14 @@
 #include "tools/pack/project_file.h"
 
 #include <filesystem>
+#include <set>
 
 #include "tools/pack/branding_file.h"
 #include "tools/pack/code_page.h"
 #include "tools/pack/host.h"
 #include "tools/pack/json_file.h"
 #include "tools/pack/signing.h"
+#include "tools/pack/ui_packing.h"
 
 namespace trevan::pack {
 namespace {
@@ -14,7 +16,8 @@ namespace {
 namespace fs = std::filesystem;
 using json = nlohmann::ordered_json;
 
-const char* const known_members = "stub, stub_name, files, values, branding, code_page, output, sign_command";
+const char* const known_members =
+    "stub, stub_name, files, values, branding, ui_languages, code_page, output, sign_command";
 const char* const known_file_members = "setting, stored_name, path";
 
 // Reads the members of one object; every message names the member.
@@ -72,6 +75,19 @@ record file_entry(const members& m, const json& entry, const std::string& member
     return file_record(*setting, stored.value_or(""), *path);
 }
 
+// "all", or an array of LCIDs.
+std::set<std::uint16_t> ui_languages_member(const members& m, const json& value, const std::string& member) {
+    if (value == "all") return all_ui_languages();
+    if (!value.is_array()) m.fail(member, "must be \"all\" or an array of LCIDs such as [1031, 1041]");
+    std::set<std::uint16_t> languages;
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        const std::string element = member + "[" + std::to_string(i) + "]";
+        if (!value[i].is_number_unsigned()) m.fail(element, "must be an LCID such as 1031");
+        languages.insert(table_language(value[i].get<std::uint64_t>(), m.what() + ": \"" + element + "\""));
+    }
+    return languages;
+}
+
 }  // namespace
 
 project parse_project(const std::string& text, const std::string& folder, const std::string& what) {
@@ -80,6 +96,7 @@ project parse_project(const std::string& text, const std::string& folder, const 
     project p;
     p.folder = folder;
     std::vector<record> values;
+    std::optional<std::set<std::uint16_t>> ui_languages;
     for (const auto& [key, value] : root.items()) {
         if (key == "stub") {
             p.stub = m.existing_file(value, key);
@@ -97,6 +114,8 @@ project parse_project(const std::string& text, const std::string& folder, const 
             if (value.is_string()) p.brand = read_branding_file(m.existing_file(value, key));
             else if (value.is_object()) p.brand = parse_branding(value.dump(), folder, what + ": \"branding\"");
             else m.fail(key, "must be a branding file's path or a branding object");
+        } else if (key == "ui_languages") {
+            ui_languages = ui_languages_member(m, value, key);
         } else if (key == "code_page") {
             std::optional<unsigned> page;
             if (value.is_number_unsigned()) page = ansi_code_page_of(std::to_string(value.get<std::uint64_t>()));
@@ -112,6 +131,8 @@ project parse_project(const std::string& text, const std::string& folder, const 
         }
     }
     p.records.insert(p.records.end(), values.begin(), values.end());
+    // The member stands beside "branding", which may come after it.
+    if (ui_languages) p.brand.ui_texts.languages = *ui_languages;
     return p;
 }
 

@@ -13,14 +13,17 @@
 //     ],
 //     "values": {"executable32": "%installer32%", "executable64": "%installer64%", "msilog": "ON"},
 //     "branding": "branding.json",
+//     "ui_languages": [1031, 1041],
 //     "code_page": 1252,
 //     "output": "AmberlynSetup.exe",
 //     "sign_command": "osslsigncode sign -certs cert.pem -key key.pem -h sha256 -in {in} -out {out}"
 //   }
 //
 // Every member is optional; "branding" is a branding file's path or its
-// object inline (branding_file.h); "code_page" is the ANSI code page the
-// texts are stored in (code_page.h). Records are written as listed, the
+// object inline (branding_file.h); "ui_languages" the languages of the
+// program's own texts packed, "all" or an array of LCIDs (ui_packing.h),
+// which go into the branding; "code_page" is the ANSI code page the texts
+// are stored in (code_page.h). Records are written as listed, the
 // files first, then the values. Paths are taken from the project file's
 // folder, and the signing command runs there. Unknown members, members of
 // the wrong type and files that do not exist are refused with one line

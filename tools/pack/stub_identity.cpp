@@ -60,6 +60,16 @@ std::optional<std::string> table_string(const resource_tree& tree, std::uint16_t
 
 std::string shown(const std::optional<std::string>& text) { return text ? quoted_utf8(*text) : "(none)"; }
 
+std::string texts_line(const std::vector<carried_ui_language>& languages) {
+    if (languages.empty()) return "none (English only)";
+    std::string out;
+    for (const carried_ui_language& language : languages) {
+        out += (out.empty() ? "" : ", ") + ui_language_label(language.lcid);
+        if (!language.problem.empty()) out += " (damaged: " + language.problem + ")";
+    }
+    return out;
+}
+
 
 // The names, version and icon from the image whose first bytes (the
 // headers) are held; the rest of the image is read onto them. Problems end
@@ -90,6 +100,7 @@ void read_resources_of(offset_reader& file, std::string& bytes, stub_identity& i
         }
         if (const resource_data* group = first_of(tree, rt_group_icon, std::nullopt))
             id.icon_images = group_icon_count(group->bytes);
+        id.ui_languages = carried_ui_languages(tree);
     } catch (const pe_error& e) {
         id.problem = e.what();
     }
@@ -152,6 +163,7 @@ std::string identity_text(const stub_identity& id) {
             out += "  version resource     (none)\n";
         }
         out += "  icon images          " + std::to_string(id.icon_images) + "\n";
+        out += "  texts                " + texts_line(id.ui_languages) + "\n";
     }
     if (!id.certificate_table) return out + "  signature            none (no certificate table)\n";
     out += "  signature            certificate table present; not checked here (verify checks the container, "
@@ -179,6 +191,14 @@ nlohmann::ordered_json identity_json(const stub_identity& id) {
             j["version"] = nullptr;
         }
         j["icon_images"] = id.icon_images;
+        nlohmann::ordered_json lcids = nlohmann::ordered_json::array();
+        nlohmann::ordered_json damaged = nlohmann::ordered_json::array();
+        for (const carried_ui_language& language : id.ui_languages) {
+            lcids.push_back(language.lcid);
+            if (!language.problem.empty()) damaged.push_back({{"lcid", language.lcid}, {"problem", language.problem}});
+        }
+        j["ui_languages"] = lcids;
+        j["damaged_ui_languages"] = damaged;
     }
     j["certificate_table"] = id.certificate_table;
     j["signer"] = id.signer ? nlohmann::ordered_json(*id.signer) : nullptr;

@@ -1,9 +1,9 @@
 #pragma once
 
 // What a packed program says about itself: the two names the program reads
-// (string resources 2001 and 2002), its version resource, its icon and
-// whether it carries a certificate table, with the signer's name when it
-// can be read. The signature itself is not checked here. Shown by
+// (string resources 2001 and 2002), its version resource, its icon, the
+// languages it carries its own texts in (ui_packing.h) and whether it
+// carries a certificate table, with the signer's name when it can be read. The signature itself is not checked here. Shown by
 // `trevan-pack list` and the build report.
 
 #include <nlohmann/json.hpp>
@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "container/reader.h"
+#include "tools/pack/ui_packing.h"
 
 namespace trevan::pack {
 
@@ -28,6 +29,9 @@ struct stub_identity {
     std::string product_version;
     std::vector<std::pair<std::string, std::string>> version_strings;  // UTF-8, in resource order
     std::size_t icon_images = 0;  // images of the first icon group
+    // The languages of the program's texts, ascending; a damaged one with
+    // its problem.
+    std::vector<carried_ui_language> ui_languages;
     // The security directory names a certificate table (pe_headers::is_signed):
     // the file is signed, or claims to be.
     bool certificate_table = false;

@@ -23,6 +23,19 @@ std::vector<std::u16string> read_string_block(const std::string& data) {
     return strings;
 }
 
+std::optional<std::string> string_block_problem(std::uint16_t block, const std::string& data) {
+    const vennic::le_view view(data);
+    std::size_t at = 0;
+    for (unsigned i = 0; i < strings_per_block; ++i) {
+        const std::optional<std::uint16_t> length = view.u16(at);
+        if (!length || 2 * std::size_t(*length) > data.size() - at - 2)
+            return "block " + std::to_string(block) + ": string " + std::to_string((block - 1) * strings_per_block + i) +
+                   " runs past the block's " + std::to_string(data.size()) + " bytes of data";
+        at += 2 + 2 * std::size_t(*length);
+    }
+    return std::nullopt;
+}
+
 std::string write_string_block(const std::vector<std::u16string>& strings) {
     std::string out;
     for (unsigned i = 0; i < strings_per_block; ++i) {
