@@ -406,7 +406,8 @@ std::optional<std::string> first_refused(setup_kind kind, const composed_text& p
     return std::nullopt;
 }
 
-const vennic::failure launch_failure{"ShellExecuteEx failed", "Unable to spawn process", 0, {}, vennic::ui_text::spawn_text, {}};
+const vennic::failure launch_failure{
+    "ShellExecuteEx failed", "Unable to spawn process", 0, {}, vennic::ui_text::spawn_text, {}};
 
 }  // namespace
 

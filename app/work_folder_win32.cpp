@@ -194,7 +194,8 @@ work_folder_result make_work_folder(const temp_folder& temp, const work_folder_s
 }
 
 vennic::failure work_folder_failure(unsigned long error) {
-    return {"SetCurrentDirectory failed", "Unable to set Working Directory", error, {}, vennic::ui_text::work_folder_text, {}};
+    return {"SetCurrentDirectory failed", "Unable to set Working Directory", error, {},
+            vennic::ui_text::work_folder_text, {}};
 }
 
 }  // namespace trevan

@@ -111,25 +111,13 @@ TEST_F(Parameters, ReferencesInTheTemporaryFolderAndTheArgumentsStayText) {
 
 // Registry values of the language sources, set in the test prefix and removed
 // again.
-class Language : public Parameters {
+class Language : public Parameters, protected language_sources {
 protected:
-    static constexpr const char* uninstall =
-        "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Vorbelquint";
-    static constexpr const char* first_key = "HKCU\\SOFTWARE\\Marrowgate\\KELMO\\Misc";
-    static constexpr const char* second_key = "HKCU\\SOFTWARE\\Marrowgate\\Vorbelquint\\Misc";
-
     void SetUp() override {
         Parameters::SetUp();
         clear();
     }
     void TearDown() override { clear(); }
-    void clear() {
-        run_wine({"reg", "delete", uninstall, "/f", "/reg:64"});
-        run_wine({"reg", "delete", "HKCU\\SOFTWARE\\Marrowgate", "/f"});
-    }
-    void set(const char* key, const char* name, const std::string& value) {
-        ASSERT_EQ(run_wine({"reg", "add", key, "/v", name, "/t", "REG_SZ", "/d", value, "/f", "/reg:64"}), 0);
-    }
 };
 
 TEST_F(Language, Sources) {

@@ -53,6 +53,15 @@ std::string ProgramRun::padded_standin(std::uint32_t size) const {
     return path;
 }
 
+void language_sources::clear() {
+    run_wine({"reg", "delete", uninstall, "/f", "/reg:64"});
+    run_wine({"reg", "delete", "HKCU\\SOFTWARE\\Marrowgate", "/f"});
+}
+
+void language_sources::set(const char* key, const char* name, const std::string& value) {
+    ASSERT_EQ(run_wine({"reg", "add", key, "/v", name, "/t", "REG_SZ", "/d", value, "/f", "/reg:64"}), 0);
+}
+
 std::string program_path() { return program_dir() + "/Trevan.exe"; }
 std::string no2002_program_path() { return win64_dir() + "/tests/app/Trevan-no2002.exe"; }
 std::string standin_path() { return win64_dir() + "/tests/app/standin.exe"; }

@@ -75,6 +75,18 @@ protected:
     std::string records_file_;
 };
 
+// The language sources the program reads (app/language.h) in the session's
+// registry, for the unbranded program (maker "Marrowgate", product
+// "Vorbelquint"): set, and removed again.
+struct language_sources {
+    static constexpr const char* uninstall =
+        "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Vorbelquint";
+    static constexpr const char* first_key = "HKCU\\SOFTWARE\\Marrowgate\\KELMO\\Misc";
+    static constexpr const char* second_key = "HKCU\\SOFTWARE\\Marrowgate\\Vorbelquint\\Misc";
+    static void clear();
+    static void set(const char* key, const char* name, const std::string& value);
+};
+
 // The class of the program's progress window.
 extern const char progress_window_class[];
 

@@ -21,7 +21,8 @@ namespace {
 const char product[] = "Amberlyn Caf\xC3\xA9";
 
 // A table text with its placeholders filled.
-std::string table_text(std::uint16_t lcid, const char* key, const std::vector<std::pair<std::string, std::string>>& values = {}) {
+std::string table_text(std::uint16_t lcid, const char* key,
+                       const std::vector<std::pair<std::string, std::string>>& values = {}) {
     std::string text(pack::ui_text(lcid, key).value_or("(no such text)"));
     for (const auto& [name, value] : values) {
         const std::string placeholder = "{" + name + "}";
@@ -39,12 +40,18 @@ std::string log_line_of(const message_box& box) {
     return line;
 }
 
-class Translated : public ProgramRun {
-protected:
-    static constexpr const char* uninstall =
-        "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Vorbelquint";
-    static constexpr const char* first_key = "HKCU\\SOFTWARE\\Marrowgate\\KELMO\\Misc";
+// A language source's value, and the language whose texts a run shows.
+struct source_row {
+    const char* what;
+    const char* key;
+    const char* name;
+    const char* value;
+    std::uint16_t shown;
+    const char* reason;
+};
 
+class Translated : public ProgramRun, protected language_sources {
+protected:
     void SetUp() override {
         ProgramRun::SetUp();
         clear();
@@ -52,13 +59,6 @@ protected:
     void TearDown() override {
         clear();
         fs::remove(large_program());
-    }
-    void clear() {
-        run_wine({"reg", "delete", uninstall, "/f", "/reg:64"});
-        run_wine({"reg", "delete", "HKCU\\SOFTWARE\\Marrowgate", "/f"});
-    }
-    void set(const char* key, const char* name, const std::string& value) {
-        ASSERT_EQ(run_wine({"reg", "add", key, "/v", name, "/t", "REG_SZ", "/d", value, "/f", "/reg:64"}), 0);
     }
 
     // The program of this suite (the shipped one) with German and Japanese
@@ -78,16 +78,14 @@ protected:
     std::string large_program() const { return dir_ + "/Large.exe"; }
 
     // Branded, with German and Japanese texts; a run of it takes seconds, so
-    // that its window shows: in the
-    // 64-bit session the program variant that reads its own file slowly, in
-    // the WOW64 one the shipped program itself, whose checks qemu slows.
+    // that its window shows: the build under test (64- or 32-bit) of the
+    // program variant that reads its own file slowly.
     std::string build_large() {
         pack::build_options o;
         o.brand.product_name = product;
         o.brand.ui_texts.languages = {1031, 1041};
-        const bool shipped = wow64_session();
-        pack::build_container(shipped ? program_path() : win64_dir() + "/tests/app/Trevan-slow.exe",
-                              {pack::file_record("installer64", "Setup_x64.exe", padded_standin(shipped ? 192u << 20 : 96u << 20)),
+        pack::build_container(program_dir() + "/tests/app/Trevan-slow.exe",
+                              {pack::file_record("installer64", "Setup_x64.exe", padded_standin(96u << 20)),
                                pack::value_record("executable64", "%installer64%"),
                                pack::value_record("executable32", "%installer64%")},
                               large_program(), o);
@@ -124,15 +122,7 @@ TEST_F(Translated, AnInstallerLanguageOfTheContainerShowsItsBoxes) {
     const english_failure values = values_of(english.boxes);
     ASSERT_FALSE(values.path.empty()) << english.boxes[0].text;
 
-    struct row {
-        const char* what;
-        const char* key;
-        const char* name;
-        const char* value;
-        std::uint16_t shown;
-        const char* reason;
-    };
-    const row rows[] = {
+    const source_row rows[] = {
         {"German", uninstall, "InstallerLanguage", "1031", 1031, "installer language"},
         // German (Austria) is served by German.
         {"German (Austria)", uninstall, "InstallerLanguage", "3079", 1031, "installer language"},
@@ -140,7 +130,7 @@ TEST_F(Translated, AnInstallerLanguageOfTheContainerShowsItsBoxes) {
         // French is not carried: the UI language's, English.
         {"French", first_key, "Lang", "FR", 1033, "UI language"},
     };
-    for (const row& r : rows) {
+    for (const source_row& r : rows) {
         clear();
         set(r.key, r.name, r.value);
         const run_result result = run(program);
@@ -164,9 +154,10 @@ TEST_F(Translated, AnInstallerLanguageOfTheContainerShowsItsBoxes) {
 TEST_F(Translated, TheCallersOptionDecidesAndASilentRunOnlyLogs) {
     const std::string program = build_broken();
     set(uninstall, "InstallerLanguage", "1041");
-    const run_result german = run(program, "/L1031");
-    ASSERT_EQ(german.boxes.size(), 2u);
-    EXPECT_EQ(german.boxes[1].caption, table_text(1033, "invalid_archive.caption")) << "a /L of the caller's puts none in front";
+    const run_result own_option = run(program, "/L1031");
+    ASSERT_EQ(own_option.boxes.size(), 2u);
+    EXPECT_EQ(own_option.boxes[1].caption, table_text(1033, "invalid_archive.caption"))
+        << "a /L of the caller's puts none in front";
     EXPECT_NE(log().find("Texts: 1033 (UI language)\r\n"), std::string::npos) << log();
 
     const run_result silent = run(program, "/S");
@@ -200,18 +191,11 @@ TEST_F(Translated, AVendorsTextsWinOverTheTables) {
 // 1252, which holds no Japanese), and its Cancel in the run's language.
 TEST_F(Translated, TheProgressWindowInTheRunsLanguage) {
     const std::string program = build_large();
-    struct row {
-        const char* what;
-        const char* key;
-        const char* name;
-        const char* value;
-        std::uint16_t shown;
+    const source_row rows[] = {
+        {"de", first_key, "Lang", "DE", 1031, "installer language"},
+        {"ja", first_key, "Lang", "JA", 1041, "installer language"},
     };
-    const row rows[] = {
-        {"de", first_key, "Lang", "DE", 1031},
-        {"ja", first_key, "Lang", "JA", 1041},
-    };
-    for (const row& r : rows) {
+    for (const source_row& r : rows) {
         clear();
         set(r.key, r.name, r.value);
         fs::remove(temp_ + "/Trevan.log.txt");
@@ -227,7 +211,7 @@ TEST_F(Translated, TheProgressWindowInTheRunsLanguage) {
         // Pressed by its translated caption: the run ends as a cancel does.
         EXPECT_EQ(result.exit_code, 1602u) << r.what;
         EXPECT_TRUE(result.boxes.empty()) << r.what;
-        EXPECT_NE(log().find("Texts: " + std::to_string(r.shown) + " (installer language)\r\n"), std::string::npos)
+        EXPECT_NE(log().find("Texts: " + std::to_string(r.shown) + " (" + r.reason + ")\r\n"), std::string::npos)
             << r.what;
     }
 }
