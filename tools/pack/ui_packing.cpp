@@ -64,7 +64,8 @@ std::set<std::uint16_t> parse_ui_languages(const std::string& list, const std::s
     if (list.empty()) return languages;
     for (std::size_t at = 0;;) {
         const std::size_t comma = list.find(',', at);
-        languages.insert(table_language(list.substr(at, comma == std::string::npos ? std::string::npos : comma - at), what));
+        const std::size_t length = comma == std::string::npos ? std::string::npos : comma - at;
+        languages.insert(table_language(list.substr(at, length), what));
         if (comma == std::string::npos) return languages;
         at = comma + 1;
     }
@@ -114,8 +115,9 @@ void write_ui_texts(pe::resource_tree& tree, const std::vector<packed_ui_languag
     pe::resource_names& blocks = tree[pe::resource_id::of(pe::rt_string)];
     for (const packed_ui_language& language : languages) {
         for (unsigned b = 0; b < vennic::ui_text_blocks; ++b) {
-            const auto first = language.texts.begin() + std::min<std::size_t>(b * pe::strings_per_block, language.texts.size());
-            const auto last = language.texts.begin() + std::min<std::size_t>((b + 1) * pe::strings_per_block, language.texts.size());
+            const std::size_t count = language.texts.size();
+            const auto first = language.texts.begin() + std::min<std::size_t>(b * pe::strings_per_block, count);
+            const auto last = language.texts.begin() + std::min<std::size_t>((b + 1) * pe::strings_per_block, count);
             const std::uint16_t block = static_cast<std::uint16_t>(vennic::ui_text_first_block + b);
             blocks[pe::resource_id::of(block)][language.lcid] = {pe::write_string_block({first, last}), 0};
         }

@@ -29,7 +29,8 @@ std::optional<std::string> string_block_problem(std::uint16_t block, const std::
     for (unsigned i = 0; i < strings_per_block; ++i) {
         const std::optional<std::uint16_t> length = view.u16(at);
         if (!length || 2 * std::size_t(*length) > data.size() - at - 2)
-            return "block " + std::to_string(block) + ": string " + std::to_string((block - 1) * strings_per_block + i) +
+            return "block " + std::to_string(block) + ": string " +
+                   std::to_string((block - 1) * strings_per_block + i) +
                    " runs past the block's " + std::to_string(data.size()) + " bytes of data";
         at += 2 + 2 * std::size_t(*length);
     }
