@@ -3,6 +3,8 @@
 namespace trevan {
 namespace {
 
+struct no_value {};
+
 bool has_language_switch(const std::string& text) { return text.find("/L") != std::string::npos; }
 
 std::string with_switch(const std::string& lcid, const std::string& text) {
@@ -26,6 +28,21 @@ std::string language_code_to_lcid(const std::string& code) {
     for (const auto& row : table)
         if (code == row.code) return row.lcid;
     return "2057";
+}
+
+std::string language_reads::operator()(language_source source) {
+    held& h = held_[static_cast<int>(source)];
+    if (!h.read) {
+        h.read = true;
+        try {
+            h.value = read_(source);
+        } catch (...) {
+            h.failed = true;
+        }
+    }
+    // Nothing that carries a text: every reader of a source catches all.
+    if (h.failed) throw no_value{};
+    return h.value;
 }
 
 std::string add_language_option(const std::string& parameter_text, const language_reader& read) {

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 
 namespace trevan {
 
@@ -20,6 +21,25 @@ enum class language_source {
 // or value, wrong type, access denied): every such failure counts as "no
 // value".
 using language_reader = std::function<std::string(language_source)>;
+
+// The sources as a run reads them: each once, every later call answered
+// with the same value, or failing again, so that the program's own texts
+// and the setup program's option speak the same language even when a
+// source changes during the run.
+class language_reads {
+public:
+    explicit language_reads(language_reader read) : read_(std::move(read)) {}
+    std::string operator()(language_source source);
+
+private:
+    struct held {
+        bool read = false;
+        bool failed = false;
+        std::string value;
+    };
+    language_reader read_;
+    held held_[3];
+};
 
 // Puts "/L<LCID> " in front of the parameter text unless it already holds
 // "/L" (capital L, anywhere): the installer language first, else the user

@@ -15,9 +15,7 @@ std::string read_value(HKEY root, const std::wstring& path, bool view64, const w
     return key.read_string(name);
 }
 
-}  // namespace
-
-std::string read_registry_language(language_source source) {
+std::string read_from_registry(language_source source) {
     const vennic::config::record& names = vennic::config::current();
     switch (source) {
     case language_source::installer_language:
@@ -35,6 +33,13 @@ std::string read_registry_language(language_source source) {
                           L"Lang");
     }
     return std::string();
+}
+
+}  // namespace
+
+std::string read_registry_language(language_source source) {
+    static language_reads reads(read_from_registry);
+    return reads(source);
 }
 
 }  // namespace trevan

@@ -42,10 +42,11 @@ vennic::failure told(const char* caption, const char* text, vennic::ui_text capt
 
 // The language of the run's own texts, decided once before anything is
 // shown; the log names it.
-ui_texts choose_texts(HINSTANCE instance, const std::string& arguments, bool log_ready) {
+ui_texts choose_texts(HINSTANCE instance, const std::string& arguments, const language_reader& read,
+                      bool log_ready) {
     const std::vector<std::uint16_t> carried = carried_ui_languages(instance);
-    const ui_language_choice choice = choose_ui_language(installer_language_of(arguments, read_registry_language),
-                                                         GetUserDefaultUILanguage(), carried);
+    const ui_language_choice choice =
+        choose_ui_language(installer_language_of(arguments, read), GetUserDefaultUILanguage(), carried);
     if (log_ready) vennic::log::writef("Texts: %u (%s)", choice.lcid, reason_text(choice.reason));
     for (std::uint16_t language : carried)
         if (language == choice.lcid) return ui_texts(instance, language);
@@ -115,7 +116,8 @@ int run(HINSTANCE instance, const wchar_t* command_line, const own_file& own, co
 
         // The names the language is read by; then every box can be told in it.
         vennic::config::start(instance);
-        texts = choose_texts(instance, exact_arguments ? arguments : ascii_outline(wide_arguments), log_ready);
+        texts = choose_texts(instance, exact_arguments ? arguments : ascii_outline(wide_arguments),
+                             read_registry_language, log_ready);
         box.set_texts(&texts);
         if (!exact_arguments) {
             if (log_ready)

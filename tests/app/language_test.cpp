@@ -95,5 +95,29 @@ TEST(AddLanguageOption, AFailingFirstKeyFallsBackToTheSecondOnly) {
     EXPECT_EQ(add_language_option("P", failing_second), "P");
 }
 
+// Each source is read once in a run: a source that changes or fails later
+// gives the second reader what it gave the first.
+TEST(LanguageReads, AnswerEverySourceAsItsFirstRead) {
+    int reads_of[3] = {0, 0, 0};
+    language_reads reads([&](language_source source) -> std::string {
+        const int n = ++reads_of[static_cast<int>(source)];
+        if (source == language_source::user_first_key) throw missing{};
+        return source == language_source::installer_language ? std::to_string(1030 + n) : "JA";
+    });
+    const language_reader read = [&reads](language_source source) { return reads(source); };
+    EXPECT_EQ(add_language_option("/S", read), "/L1031 /S");
+    EXPECT_EQ(add_language_option("/S", read), "/L1031 /S") << "the same value the second time";
+    for (language_source source :
+         {language_source::installer_language, language_source::user_first_key, language_source::user_second_key}) {
+        if (source == language_source::user_first_key) {
+            EXPECT_ANY_THROW(read(source)) << "a failure fails again";
+        } else {
+            EXPECT_NO_THROW(read(source));
+        }
+        EXPECT_EQ(reads_of[static_cast<int>(source)], 1) << static_cast<int>(source);
+    }
+    EXPECT_EQ(read(language_source::user_second_key), "JA");
+}
+
 }  // namespace
 }  // namespace trevan
