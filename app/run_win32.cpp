@@ -48,9 +48,8 @@ ui_texts choose_texts(HINSTANCE instance, const std::string& arguments, const la
     const ui_language_choice choice =
         choose_ui_language(installer_language_of(arguments, read), GetUserDefaultUILanguage(), carried);
     if (log_ready) vennic::log::writef("Texts: %u (%s)", choice.lcid, reason_text(choice.reason));
-    for (std::uint16_t language : carried)
-        if (language == choice.lcid) return ui_texts(instance, language);
-    return ui_texts();
+    // An English language not carried holds no block: the program's own texts.
+    return ui_texts(instance, choice.lcid);
 }
 
 // The progress window's texts in the run's language.

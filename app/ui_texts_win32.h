@@ -21,7 +21,7 @@ class ui_texts {
 public:
     // None carried: the program's own English texts.
     ui_texts() = default;
-    // The texts module carries in language (one of carried_ui_languages).
+    // The texts module carries in language; none for one it does not carry.
     ui_texts(HMODULE module, std::uint16_t language);
 
     // Text t with its placeholders filled from count values

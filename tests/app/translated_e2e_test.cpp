@@ -93,6 +93,8 @@ protected:
     }
 
     std::string log() const { return read_file(temp_ + "/Trevan.log.txt"); }
+    // Runs appended to the log: each run's lines alone are checked.
+    void remove_log() const { fs::remove(temp_ + "/Trevan.log.txt"); }
 };
 
 // The boxes of a broken download in English, for the values that fill the
@@ -133,6 +135,7 @@ TEST_F(Translated, AnInstallerLanguageOfTheContainerShowsItsBoxes) {
     for (const source_row& r : rows) {
         clear();
         set(r.key, r.name, r.value);
+        remove_log();
         const run_result result = run(program);
         EXPECT_EQ(result.exit_code, 1u) << r.what;
         const std::vector<message_box> expected = {
@@ -160,6 +163,7 @@ TEST_F(Translated, TheCallersOptionDecidesAndASilentRunOnlyLogs) {
         << "a /L of the caller's puts none in front";
     EXPECT_NE(log().find("Texts: 1033 (UI language)\r\n"), std::string::npos) << log();
 
+    remove_log();
     const run_result silent = run(program, "/S");
     EXPECT_EQ(silent.exit_code, 1u);
     EXPECT_TRUE(silent.boxes.empty());
@@ -198,7 +202,7 @@ TEST_F(Translated, TheProgressWindowInTheRunsLanguage) {
     for (const source_row& r : rows) {
         clear();
         set(r.key, r.name, r.value);
-        fs::remove(temp_ + "/Trevan.log.txt");
+        remove_log();
         run_options o = options();
         o.watch.press = table_text(r.shown, "progress.cancel");
         const run_result result = run_through_progress(program, o, dir_ + "/progress-window-" + r.what + ".png");

@@ -3,8 +3,9 @@
 // What a packed program says about itself: the two names the program reads
 // (string resources 2001 and 2002), its version resource, its icon, the
 // languages it carries its own texts in (ui_packing.h) and whether it
-// carries a certificate table, with the signer's name when it can be read. The signature itself is not checked here. Shown by
-// `trevan-pack list` and the build report.
+// carries a certificate table, with the signer's name when it can be read.
+// The signature itself is not checked here. Shown by `trevan-pack list` and
+// the build report.
 
 #include <nlohmann/json.hpp>
 
